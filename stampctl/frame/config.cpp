@@ -1,0 +1,151 @@
+#include "stampctl/frame/config.h"
+
+#include <QSettings>
+#include <QStringList>
+
+#include "stampctl/frame/trace.h"
+
+namespace stampctl {
+
+const char* const kMotionKeys[kMotionKeyCount] = {
+    "seal_deep",          "seal_down_sleep",     "seal_hold_sleep", "seal_oil_deep",
+    "seal_oil_side_pos",  "seal_oil_row_pos",    "seal_oil_hold_hight",
+    "seal_oil_down_sleep", "seal_oil_sleep",     "seal_qf_deep",    "seal_qf_cb_go",
+    "seal_qf_cb_back_go",
+};
+
+SealConfig::SealConfig()
+{
+    for (uint16_t& value : motion) value = kMotionUnset;
+}
+
+void SealConfig::applyLimits()
+{
+    if (before_print_sleep < 0) before_print_sleep = 0;
+    if (before_print_sleep > 2000) before_print_sleep = 2000;
+    if (print_error_sleep > 15000) print_error_sleep = 15000;
+    if (close_paper_door_sleep > 5000) close_paper_door_sleep = 5000;
+    if (seal_dx < -50 || seal_dx > 50) seal_dx = 0;
+    if (seal_dy < -50 || seal_dy > 50) seal_dy = 0;
+    // These three are compared as unsigned: a negative value counts as a very large one.
+    if (static_cast<uint16_t>(JpgRar) > 100) JpgRar = 80;
+    if (static_cast<uint16_t>(DPI) > 500) DPI = 235;
+    if (static_cast<uint16_t>(CutEzh) > 255) CutEzh = 60;
+}
+
+namespace {
+
+struct IntKey {
+    const char* name;
+    int16_t SealConfig::*field;
+};
+struct TextKey {
+    const char* name;
+    std::string SealConfig::*field;
+};
+
+const IntKey kStampInts[] = {
+    {"before_print_sleep", &SealConfig::before_print_sleep},
+    {"paper_max", &SealConfig::paper_max},
+    {"print_error_sleep", &SealConfig::print_error_sleep},
+    {"close_paper_door_sleep", &SealConfig::close_paper_door_sleep},
+    {"seal_dx", &SealConfig::seal_dx},
+    {"seal_dy", &SealConfig::seal_dy},
+};
+const TextKey kStampTexts[] = {
+    {"before_print", &SealConfig::before_print},
+    {"seal_to_qfz", &SealConfig::seal_to_qfz},
+    {"seal_to_qfz_180", &SealConfig::seal_to_qfz_180},
+    {"checkBing", &SealConfig::checkBing},
+    {"check_print_pos_allow", &SealConfig::check_print_pos_allow},
+};
+const IntKey kCameraInts[] = {
+    {"JpgRar", &SealConfig::JpgRar},
+    {"DPI", &SealConfig::DPI},
+    {"CutEzh", &SealConfig::CutEzh},
+    {"bz_width", &SealConfig::bz_width},
+    {"bz_height", &SealConfig::bz_height},
+    {"bz_black_rate", &SealConfig::bz_black_rate},
+};
+const TextKey kCameraTexts[] = {
+    {"bz_check_open", &SealConfig::bz_check_open},
+};
+
+// A value as its text; Qt reads an unquoted "a, b" as a list, which is joined back.
+QString valueText(const QVariant& value)
+{
+    if (value.type() == QVariant::StringList) return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
+}
+
+// A number as Qt reads it (a text that is no number is 0), kept as its low 16 bits.
+uint16_t low16(const QVariant& value)
+{
+    return static_cast<uint16_t>(valueText(value).trimmed().toLongLong());
+}
+
+template <size_t NI, size_t NT>
+void readSection(QSettings& ini, const char* section, const IntKey (&ints)[NI],
+                 const TextKey (&texts)[NT], SealConfig& config)
+{
+    ini.beginGroup(QString::fromLatin1(section));
+    for (const QString& key : ini.childKeys()) {
+        const QByteArray name = key.toUtf8();
+        const QVariant value = ini.value(key);
+        for (const IntKey& k : ints)
+            if (name == k.name) config.*(k.field) = static_cast<int16_t>(low16(value));
+        for (const TextKey& k : texts)
+            if (name == k.name) config.*(k.field) = valueText(value).toUtf8().toStdString();
+    }
+    ini.endGroup();
+}
+
+void readMotionSection(QSettings& ini, const char* section, SealConfig& config)
+{
+    ini.beginGroup(QString::fromLatin1(section));
+    for (const QString& key : ini.childKeys()) {
+        const QByteArray name = key.toUtf8();
+        const QVariant value = ini.value(key);
+        for (int i = 0; i < kMotionKeyCount; ++i)
+            if (name == kMotionKeys[i]) config.motion[i] = low16(value);
+        TrcWritef(kTraceInfo, "==11= key:%s, value:%s ===", name.constData(),
+                  valueText(value).toUtf8().constData());
+    }
+    ini.endGroup();
+}
+
+}  // namespace
+
+void traceConfigSummary(const SealConfig& c)
+{
+    const auto m = [&c](int i) { return static_cast<int>(static_cast<int16_t>(c.motion[i])); };
+    TrcWritef(kTraceInfo,
+              "==seal_deep:%d, seal_down_sleep:%d, seal_hold_sleep:%d, seal_oil_deep:%d,   "
+              "seal_oil_side_pos:%d, seal_oil_hold_hight:%d, seal_oil_down_sleep:%d, "
+              "seal_oil_sleep:%d, seal_qf_deep:%d, seal_qf_cb_go:%d, seal_qf_cb_back_go:%d===",
+              m(0), m(1), m(2), m(3), m(4), m(6), m(7), m(8), m(9), m(10), m(11));
+    TrcWritef(kTraceInfo,
+              "== before_print:%s, before_print_sleep:%d, paper_max:%d, seal_to_qfz:%s, "
+              "seal_to_qfz_180:%s, checkBing:%s ==",
+              c.before_print.c_str(), c.before_print_sleep, c.paper_max, c.seal_to_qfz.c_str(),
+              c.seal_to_qfz_180.c_str(), c.checkBing.c_str());
+    TrcWritef(kTraceInfo,
+              "== print_error_sleep:%d, close_paper_door_sleep:%d, seal_dx:%d, seal_dy:%d, "
+              "check_print_pos_allow:%s, JpgRar:%d, DPI:%d, CutEzh:%d ==",
+              c.print_error_sleep, c.close_paper_door_sleep, c.seal_dx, c.seal_dy,
+              c.check_print_pos_allow.c_str(), c.JpgRar, c.DPI, c.CutEzh);
+}
+
+void readConfigFile(const std::string& path, const char* motionSection, SealConfig& config)
+{
+    config = SealConfig();
+    QSettings ini(QString::fromStdString(path), QSettings::IniFormat);
+    ini.setIniCodec("UTF-8");
+    TrcWritef(kTraceInfo, "=== %s , szSec:%s ===", path.c_str(), motionSection);
+    readMotionSection(ini, motionSection, config);
+    readSection(ini, "OV_STAMP", kStampInts, kStampTexts, config);
+    readSection(ini, "CAM_USB", kCameraInts, kCameraTexts, config);
+    config.applyLimits();
+}
+
+}  // namespace stampctl
