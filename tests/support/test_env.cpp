@@ -74,7 +74,8 @@ std::vector<std::string> traceBodies(const std::string& baseDir)
 {
     std::vector<std::string> bodies;
     for (const std::string& line : splitLines(readFile(traceFileFor(baseDir, clock().wallMs()))))
-        bodies.push_back(line.size() > 12 ? line.substr(12) : std::string());
+        // "hh:mm:ss.mmm" and the one space that follows it.
+        bodies.push_back(line.size() > 13 ? line.substr(13) : std::string());
     return bodies;
 }
 

@@ -29,7 +29,8 @@ std::vector<std::string> splitLines(const std::string& text);
 
 // The trace file of the local day of `wallMs`.
 std::string traceFileFor(const std::string& baseDir, int64_t wallMs);
-// The lines of today's trace file (by the clock in force), without their time stamps.
+// The lines of today's trace file (by the clock in force) without their time stamps: "text",
+// "-->entry", "<--entry result".
 std::vector<std::string> traceBodies(const std::string& baseDir);
 // True when some traced line, stamp removed, equals `body`.
 bool traced(const std::string& baseDir, const std::string& body);

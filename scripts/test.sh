@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite.
+#   scripts/test.sh              plain build
+#   scripts/test.sh --sanitize   the same suite under AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh "$@"
+build_dir=build
+[ "${1:-}" = "--sanitize" ] && build_dir=build-asan
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+set +e
+ctest --test-dir "$build_dir" -j"$(nproc)" --output-on-failure --timeout 300 | tee "$log"
+status=${PIPESTATUS[0]}
+set -e
+
+summary=$(grep -E '[0-9]+% tests passed' "$log" || echo "no tests ran")
+echo
+echo "=== $build_dir: $summary ==="
+exit "$status"

@@ -1,0 +1,126 @@
+// The trace log: line formats, cut lengths, nesting, day files and concurrent writers.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "stampctl/frame/clock.h"
+#include "stampctl/frame/trace.h"
+#include "tests/support/test_env.h"
+
+using namespace stampctl;
+using namespace stampctl::test;
+
+namespace {
+
+class TraceTest : public ::testing::Test {
+protected:
+    TempBaseDir base;
+    VirtualClock clk{localWallMs(2026, 3, 14, 9, 5, 7, 42)};
+    ScopedClock scoped{&clk};
+
+    std::vector<std::string> lines() { return splitLines(readFile(traceFileFor(base.path(), clk.wallMs()))); }
+};
+
+TEST_F(TraceTest, LinesCarryStampAndExactSeparators)
+{
+    TrcWritef(kTraceInfo, "value %d and %s", 7, "text");
+    {
+        TRC_LOGER log(TRC_LOGER::TRC_API, "op(%d)", 3);
+        log.SetRet("first");
+        log.SetRet("ret=%d", -401);
+    }
+    { TRC_LOGER silent(TRC_LOGER::TRC_PROTOCOL, "quiet"); }
+
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "09:05:07.042 value 7 and text",
+                           "09:05:07.042 -->op(3)",
+                           "09:05:07.042 <--op(3) ret=-401",
+                           "09:05:07.042 -->quiet",
+                           "09:05:07.042 <--quiet ",
+                       }));
+    EXPECT_EQ(readFile(traceFileFor(base.path(), clk.wallMs())).back(), '\n');
+}
+
+TEST_F(TraceTest, LevelIsWrittenNowhere)
+{
+    for (int level : {2, 130, 131}) TrcWritef(level, "same");
+    EXPECT_EQ(lines(), std::vector<std::string>(3, "09:05:07.042 same"));
+}
+
+TEST_F(TraceTest, NestedLoggersAndExceptionStillWriteExitLines)
+{
+    try {
+        TRC_LOGER outer(TRC_LOGER::TRC_API, "outer");
+        outer.SetRet("set before the throw");
+        TRC_LOGER inner(TRC_LOGER::TRC_PROTOCOL, "inner");
+        throw std::runtime_error("boom");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "09:05:07.042 -->outer",
+                           "09:05:07.042 -->inner",
+                           "09:05:07.042 <--inner ",
+                           "09:05:07.042 <--outer set before the throw",
+                       }));
+}
+
+TEST_F(TraceTest, LongTextsAreCutNotOverrun)
+{
+    const std::string longText(2000, 'x');
+    TrcWritef(kTraceInfo, "%s", longText.c_str());
+    {
+        TRC_LOGER log(TRC_LOGER::TRC_API, "%s", longText.c_str());
+        log.SetRet("%s", longText.c_str());
+    }
+    const auto all = lines();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0], "09:05:07.042 " + std::string(1023, 'x'));
+    EXPECT_EQ(all[1], "09:05:07.042 -->" + std::string(1023, 'x'));
+    EXPECT_EQ(all[2], "09:05:07.042 <--" + std::string(1023, 'x') + " " + std::string(511, 'x'));
+}
+
+TEST_F(TraceTest, MissingDirectoryIsSilent)
+{
+    ::setenv("STAMPCTL_BASE_DIR", (base.path() + "/nowhere").c_str(), 1);
+    TrcWritef(kTraceError, "lost");
+    { TRC_LOGER log(TRC_LOGER::TRC_API, "lost too"); }
+    ::setenv("STAMPCTL_BASE_DIR", base.path().c_str(), 1);
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(TraceTest, LinesAroundMidnightLandInTwoDayFiles)
+{
+    clk.setWallMs(localWallMs(2026, 12, 31, 23, 59, 59, 999));
+    TrcWritef(kTraceInfo, "old year");
+    clk.advance(1);
+    TrcWritef(kTraceInfo, "new year");
+
+    EXPECT_EQ(splitLines(readFile(base.path() + "/log/2026_12_31.ini")),
+              std::vector<std::string>{"23:59:59.999 old year"});
+    EXPECT_EQ(splitLines(readFile(base.path() + "/log/2027_01_01.ini")),
+              std::vector<std::string>{"00:00:00.000 new year"});
+}
+
+TEST_F(TraceTest, ConcurrentWritersNeverMixInsideALine)
+{
+    constexpr int kThreads = 8;
+    constexpr int kLines = 200;
+    const std::string padding(300, '.');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &padding] {
+            for (int i = 0; i < kLines; ++i) TrcWritef(kTraceInfo, "thread %d line %d %s end", t, i, padding.c_str());
+        });
+    for (auto& th : threads) th.join();
+
+    const std::regex whole("09:05:07\\.042 thread [0-9] line [0-9]+ \\.{300} end");
+    const auto all = lines();
+    ASSERT_EQ(all.size(), static_cast<size_t>(kThreads * kLines));
+    for (const auto& line : all) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+}
+
+}  // namespace
