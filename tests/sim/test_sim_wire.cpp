@@ -1,0 +1,72 @@
+// The machine at the frame level: what it answers, what it ignores, what it refuses.
+#include "stampctl/frame/clock.h"
+#include "sim_wire.h"
+
+namespace stampctl::sim::test {
+namespace {
+
+TEST(SimWire, HeartbeatReplyCarriesTheStatusBytesInAFullPacket)
+{
+    SimMachine m;
+    const Reply r = accepted(m, kHeartbeat);
+    const Bytes expectedHead{0xAA, 0x55, 0x81, 0x07, kReady, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(Bytes(r.packet.begin(), r.packet.begin() + 11), expectedHead);
+    EXPECT_EQ(r.packet[11], sum8(r.packet, 11));
+    EXPECT_EQ(Bytes(r.packet.begin() + 12, r.packet.end()), Bytes(52, 0));
+    EXPECT_EQ(m.heartbeatCount(), 1);
+}
+
+TEST(SimWire, GarbledTransfersGetNoAnswerAndTheReadTimesOut)
+{
+    VirtualClock clk;
+    ScopedClock use(&clk);
+    SimMachine m;
+    const Bytes badSum{0xAA, 0x55, 0x01, 0x00, 0x01};
+    const Bytes badHead{0xAB, 0x55, 0x01, 0x00, 0x01};
+    const Bytes tooShort{0xAA, 0x55, 0x01, 0xFF};
+    for (const Bytes& f : {badSum, badHead, tooShort}) {
+        const int64_t before = clk.monotonicMs();
+        const Reply r = transact(m, f, 2000);
+        EXPECT_EQ(r.rc, kUsbErrorTimeout);
+        EXPECT_EQ(r.transferred, 0);
+        EXPECT_EQ(clk.monotonicMs() - before, 2000);
+    }
+    EXPECT_EQ(m.receivedFrames().size(), 3u);  // they reached the machine all the same
+    EXPECT_EQ(m.heartbeatCount(), 0);
+}
+
+TEST(SimWire, LengthByteMustMatchTheFrameExceptForTheAlarmEntryQuery)
+{
+    SimMachine m;
+    // Frames exactly as the host builds them: the light, and the alarm entry whose length
+    // byte 4 covers only three body bytes.
+    accepted(m, {0xAA, 0x55, 0x02, 0x04, 0x60, 0x0D, 0x00, 0x01, 0x73});
+    EXPECT_TRUE(m.lightOn());
+    m.setAlarmLog({"A", "B"});
+    Bytes entry{0xAA, 0x55, 0x03, 0x04, 0x60, 0x26, 0x01, 0x00};
+    entry[7] = sum8(entry, 7);
+    EXPECT_EQ(accepted(m, entry).text(), "B");
+
+    // Any other command that announces a byte it does not carry is refused.
+    Bytes slot{0xAA, 0x55, 0x03, 0x04, 0x60, 0x0F, 0x00, 0x00};
+    slot[7] = sum8(slot, 7);
+    const Reply r = transact(m, slot);
+    EXPECT_TRUE(r.refused());
+    EXPECT_TRUE(r.checksumOk());
+    EXPECT_EQ(r.packet[5], 0x0F);
+}
+
+TEST(SimWire, UnknownOrMisshapenRequestsAreRefused)
+{
+    SimMachine m;
+    EXPECT_TRUE(transact(m, query(0x55)).refused());                     // no such command
+    EXPECT_TRUE(transact(m, frameOf(3, {0x61, 0x0F, 0x00})).refused());  // lead byte not 0x60
+    EXPECT_TRUE(transact(m, frameOf(4, {0x60, 0x0F, 0x00})).refused());  // no such kind
+    EXPECT_TRUE(transact(m, frameOf(1, {0x00})).refused());              // heartbeat with a body
+    EXPECT_TRUE(transact(m, set(0x01, text("OV1", 11))).refused());      // 11 of 12 bytes
+    EXPECT_TRUE(transact(m, query(0x01, {0x00, 0x00})).refused());       // query with extras
+    EXPECT_EQ(m.machineNum(), "OV2026000117");
+}
+
+}  // namespace
+}  // namespace stampctl::sim::test
