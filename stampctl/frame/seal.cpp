@@ -40,6 +40,7 @@ CSeal::CSeal()
 CSeal::~CSeal()
 {
     TrcWritef(kTraceInfo, "=== CSeal::~CSeal ===");
+    _disconnMachine();
 }
 
 const char* CSeal::_geterrMsg(int code)

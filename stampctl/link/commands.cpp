@@ -1,8 +1,232 @@
+// The command layer: one command per exchange, the seal information block in chunks, the motion
+// parameters, and the heartbeat that keeps the status record.
+#include <algorithm>
+#include <cstring>
+
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/trace.h"
+#include "stampctl/link/command_table.h"
+#include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
+
+using namespace stampctl;
+using namespace stampctl::link;
+
+namespace {
+constexpr size_t kSealChunk = 56;          // block bytes per chunk
+constexpr size_t kSealLengthBytes = 2;     // the block's little-endian length prefix
+constexpr int kMaxSealWrite = 1022;        // the message, prefix included, fills 1024 at most
+constexpr int kMaxSealRead = 1023;
+constexpr size_t kMotionBlockSize = 50;
+constexpr size_t kFirmwareTextMax = 100;
+constexpr size_t kStatusOffset = 4;        // reply bytes 4..10: the status record
+
+int16_t bigEndian16(const unsigned char* p)
+{
+    return static_cast<int16_t>((p[0] << 8) | p[1]);
+}
+}  // namespace
+
+void CSeal::clearReply()
+{
+    std::memset(m_readData, 0, sizeof m_readData);
+    m_readLen = kPacketSize;
+    std::memset(m_ReplyInfo, 0, sizeof m_ReplyInfo);
+    m_RLen = kReplyInfoSize;
+}
+
+void CSeal::takeReplyData()
+{
+    // The exchange only succeeds with a length byte of 3 to 59, so this is 0 to 56 bytes.
+    const size_t count =
+        std::min(m_readLen > kReplyDataOverhead ? m_readLen - kReplyDataOverhead : 0,
+                 sizeof m_ReplyInfo);
+    std::memcpy(m_ReplyInfo, m_readData + kOffReplyData, count);
+    m_RLen = count;
+}
+
+int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeCmd cmd:%d, len:%d", static_cast<int>(cmd), len);
+    clearReply();
+
+    unsigned char frame[kFrameBufferSize] = {};
+    const CommandRow* row = commandRow(cmd);
+    const size_t frameLen = row ? buildCommandFrame(*row, payload, len, frame) : 0;
+    int result;
+    if (frameLen == 0) {
+        TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command",
+                  static_cast<int>(cmd), len);
+        result = EC_PARAM;
+    } else {
+        result = SendAndRcv(frame, frameLen, m_readData, m_readLen);
+        if (result == EC_OK) takeReplyData();
+    }
+    log.SetRet("return %d", result);
+    return result;
+}
+
+int CSeal::writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp)
+{
+    if (len < 0) return EC_BACKUP_BOARD;
+    if (len > kMaxSealWrite || (len > 0 && !data)) return EC_PARAM;
+
+    unsigned char message[kMaxSealWrite + kSealLengthBytes];
+    lenTemp = len + static_cast<int>(kSealLengthBytes);
+    message[0] = static_cast<unsigned char>(len & 0xFF);
+    message[1] = static_cast<unsigned char>((len >> 8) & 0xFF);
+    if (len > 0) std::memcpy(message + kSealLengthBytes, data, static_cast<size_t>(len));
+
+    unsigned char chunk[1 + kSealChunk];
+    for (int index = 0; done < lenTemp; ++index) {
+        nCount = std::min(static_cast<int>(kSealChunk), lenTemp - done);
+        chunk[0] = static_cast<unsigned char>(index);
+        std::memcpy(chunk + 1, message + done, static_cast<size_t>(nCount));
+        const int r = _ExeCmd(CMD_WRITE_SEAL_BUF, chunk, nCount + 1);
+        if (r != EC_OK) return r;
+        done += nCount;
+    }
+    return EC_OK;
+}
+
+int CSeal::readSealBuf(int& done, int& nCount, int& lenTemp)
+{
+    unsigned char index = 0;
+    int r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1);
+    if (r != EC_OK) return r;
+    if (m_RLen < kSealLengthBytes) return EC_COMM_401;
+
+    lenTemp = m_ReplyInfo[0] | (m_ReplyInfo[1] << 8);
+    if (lenTemp == 0) return EC_OK;
+    nCount = static_cast<int>(m_RLen - kSealLengthBytes);
+    std::memcpy(m_BufInfo, m_ReplyInfo + kSealLengthBytes, static_cast<size_t>(nCount));
+    done = nCount;
+    if (lenTemp <= done) return lenTemp == done ? EC_OK : EC_COMM_401;
+    if (lenTemp > kMaxSealRead) return EC_COMM_401;
+
+    while (done < lenTemp) {
+        ++index;
+        r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1);
+        // A chunk without data would never finish the block.
+        if (r != EC_OK || m_RLen == 0) return EC_COMM_401;
+        nCount = std::min(static_cast<int>(m_RLen), lenTemp - done);
+        std::memcpy(m_BufInfo + done, m_ReplyInfo, static_cast<size_t>(nCount));
+        done += nCount;
+    }
+    return done == lenTemp ? EC_OK : EC_COMM_401;
+}
+
+int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeBuf cmd:%d", static_cast<int>(cmd));
+    std::memset(m_BufInfo, 0, sizeof m_BufInfo);
+    int done = 0, nCount = 0, lenTemp = 0;
+    int result;
+    if (cmd == CMD_WRITE_SEAL_BUF)
+        result = writeSealBuf(data, len, done, nCount, lenTemp);
+    else if (cmd == CMD_READ_SEAL_BUF)
+        result = readSealBuf(done, nCount, lenTemp);
+    else
+        result = EC_BACKUP_BOARD;
+    log.SetRet("return %d, i:%d, nCount:%d, lenTemp:%d", result, done, nCount, lenTemp);
+    return result;
+}
+
+namespace {
+#define MOTION_FORMAT                                                                          \
+    "seal_deep:%d, seal_down_sleep:%d, seal_hold_sleep:%d, seal_oil_deep:%d, "                 \
+    "seal_oil_side_pos:%d, seal_oil_row_pos:%d, seal_oil_hold_hight:%d, "                      \
+    "seal_oil_down_sleep:%d, seal_oil_sleep:%d, seal_qf_deep:%d, seal_qf_cb_go:%d, "           \
+    "seal_qf_cb_back_go:%d"
+
+void traceMotion(const char* prefix, const int16_t (&v)[kMotionKeyCount])
+{
+    TrcWritef(kTraceInfo, "%s" MOTION_FORMAT, prefix, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
+              v[7], v[8], v[9], v[10], v[11]);
+}
+#undef MOTION_FORMAT
+}  // namespace
+
+int CSeal::ExeConfig()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::ExeConfig");
+    const unsigned char which = 0;
+    int result = _ExeCmd(CMD_GET_CONFIG, &which, 1);
+    TrcWritef(kTraceInfo, "ExeConfig ret:%d, m_RLen:%d", result, static_cast<int>(m_RLen));
+
+    // Writing back a block the machine sent only in part would overwrite its other values with
+    // zeros, so the whole block must have arrived.
+    if (result != EC_OK || m_RLen < kMotionBlockSize || m_RLen > kReplyFrameSize - 1) {
+        result = EC_FAIL;
+    } else {
+        unsigned char block[kReplyFrameSize] = {};
+        std::memcpy(block, m_ReplyInfo, m_RLen);
+        int16_t values[kMotionKeyCount];
+        for (int i = 0; i < kMotionKeyCount; ++i) values[i] = bigEndian16(block + 2 * i);
+        traceMotion("ExeConfig old ", values);
+
+        bool configured = false;
+        for (int i = 0; i < kMotionKeyCount; ++i) {
+            const uint16_t v = m_config.motion[i];
+            values[i] = static_cast<int16_t>(v);
+            if (v == kMotionUnset) continue;
+            block[2 * i] = static_cast<unsigned char>(v >> 8);
+            block[2 * i + 1] = static_cast<unsigned char>(v & 0xFF);
+            configured = true;
+        }
+        if (configured) {
+            result = _ExeCmd(CMD_SET_CONFIG, block, static_cast<int>(kMotionBlockSize));
+            traceMotion("ExeConfig new ", values);
+        }
+    }
+    log.SetRet("Return:%d, m_RLen:%d", result, static_cast<int>(m_RLen));
+    return result;
+}
+
+int CSeal::ExeHeart()
+{
+    unsigned char frame[kFrameOverhead] = {kSync0, kSync1, kKindHeartbeat, 0, 0};
+    clearReply();
+    m_iIsPaperOpen = 0;
+    m_iIsBackDoorOpen = 0;
+
+    m_bSupportBB = true;  // the status poll passes on either board
+    if (SendAndRcvHelp(frame, sizeof frame, m_readData, m_readLen) != EC_OK)
+        return EC_PORT_OPENFAIL;
+    takeReplyData();
+
+    const unsigned char* s = m_readData + kStatusOffset;
+    m_CStampStatus.stamp_status = s[0];
+    m_CStampStatus.state_flags = s[1];
+    m_CStampStatus.door_flags = s[2];
+    m_CStampStatus.warn_code1 = s[3];
+    m_CStampStatus.warn_code2 = s[4];
+    m_CStampStatus.warn_code3 = s[5];
+    m_CStampStatus.fault_code = s[6];
+
+    const bool mainBoard = (s[1] & status::kStateBackupBoard) == 0;
+    m_bZB = mainBoard;
+    if (mainBoard) {
+        if (s[2] & status::kDoorPaper) m_iIsPaperOpen = 1;
+        if (s[2] & status::kDoorSide) m_iIsBackDoorOpen = 1;
+    }
+
+    int result = EC_OK;
+    if (s[3] & status::kWarn1TopCover) {
+        result = EC_MACHINE_FAULT;
+        // Disconnecting switches the light off, which polls again and sees the cover again:
+        // that inner disconnect finds this one running and only closes the link.
+        _disconnMachine();
+    }
+    LogMachineERR();
+    return result;
+}
 
 bool CSeal::ReadFirmwareVersion(std::string& text)
 {
-    // Nothing can be asked before the transport exists.
     text.clear();
-    return false;
+    if (_ExeCmd(CMD_GET_FIRMWARE_VER) != EC_OK) return false;
+    const char* reply = reinterpret_cast<const char*>(m_ReplyInfo);
+    text.assign(reply, strnlen(reply, std::min(m_RLen, kFirmwareTextMax)));
+    return true;
 }

@@ -1,0 +1,52 @@
+// The machine's command vocabulary. The values of the commands sent through CSeal::_ExeCmd are
+// fixed (trace lines and every operation name them); the three frames built elsewhere get values
+// outside the command range.
+#pragma once
+
+enum CMD_DEF : int {
+    CMD_GET_MACHINE_NUM = 2,
+    CMD_SET_MACHINE_NUM = 3,
+    CMD_GET_RFID = 4,
+    CMD_SET_STAMP_STYLE = 6,
+    CMD_DEL_BACKDOOR_EXCEPTION = 7,
+    CMD_READ_BACKDOOR_EXCEPTION = 8,
+    CMD_OPEN_BACKDOOR_ABNORMAL = 9,
+    CMD_GET_SLOT_INFO = 13,
+    CMD_GET_FIRMWARE_VER = 14,
+    CMD_GET_POINT_INFO = 16,
+    CMD_SET_BASE_POINTS = 17,
+    CMD_GET_MACHINE_ID = 18,
+    CMD_SET_MACHINE_ID = 19,
+    CMD_OPEN_PAPER_DOOR = 20,
+    CMD_READ_SEAL_BUF = 21,
+    CMD_WRITE_SEAL_BUF = 22,
+    CMD_GET_CONFIG = 23,
+    CMD_SET_CONFIG = 24,
+    CMD_GET_SECURITY_CODE = 25,
+    CMD_SET_SECURITY_CODE = 26,
+    CMD_GET_MACHINE_TYPE = 27,
+    CMD_SET_MACHINE_TYPE = 28,
+    CMD_GET_ROTATE_POINTS = 29,
+    CMD_SET_ROTATE_POINTS = 30,
+    CMD_GET_FIRMWARE_MODE = 33,
+    CMD_SET_FIRMWARE_MODE = 34,
+    CMD_GET_BIND_INFO = 35,
+    CMD_SET_BIND_INFO = 36,
+    CMD_LIGHT_OFF = 37,
+    CMD_LIGHT_ON = 38,
+    CMD_OPEN_BACK_DOOR = 39,
+    CMD_MOVE_ALARM_ON = 42,
+    CMD_MOVE_ALARM_OFF = 43,
+    CMD_BUZZER_ON = 44,
+    CMD_BUZZER_OFF = 45,
+    CMD_LOCK_SEAL = 46,
+    CMD_UNLOCK_SEAL = 47,
+    CMD_GET_ALARM_LOG_COUNT = 49,
+    CMD_GET_ALARM_LOG_ENTRY = 50,
+    CMD_DEL_ALARM_LOG = 51,
+
+    // Built outside _ExeCmd: the status poll, the reset (stamping/) and the stamp (stamping/).
+    CMD_HEARTBEAT = 100,
+    CMD_RESET = 101,
+    CMD_STAMP = 102,
+};

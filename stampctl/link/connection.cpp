@@ -1,0 +1,111 @@
+// Connecting to the machine, disconnecting, and asking whether it still answers.
+#include <QMutexLocker>
+#include <cstring>
+
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/trace.h"
+#include "stampctl/link/dev_by_usb.h"
+#include "stampctl/link/frame.h"
+#include "stampctl/seal.h"
+#include "stampctl/sim/firmware.h"
+#include "stampctl/sim/sim_machine.h"
+
+using namespace stampctl;
+using namespace stampctl::link;
+
+namespace {
+// Opens any machine whatever security code it stores (service engineers, the test tool).
+constexpr char kFactoryAccessCode[] = "mt5934mt";
+constexpr const char* kTypeOfXzb = "OVM310";
+constexpr size_t kSafeCodeSize = 100;
+}  // namespace
+
+std::unique_ptr<UsbTransport> CSeal::makeTransport()
+{
+    std::unique_ptr<UsbTransport> usb;
+    if (sim::simulatorEnabled()) {
+        // The controller's teardown still talks to the machine: whatever the simulated firmware
+        // builds on first use must exist before the controller, so that it is destroyed after.
+        sim::commandTable();
+        usb = sim::makeSimTransport();
+    }
+    else
+        usb = std::make_unique<CDevByUsb>();
+    usb->SetPoint(kEndpointOut, kEndpointIn);
+    return usb;
+}
+
+int CSeal::_connMachine(const char* code)
+{
+    if (!code) {
+        TrcWritef(kTraceError, "<--_connMachine code is NULL, return:%d", EC_PARAM);
+        return EC_PARAM;
+    }
+    _disconnMachine();
+    InitBefore();
+    TrcWritef(kTraceInfo, "-->_connMachine");
+
+    int opened;
+    {
+        QMutexLocker lock(&m_comLock);
+        opened = m_usb->DevUsbOpen(kProductId, kVendorId);
+    }
+    if (opened < 0) {
+        TrcWritef(kTraceInfo, "<--_connMachine DevUsbOpen fail return:%d, -400", opened);
+        return EC_PORT_OPENFAIL;
+    }
+    if (ExeHeart() != EC_OK) {
+        TrcWritef(kTraceInfo, "<--_connMachine ExeHeart fail return:%d, EC_PORT_OPENFAIL ExeHeart",
+                  EC_PORT_OPENFAIL);
+        // A machine that does not answer is not connected: leave nothing open behind.
+        QMutexLocker lock(&m_comLock);
+        m_usb->DevUsbClose();
+        return EC_PORT_OPENFAIL;
+    }
+
+    if (std::strcmp(code, kFactoryAccessCode) != 0) {
+        char stored[kSafeCodeSize] = {};
+        if (ReadSafeCode(stored) != EC_OK) {
+            TrcWritef(kTraceInfo, "Return fail:%d", EC_COMM_FAULT);
+            return EC_COMM_FAULT;
+        }
+        if (stored[0] != '\0' && std::strcmp(stored, code) != 0) {
+            TrcWritef(kTraceInfo, "Return fail:%d", EC_PARAM);
+            return EC_PARAM;
+        }
+    }
+
+    GetPointInfo();
+    _openVideoCapLight();
+    const char* type = _getMachineType();
+    ReadIni(std::strcmp(type, kTypeOfXzb) == 0 ? "xzb" : "ywb");
+    ExeConfig();
+
+    TrcWritef(kTraceInfo, "<--_connMachine return:%d", EC_OK);
+    return EC_OK;
+}
+
+int CSeal::_disconnMachine()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_disconnMachine");
+    // A disconnect started from inside another (the light-off poll finding the top cover open
+    // again) only closes the link: the outer one is already switching the light off.
+    const bool nested = m_bDisconnecting.exchange(true);
+    if (!nested) _closeideoCapLight();
+    {
+        QMutexLocker lock(&m_comLock);
+        m_usb->DevUsbClose();
+    }
+    m_bSupportBB = false;
+    if (!nested) m_bDisconnecting = false;
+    log.SetRet("Return:%d", EC_OK);
+    return EC_OK;
+}
+
+int CSeal::_isConnMachine()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_isConnMachine");
+    const int state = ExeHeart() == EC_OK ? 0 : 1;
+    log.SetRet("Return:%d", state);
+    return state;
+}

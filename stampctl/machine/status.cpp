@@ -1,0 +1,182 @@
+// What the machine's status record means: its most important fault, its warning lines, the
+// wait for readiness, and the pre-checks that open nearly every machine operation.
+#include <cstdint>
+
+#include "stampctl/frame/clock.h"
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/trace.h"
+#include "stampctl/seal.h"
+
+using namespace stampctl;
+
+namespace {
+
+enum StatusByte { kWarn1, kWarn2, kWarn3, kFault };
+
+struct StatusBit {
+    StatusByte byte;
+    uint8_t mask;
+    const char* message;  // nullptr: the bit is read elsewhere and never logged
+    int code;             // EC_OK: the bit never decides GetMachineERR
+};
+
+// In the order LogMachineERR writes them.
+const StatusBit kStatusBits[] = {
+    {kWarn1, 0x01, "警告码:X轴走位置出错", EC_TRAVEL_8010},
+    {kWarn1, 0x02, "警告码:Y轴走位置出错", EC_TRAVEL_8011},
+    {kWarn1, 0x04, "警告码:Z轴走位置出错", EC_TRAVEL_8012},
+    {kWarn1, 0x08, "警告码:旋转走位错误", EC_TRAVEL_8013},
+    {kWarn1, 0x10, "警告码:推杆上有印章（印章太多）", EC_OK},
+    {kWarn1, 0x20, "警告码:盖章位置超出边界", EC_OK},
+    {kWarn1, 0x40, "警告码:印章放置方向错误", EC_SEAL_MISPLACED},
+    {kWarn1, 0x80, "警告码:用印机顶盖已打开,用印机不可操作", EC_MACHINE_FAULT},
+    {kWarn2, 0x01, "警告码:设备里无印章", EC_SEAL_MISSING},
+    {kWarn2, 0x02, "警告码:印章信息与上次比较不一致", EC_SEAL_SLEEVE_CHANGED},
+    {kWarn2, 0x04, "警告码:盖章槽位无章", EC_NO_SEAL},
+    {kWarn2, 0x08, nullptr, EC_OK},
+    {kWarn2, 0x10, "警告码:侧门已被打开，印章有变动", EC_OK},
+    {kWarn2, 0x20, "警告码:侧门未关上", EC_OK},
+    {kWarn2, 0x40, "警告码:侧门识别码错误", EC_OK},
+    {kWarn2, 0x80, "警告码:盖章过程中印章掉落", EC_OK},
+    {kWarn3, 0x01, "警告码:侧门锁未关上", EC_OK},
+    {kWarn3, 0x02, "警告码:纸板门未关上", EC_OK},
+    {kWarn3, 0x04, "警告码:用印机上盖未紧固", EC_MACHINE_FAULT_8017},
+    {kWarn3, 0x08, "警告码:上电初始化自检失败", EC_DEVICE_INIT},
+    {kFault, 0x01, "故障码:换章门RFID故障", EC_BACK_DOOR_FAULT},
+    {kFault, 0x02, "故障码:纸板门故障", EC_PAPER_DOOR_FAULT},
+    {kFault, 0x04, "故障码:X轴电机故障", EC_MOTOR_8002},
+    {kFault, 0x08, "故障码:Y轴电机故障", EC_MOTOR_8003},
+    {kFault, 0x10, "故障码:Z轴电机故障", EC_MOTOR_8004},
+    {kFault, 0x20, "故障码:旋转电机故障", EC_MOTOR_8005},
+};
+
+// The codes in order of importance: the first whose bit is set is the machine's fault.
+const int kFaultRanking[] = {
+    EC_NO_SEAL,        EC_BACK_DOOR_FAULT, EC_PAPER_DOOR_FAULT,    EC_MOTOR_8002,
+    EC_MOTOR_8003,     EC_MOTOR_8004,      EC_MOTOR_8005,          EC_TRAVEL_8010,
+    EC_TRAVEL_8011,    EC_TRAVEL_8012,     EC_TRAVEL_8013,         EC_SEAL_SLEEVE_CHANGED,
+    EC_SEAL_MISPLACED, EC_MACHINE_FAULT,   EC_MACHINE_FAULT_8017,  EC_DEVICE_INIT,
+    EC_SEAL_MISSING,
+};
+
+constexpr int64_t kReadyLimitMs = 30000;
+constexpr int64_t kResetReadyLimitMs = 210000;
+constexpr int64_t kHeartFailPauseMs = 300;
+constexpr int64_t kWaitPauseMs = 100;
+
+uint8_t byteOf(const CStampStatus& s, StatusByte b)
+{
+    switch (b) {
+    case kWarn1: return s.warn_code1;
+    case kWarn2: return s.warn_code2;
+    case kWarn3: return s.warn_code3;
+    case kFault: return s.fault_code;
+    }
+    return 0;
+}
+
+bool isSet(const CStampStatus& s, int code)
+{
+    for (const StatusBit& bit : kStatusBits)
+        if (bit.code == code) return (byteOf(s, bit.byte) & bit.mask) != 0;
+    return false;
+}
+
+bool isResetState(uint8_t state)
+{
+    return state == status::kResetting1 || state == status::kResetting2;
+}
+
+}  // namespace
+
+int CSeal::GetMachineERR()
+{
+    for (int code : kFaultRanking)
+        if (isSet(m_CStampStatus, code)) return code;
+    TrcWritef(kTraceInfo, "GetMachineERR return EC_FAIL");
+    return EC_FAIL;
+}
+
+void CSeal::LogMachineERR()
+{
+    if (m_CStampStatus.stamp_status != status::kWarning) return;
+    for (const StatusBit& bit : kStatusBits)
+        if (bit.message && (byteOf(m_CStampStatus, bit.byte) & bit.mask))
+            TrcWritef(kTraceInfo, "%s", bit.message);
+}
+
+bool CSeal::IsReseting()
+{
+    return m_CStampStatus.stamp_status == status::kWarning &&
+           (m_CStampStatus.warn_code1 & status::kWarn1PositionErrors) != 0;
+}
+
+int CSeal::CheckCanPrint()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CheckCanPrint");
+    int64_t limit = kReadyLimitMs;
+    const int64_t start = nowMs();
+    bool faultSeen = false;
+
+    for (;;) {
+        if (nowMs() - start > limit) {
+            TrcWritef(kTraceInfo, "fail timeout");
+            log.SetRet("return:%d", EC_TIMEOUT);
+            return EC_TIMEOUT;
+        }
+        if (ExeHeart() != EC_OK) {
+            sleepMs(kHeartFailPauseMs);
+            TrcWritef(kTraceInfo, "ExeHeart fail");
+            continue;
+        }
+        if (m_iIsBackDoorOpen == 1) {
+            log.SetRet("return:%d, 侧门打开", EC_BACK_DOOR_OPEN);
+            return EC_BACK_DOOR_OPEN;
+        }
+        if (m_iIsPaperOpen == 1) {
+            log.SetRet("return:%d, 纸板打开", EC_PAPER_DOOR_OPEN);
+            return EC_PAPER_DOOR_OPEN;
+        }
+
+        const uint8_t state = m_CStampStatus.stamp_status;
+        if (IsReseting()) {
+            sleepMs(kWaitPauseMs);
+        } else if (state == status::kBusy) {
+            if (!(m_CStampStatus.door_flags & status::kDoorPreComplete)) continue;
+            sleepMs(kWaitPauseMs);
+        } else if (state == status::kReady) {
+            log.SetRet("return:%d", EC_OK);
+            return EC_OK;
+        } else if (state == status::kWarning) {
+            if (faultSeen) {
+                const int code = GetMachineERR();
+                log.SetRet("return:%d, 设备故障  m_CStampStatus.stamp_status = %d", code, state);
+                return code;
+            }
+            faultSeen = true;
+            continue;
+        }
+        // The state is read again here: the pause above may have let a reset begin.
+        if (isResetState(m_CStampStatus.stamp_status)) limit = kResetReadyLimitMs;
+    }
+}
+
+int CSeal::initCheckBb()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::initCheckBb");
+    const int result = ExeHeart();
+    log.SetRet("Return Code:%d", result);
+    return result;
+}
+
+int CSeal::initCheckZb()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::initCheckZb");
+    int result = ExeHeart();
+    if (result == EC_OK && !m_bZB) {
+        result = EC_NEED_MAIN_BOARD;
+        TrcWritef(kTraceInfo, "Return :%d, 备板不支持该功能", result);
+    }
+    log.SetRet("Return:%d", result);
+    return result;
+}
