@@ -1,20 +1,126 @@
 // The process-wide image-processing object: finds the sheet in a photo, straightens and crops
 // it, and keeps what the print path and the blank check read afterwards.
+//
+// Pictures are 8-bit BGR photos and 1-channel thresholded pictures (cv::Mat). A region of
+// interest is a sub-matrix, clipped to the picture the way the image library always clipped it.
+// There is no lock: one photo request, calibration run or print check at a time.
 #pragma once
+
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+// Which border of the sheet; the values appear in trace lines.
+enum BORDER {
+    BORDER_LEFT = 0,    // rows, scanned from the left image edge
+    BORDER_TOP = 1,     // columns, scanned from the top image edge
+    BORDER_RIGHT = 2,   // rows, scanned from the right image edge
+    BORDER_BOTTOM = 3,  // columns, scanned from the bottom image edge
+};
+
+// One recorded border line, end points on the picture's edges.
+struct LINE_POINT {
+    int32_t border;
+    bool flag;
+    int32_t x1, y1;
+    int32_t x2, y2;
+    int32_t reserved;
+};
+
+// What the edge scan learns about one border.
+struct BorderLine {
+    bool found = false;
+    std::vector<cv::Point> edge;    // one point per scan line that crossed the border
+    std::vector<cv::Point> effect;  // the points the line was fitted to
+    cv::Vec4f line{};               // unit direction (vx, vy) and a point (x0, y0)
+    double deviation = 0;           // angle to the image axis, 0 to pi/2
+    double rotAngle = 0;            // rotation that makes the border axis-parallel, 0 to 2 pi
+    double lineAngle = 0;           // folded line angle, 0 to pi, for comparing borders
+};
 
 class CImgHelp {
 public:
     static CImgHelp* Instance();
 
-    // Settings from the configuration: JPEG quality, output resolution, binarisation threshold.
+    // ---- settings (img_help.cpp) ---------------------------------------------------------------
+    // JPEG quality, output resolution, binarisation threshold, from the configuration.
     void setDate(int jpgRar, int dpi, unsigned long cutEzh);
-
     int jpgRar() const { return m_jpgRar; }
     int dpi() const { return m_dpi; }
     unsigned long cutEzh() const { return m_cutEzh; }
 
+    // The photo's thresholded picture: grey above `m_cutEzh` becomes 100, the rest 0.
+    cv::Mat MakeThreshold(const cv::Mat& photo) const;
+    // A region of interest as the image library keeps it: cut down to the picture.
+    static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region);
+
+    // ---- edge scan and line fit (paper_edges.cpp, line_fit.cpp) -------------------------------
+    bool FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
+                            std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
+                            double& rotAngle, double& lineAngle);
+    // The scan of one border with step 10, everything it finds in one record.
+    BorderLine FindBorder(const cv::Mat& bin, BORDER br);
+    bool FindEffectDot(int step, const std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
+                       cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical,
+                       double& lineAngle);
+    static bool IsAngle90(double p, double q);
+    static bool IsAngle0(double p, double q);
+    void SaveLinePoint(BORDER br, const cv::Mat& img, const cv::Vec4f& line);
+
+    // ---- deskew (auto_rotate.cpp, rotate.cpp) -------------------------------------------------
+    // `dst` becomes a new picture: the straightened photo or a copy of it. True when rotated.
+    bool AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* name);
+    // Turns the whole picture by `angle` (radians) onto a black background; (dx, dy) is where
+    // the result's pixel (0, 0) lies in `src`.
+    static void cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy);
+
+    // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
+    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel);
+    bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
+                        int& value, BORDER br);
+    void AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel);
+
+    // ---- crop and picture files (cut.cpp) -----------------------------------------------------
+    bool AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
+                           const char* outPath2, int16_t ltrb_Pixel, int quality);
+    bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel);
+    static void SavePic(const char* path, const cv::Mat& img, int quality);
+    void revolveImg_90(const char* path);
+    bool IsA4JpgOk(int width, int height);
+    bool IsA4JpgOk(const char* path);
+    void GetPaperWH(int& width, int& height) const;
+    bool IsAgingMode() const { return false; }
+
+    // ---- picture coordinates (coords.cpp) -----------------------------------------------------
+    void ConvertXYtoSrcPic(int& x, int& y) const;
+    void ConvertPointBaseLeftTop(int& x, int& y, int angle, const std::string& paperLeftTop) const;
+    bool MM2Pixel(int& x, int& y) const;
+
+    // ---- blank-area check (white_paper.cpp) ---------------------------------------------------
+    // 1 when the box holds more dark pixels than `rate`, 0 when blank, 2 when it cannot tell.
+    int IsWhitePaper(int x, int y, int width, int height, float rate);
+
     CImgHelp(const CImgHelp&) = delete;
     CImgHelp& operator=(const CImgHelp&) = delete;
+
+    // ---- state of the last photo --------------------------------------------------------------
+    uint8_t m_rotateMinDeg = 0;  // any deviation above this many degrees rotates
+    bool m_bRotatePaper = false;
+    bool m_bPaperFound = false;
+    float m_rotateAngle = 0;     // radians, 0 when not rotated
+    int m_PaperWidth = 0;        // nominal sheet size in pixels
+    int m_PaperHeight = 0;
+    int iCutXmin = 0;            // the paper rectangle in the straightened photo
+    int iCutYmin = 0;
+    int iPixelX = 0;
+    int iPixelY = 0;
+    float m_rotDx = 0;           // the straightened photo's (0, 0) in the camera photo
+    float m_rotDy = 0;
+    std::list<LINE_POINT> m_linePoints;
+    cv::Mat m_MatCutPic;         // own copy of the last cut picture
 
 private:
     CImgHelp();

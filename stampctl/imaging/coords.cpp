@@ -1,0 +1,74 @@
+// Points between the cut picture, the camera photo and the sheet's millimetres.
+#include <cmath>
+#include <cstring>
+
+#include "stampctl/frame/trace.h"
+#include "stampctl/imaging/img_help.h"
+
+namespace {
+
+constexpr double kA4WidthMm = 297.0;   // the sheet lies long side horizontal
+constexpr double kA4HeightMm = 210.0;
+constexpr double kDefaultPixelsPerMmX = 9.198653198653199;  // before any sheet was measured
+constexpr double kDefaultPixelsPerMmY = 9.152380952380952;
+constexpr const char* kTurnedSheet = "270";
+
+}  // namespace
+
+void CImgHelp::ConvertXYtoSrcPic(int& x, int& y) const
+{
+    if (!m_bPaperFound) return;
+    const int x1 = x + iCutXmin;
+    const int y1 = y + iCutYmin;
+    if (!m_bRotatePaper) {
+        x = x1;
+        y = y1;
+        return;
+    }
+    const float c = std::cos(m_rotateAngle);
+    const float s = std::sin(m_rotateAngle);
+    x = static_cast<int>(x1 * c + y1 * s + m_rotDx);
+    y = static_cast<int>(-x1 * s + y1 * c + m_rotDy);
+}
+
+void CImgHelp::ConvertPointBaseLeftTop(int& x, int& y, int angle,
+                                       const std::string& paperLeftTop) const
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ConvertPointBaseLeftTop ix:%d,iy:%d,angle:%d, m_paper_left_top:%s",
+                  x, y, angle, paperLeftTop.c_str());
+    const int w = iPixelX;
+    const int h = iPixelY;
+    if (m_bPaperFound) {
+        const int ix = x, iy = y;
+        int nx = ix, ny = iy;
+        if (paperLeftTop != kTurnedSheet) {
+            switch (angle) {
+            case 90: nx = w - iy; ny = ix; break;
+            case 180: nx = w - ix; ny = h - iy; break;
+            case 270: nx = iy; ny = h - ix; break;
+            default: break;
+            }
+        } else {
+            switch (angle) {
+            case 0: nx = iy; ny = h - ix; break;
+            case 90: break;
+            case 180: nx = w - iy; ny = ix; break;
+            default: nx = w - ix; ny = h - iy; break;
+            }
+        }
+        x = nx;
+        y = ny;
+    }
+    log.SetRet("return ix:%d, iy:%d, pWidth:%d, pHeight:%d", x, y, w, h);
+}
+
+bool CImgHelp::MM2Pixel(int& x, int& y) const
+{
+    const int inX = x, inY = y;
+    const double perMmX = m_PaperWidth < 1 ? kDefaultPixelsPerMmX : m_PaperWidth / kA4WidthMm;
+    const double perMmY = m_PaperHeight <= 0 ? kDefaultPixelsPerMmY : m_PaperHeight / kA4HeightMm;
+    x = static_cast<int>(x * perMmX);
+    y = static_cast<int>(y * perMmY);
+    TrcWritef(stampctl::kTraceInfo, "MM2Pixel in(x:%d, y:%d), out(x:%d, y:%d)", inX, inY, x, y);
+    return true;
+}

@@ -1,0 +1,120 @@
+// Cropping the straightened photo to the sheet, and the picture-file helpers.
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include "stampctl/frame/trace.h"
+#include "stampctl/imaging/img_help.h"
+
+using stampctl::kTraceInfo;
+
+namespace {
+
+constexpr double kA4MinShare = 0.9;  // a cut picture within 10 % of the sheet size is a sheet
+constexpr double kA4MaxShare = 1.1;
+
+const char* orEmpty(const char* text) { return text ? text : ""; }
+
+}  // namespace
+
+void CImgHelp::SavePic(const char* path, const cv::Mat& img, int quality)
+{
+    std::vector<int> params;
+    if (quality >= 1) params = {cv::IMWRITE_JPEG_QUALITY, quality};
+    // A false return (the file could not be written) is not an error of the crop; a picture
+    // or path the writer cannot handle raises, and the caller reports that.
+    cv::imwrite(orEmpty(path), img, params);
+}
+
+bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
+                                 const char* outPath2, int16_t ltrb_Pixel, int quality)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::AutoCutPaperByImg ltrb_Pixel:%d", ltrb_Pixel);
+    if (src.empty()) {
+        log.SetRet("AutoCutPaperByImg isrc is NULL");
+        return false;
+    }
+    m_bPaperFound = false;
+
+    cv::Mat straight;
+    AutoRotateByPaper(src, straight, name);
+    {
+        const cv::Mat bin = MakeThreshold(straight);
+        m_bPaperFound = MakePaperArea(bin, ltrb_Pixel);
+    }
+
+    const int jpgQuality = quality == 0 ? m_jpgRar : quality;
+    if (m_bPaperFound) {
+        const cv::Rect roi = ClipRoi(straight, cv::Rect(iCutXmin, iCutYmin, iPixelX, iPixelY));
+        if (outPath2) SavePic(outPath2, straight(roi), 0);
+        TrcWritef(kTraceInfo, "cvSetImageROI return");
+        SavePic(outPath, straight(roi), jpgQuality);
+        TrcWritef(kTraceInfo, "SavePic return");
+        m_MatCutPic = straight(roi).clone();
+    } else {
+        SavePic(outPath, straight, jpgQuality);
+        iCutXmin = 0;
+        iCutYmin = 0;
+        iPixelX = straight.cols;
+        iPixelY = straight.rows;
+        m_MatCutPic = straight;  // the straightened picture is ours alone: no copy needed
+    }
+    straight.release();
+    log.SetRet("Return bl:%d", m_bPaperFound);
+    return m_bPaperFound;
+}
+
+bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoCutPaper");
+    const cv::Mat photo = cv::imread(orEmpty(srcPath), cv::IMREAD_COLOR);
+    if (photo.empty()) {
+        log.SetRet("AutoCutPaper cvLoadImage fail = %s", orEmpty(srcPath));
+        return false;
+    }
+    const bool found = AutoCutPaperByImg(photo, srcPath, outPath, nullptr, ltrb_Pixel, 0);
+    log.SetRet("AutoCutPaper return = %d", found);
+    return found;
+}
+
+void CImgHelp::revolveImg_90(const char* path)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "revolveImg_90, path:%s", orEmpty(path));
+    const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_UNCHANGED);
+    if (picture.empty()) {
+        TrcWritef(kTraceInfo, "cvLoadImage src is NULL(path:%s)", orEmpty(path));
+        return;
+    }
+    cv::Mat turned;
+    cv::transpose(picture, turned);
+    cv::flip(turned, turned, 0);  // transposed and upside down: a quarter turn to the left
+    SavePic(path, turned, 0);
+}
+
+bool CImgHelp::IsA4JpgOk(int width, int height)
+{
+    if (m_PaperWidth < 0) {
+        TrcWritef(kTraceInfo, "IsA4JpgOk error m_PaperWidth:%d", m_PaperWidth);
+        return true;
+    }
+    // A portrait sheet: the picture's width is the sheet's short side.
+    const int wMin = static_cast<int>(m_PaperHeight * kA4MinShare);
+    const int wMax = static_cast<int>(m_PaperHeight * kA4MaxShare);
+    const int hMin = static_cast<int>(m_PaperWidth * kA4MinShare);
+    const int hMax = static_cast<int>(m_PaperWidth * kA4MaxShare);
+    if (width < wMin || width > wMax || height < hMin || height > hMax) {
+        TrcWritef(kTraceInfo, "IsA4JpgOk error (w:%d, h:%d)(wMin:%d,wMax:%d, hMin:%d,hMax:%d)",
+                  width, height, wMin, wMax, hMin, hMax);
+        return false;
+    }
+    return true;
+}
+
+bool CImgHelp::IsA4JpgOk(const char* path)
+{
+    const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_COLOR);
+    if (picture.empty()) {
+        TrcWritef(kTraceInfo, "IsA4JpgOk is NULL(filePath:%s)", orEmpty(path));
+        return false;
+    }
+    return IsA4JpgOk(picture.cols, picture.rows);
+}
