@@ -1,0 +1,190 @@
+// CDevByUsb through the system's libusb against the emulated machine.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "stampctl/link/dev_by_usb.h"
+#include "tests/usb/usb_fixture.h"
+
+namespace stampctl::test {
+namespace {
+
+constexpr int kProduct = 0x5750;
+constexpr int kVendor = 0x0483;
+constexpr int kLibusbErrorNoDevice = -4;
+constexpr int kLibusbErrorTimeout = -7;
+constexpr unsigned kShortTimeoutMs = 50;  // a time-out that the test, not the library, chooses
+
+using Bytes = std::vector<unsigned char>;
+const Bytes kHeartbeat = {0xAA, 0x55, 0x01, 0x00, 0x00};
+
+// What `action` prints to standard output.
+std::string console(const std::function<void()>& action)
+{
+    ::testing::internal::CaptureStdout();
+    action();
+    return ::testing::internal::GetCapturedStdout();
+}
+
+class DevByUsbTest : public UsbPathTest {
+protected:
+    void SetUp() override
+    {
+        UsbPathTest::SetUp();
+        if (IsSkipped()) return;
+        m_dev.SetPoint(0x01, 0x82);
+    }
+
+    int write(const Bytes& frame, unsigned timeoutMs = 1000)
+    {
+        Bytes copy = frame;
+        int transferred = -1;
+        const int rv = m_dev.DevUsbWrite(copy.data(), static_cast<unsigned>(copy.size()),
+                                         transferred, timeoutMs);
+        m_written = transferred;
+        return rv;
+    }
+
+    int read(Bytes& packet, unsigned timeoutMs = 2000)
+    {
+        packet.assign(64, 0);
+        int transferred = -1;
+        const int rv = m_dev.DevUsbRead(packet.data(), 64, transferred, timeoutMs);
+        packet.resize(transferred > 0 ? static_cast<size_t>(transferred) : 0);
+        return rv;
+    }
+
+    int m_written = -1;
+    CDevByUsb m_dev;  // after the device: closed before it goes
+};
+
+TEST_F(DevByUsbTest, FindsOnlyTheMachineByVendorAndProduct)
+{
+    std::string out = console([&] { EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), -1); });
+    EXPECT_EQ(out, "not find dev \n");
+
+    m_usb.plug(UsbIdentity{0x0483, 0x5751});
+    out = console([&] { EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), -1); });
+    EXPECT_EQ(out, "not find dev \n");
+    EXPECT_EQ(write(kHeartbeat), -1);
+    EXPECT_EQ(m_usb.claims(), 0);
+
+    plugMachine();
+    EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
+}
+
+TEST_F(DevByUsbTest, ExchangesAFrameClaimingInterfaceZeroAroundEachTransfer)
+{
+    plugMachine();
+    ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
+
+    EXPECT_EQ(write(kHeartbeat), 0);
+    EXPECT_EQ(m_written, 5);
+    Bytes reply;
+    EXPECT_EQ(read(reply), 0);
+    ASSERT_EQ(reply.size(), 64u);
+    EXPECT_EQ(reply[0], 0xAA);
+    EXPECT_EQ(reply[2], 0x81);
+
+    EXPECT_EQ(requests(), std::vector<Bytes>{kHeartbeat});
+    EXPECT_EQ(m_usb.claims(), 2);
+    EXPECT_EQ(m_usb.releases(), 2);
+}
+
+TEST_F(DevByUsbTest, DetachesABoundKernelDriverOnOpenAndOnClaim)
+{
+    plugMachine(/*kernelDriverBound=*/true);
+    const std::string out = console([&] { EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 1); });
+    EXPECT_EQ(out, "driver error\n");
+    EXPECT_FALSE(m_usb.kernelDriverBound());
+
+    Bytes reply;
+    EXPECT_EQ(write(kHeartbeat), 0);
+    EXPECT_EQ(read(reply), 0);
+    EXPECT_EQ(reply.size(), 64u);
+
+    // A driver that takes the interface back while the handle is open makes the claim fail as
+    // busy; the transport detaches it and claims again.
+    m_usb.bindKernelDriver();
+    EXPECT_EQ(write(kHeartbeat), 0);
+    EXPECT_EQ(read(reply), 0);
+    EXPECT_EQ(m_usb.driverDetaches(), 2);
+    EXPECT_EQ(requests().size(), 2u);
+}
+
+TEST_F(DevByUsbTest, ClosedTransportFailsAtOnceWithoutTouchingTheBus)
+{
+    plugMachine();
+    ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
+    m_dev.DevUsbClose();
+    m_dev.DevUsbClose();
+
+    const std::string out = console([&] { EXPECT_EQ(write(kHeartbeat), -1); });
+    EXPECT_EQ(out, "*** m_usb_handle is NULL\n");
+    Bytes reply;
+    EXPECT_EQ(read(reply), -1);
+    EXPECT_EQ(m_usb.claims(), 0);
+    EXPECT_TRUE(requests().empty());
+
+    // Closing does not spoil the next open.
+    ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
+    EXPECT_EQ(write(kHeartbeat), 0);
+}
+
+TEST_F(DevByUsbTest, TimeOutsGiveTheirResultsAndLeaveTheLinkUsable)
+{
+    plugMachine();
+    ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
+
+    // Nothing was asked, so the machine has nothing to say.
+    Bytes reply;
+    const auto start = std::chrono::steady_clock::now();
+    std::string out = console([&] { EXPECT_EQ(read(reply, kShortTimeoutMs), kLibusbErrorTimeout); });
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kShortTimeoutMs));
+    EXPECT_EQ(out, "*** bulk_transfer failed! \n");
+    EXPECT_TRUE(reply.empty());
+
+    // A machine that does not take the data.
+    BulkEndpoints deaf = firmwareEndpoints(m_machine);
+    deaf.out = [](const unsigned char*, size_t) { return EmulatedUsbDevice::kNoReply; };
+    m_usb.setEndpoints(deaf);
+    EXPECT_EQ(write(kHeartbeat, kShortTimeoutMs), -1);
+
+    // Both cancelled transfers are gone, and the interface was given back each time.
+    m_usb.setEndpoints(firmwareEndpoints(m_machine));
+    EXPECT_EQ(write(kHeartbeat), 0);
+    EXPECT_EQ(read(reply), 0);
+    EXPECT_EQ(reply.size(), 64u);
+    EXPECT_EQ(m_usb.releases(), m_usb.claims());
+}
+
+TEST_F(DevByUsbTest, UnplugWhileReadingFailsTheReadAndEveryTransferAfter)
+{
+    plugMachine();
+    ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
+
+    int readResult = 0;
+    std::thread reader([&] {
+        Bytes reply;
+        readResult = read(reply, 5000);
+    });
+    ASSERT_TRUE(m_usb.waitForStalledTransfer(2000));
+    const auto start = std::chrono::steady_clock::now();
+    unplugMachine();
+    reader.join();
+    EXPECT_EQ(readResult, kLibusbErrorNoDevice);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+
+    EXPECT_EQ(write(kHeartbeat), -1);
+    Bytes reply;
+    EXPECT_LT(read(reply), 0);
+    EXPECT_TRUE(requests().empty());
+
+    m_dev.DevUsbClose();
+    EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), -1);
+}
+
+}  // namespace
+}  // namespace stampctl::test
