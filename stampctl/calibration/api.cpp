@@ -1,0 +1,26 @@
+// Exports of the calibration record.
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/seal.h"
+#include "stampctl/stampctl.h"
+
+extern "C" {
+
+int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY,
+                 short* offsetX, short* offsetY)
+{
+    if (!longSide || !shortSide) return stampctl::EC_PARAM;
+    return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX,
+                                            offsetY);
+}
+
+int DownLoadBaseJZ(const unsigned char* data, int len, int saveRFID)
+{
+    return CSeal::Instance()->_DownLoadBaseJZ(data, len, static_cast<short>(saveRFID));
+}
+
+int DownLoadRotateJZ(const short* x, const short* y)
+{
+    return CSeal::Instance()->_DownLoadRotateJZ(x, y);
+}
+
+}  // extern "C"

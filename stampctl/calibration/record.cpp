@@ -1,0 +1,178 @@
+// The calibration record: read from the machine once per connection, written back by the
+// calibration tools, handed to callers whole.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "stampctl/calibration/blocks.h"
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/trace.h"
+#include "stampctl/seal.h"
+
+using namespace stampctl;
+using namespace stampctl::calibration;
+
+namespace {
+constexpr short kSaveRfid = 1;
+constexpr size_t kCircleTextSize = 128;
+constexpr size_t kRotateTraceSize = 512;
+}  // namespace
+
+void CSeal::traceSealOffsets()
+{
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        const int k = (seal - 1) * kAnglesPerSeal;
+        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, m_JZOffsetX[k],
+                  m_JZOffsetY[k], m_JZOffsetX[k + 1], m_JZOffsetY[k + 1], m_JZOffsetX[k + 2],
+                  m_JZOffsetY[k + 2], m_JZOffsetX[k + 3], m_JZOffsetY[k + 3]);
+    }
+}
+
+int CSeal::RecvPointInfo()
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "RecvPointInfo");
+    int result = _ExeCmd(CMD_GET_POINT_INFO);
+    // A block that did not arrive whole would read as a calibration of zeros.
+    if (result == EC_OK && m_RLen < kBaseBlockUsed) result = EC_COMM_401;
+    if (result != EC_OK) {
+        log.SetRet("return %d", result);
+        return result;
+    }
+
+    const uint8_t* base = m_ReplyInfo;
+    m_A4ShortSide = readLe16(base + kOffShortSide);
+    m_A4LongSide = readLe16(base + kOffLongSide);
+    std::fill(std::begin(m_JZOffsetX), std::end(m_JZOffsetX), 0);
+    std::fill(std::begin(m_JZOffsetY), std::end(m_JZOffsetY), 0);
+    TrcWritef(kTraceInfo, "A4短边:%d, A4长边:%d", m_A4ShortSide, m_A4LongSide);
+
+    char circles[kCircleTextSize] = {};
+    size_t used = 0;
+    for (int i = 0; i < kJZCircleCount; ++i) {
+        m_JZCircle[i].x = readLe16(base + kOffCircles + 4 * i);
+        m_JZCircle[i].y = readLe16(base + kOffCircles + 4 * i + 2);
+        used += std::snprintf(circles + used, sizeof circles - used, "(%d,%d)", m_JZCircle[i].x,
+                              m_JZCircle[i].y);
+    }
+    TrcWritef(kTraceInfo, "主圆基准坐标:%s", circles);
+
+    for (int seal = 0; seal < kSealCount; ++seal) {
+        m_JZOffsetX[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal);
+        m_JZOffsetY[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal + 2);
+    }
+
+    // The rotated corrections stay 0 when they cannot be read; what was read above stands.
+    result = _ExeCmd(CMD_GET_ROTATE_POINTS);
+    if (result == EC_OK && m_RLen < kRotateBlockSize) result = EC_COMM_401;
+    if (result == EC_OK) {
+        for (int e = 0; e < kRotateEntries; ++e) {
+            const int k = recordIndexOfRotation(e);
+            decodeRotation(m_ReplyInfo + e * kRotateEntrySize, m_JZOffsetX[k], m_JZOffsetY[k]);
+        }
+    }
+    traceSealOffsets();
+    log.SetRet("return %d", result);
+    return result;
+}
+
+int CSeal::GetPointInfo()
+{
+    if (m_A4LongSide > 0) {
+        traceSealOffsets();
+        return EC_OK;
+    }
+    const int result = RecvPointInfo();
+    // Not loaded: the next caller tries again.
+    if (result != EC_OK) m_A4LongSide = 0;
+    GetJiaozhunRFID();
+    return result;
+}
+
+int CSeal::_GetAllJZInfo(short& longSide, short& shortSide, short* circleX, short* circleY,
+                         short* offsetX, short* offsetY)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_GetAllJZInfo");
+    if (!circleX || !circleY || !offsetX || !offsetY) {
+        log.SetRet("return %d", EC_PARAM);
+        return EC_PARAM;
+    }
+    const int result = RecvPointInfo();
+    if (result == EC_OK) {
+        longSide = static_cast<short>(m_A4LongSide);
+        shortSide = static_cast<short>(m_A4ShortSide);
+        for (int i = 0; i < kJZCircleCount; ++i) {
+            circleX[i] = static_cast<short>(m_JZCircle[i].x);
+            circleY[i] = static_cast<short>(m_JZCircle[i].y);
+        }
+        std::copy(std::begin(m_JZOffsetX), std::end(m_JZOffsetX), offsetX);
+        std::copy(std::begin(m_JZOffsetY), std::end(m_JZOffsetY), offsetY);
+    }
+    log.SetRet("return %d", result);
+    return result;
+}
+
+int CSeal::_DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_DownLoadBaseJZ saveRFID:%d", saveRFID);
+    if (!data || len <= 0) {
+        log.SetRet("return %d", EC_PARAM);
+        return EC_PARAM;
+    }
+    // The machine always takes the whole block; what the caller did not give is zero.
+    unsigned char block[kBaseBlockSize] = {};
+    std::memcpy(block, data, std::min(static_cast<size_t>(len), kBaseBlockSize));
+
+    int result = _ExeCmd(CMD_SET_BASE_POINTS, block, static_cast<int>(kBaseBlockSize));
+    if (result == EC_OK) result = RecvPointInfo();
+
+    // The seals present are recorded only with a calibration that reached the machine, so that
+    // a failed download is never reported as a success.
+    if (saveRFID == kSaveRfid && result == EC_OK) {
+        const char* present = _getRFID();
+        if (present[0] != '\0') {
+            unsigned char tags[kReplyInfoSize];
+            const int n = static_cast<int>(std::min<unsigned long>(m_RLen, kReplyInfoSize));
+            std::memcpy(tags, m_ReplyInfo, static_cast<size_t>(n));
+            result = _ExeCmd(CMD_SET_BIND_INFO, tags, n);
+        }
+        TrcWritef(kTraceInfo, "CW32_STAMP::SetJiaozhunRFID return:%d, 保存校准时的RFID信息", result);
+    }
+    log.SetRet("return %d", result);
+    return result;
+}
+
+int CSeal::_DownLoadRotateJZ(const short* x, const short* y)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_DownLoadRotateJZ");
+    if (!x || !y) {
+        log.SetRet("return %d", EC_PARAM);
+        return EC_PARAM;
+    }
+    for (int e = 0; e < kRotateEntries; ++e) {
+        // A larger magnitude would overwrite its neighbour's bits and sign.
+        if (std::abs(x[e]) > kRotateMagnitudeLimit || std::abs(y[e]) > kRotateMagnitudeLimit) {
+            TrcWritef(kTraceError, "_DownLoadRotateJZ entry %d (%d:%d) beyond %d", e, x[e], y[e],
+                      kRotateMagnitudeLimit);
+            log.SetRet("return %d", EC_PARAM);
+            return EC_PARAM;
+        }
+    }
+
+    uint8_t block[kRotateBlockSize];
+    char text[kRotateTraceSize] = "SendRotatePointInfo:";
+    size_t used = std::strlen(text);
+    for (int e = 0; e < kRotateEntries; ++e) encodeRotation(x[e], y[e], block + e * kRotateEntrySize);
+    for (int seal = 0; seal < kSealCount; ++seal) {
+        const int e = seal * kRotatedPerSeal;
+        used += std::snprintf(text + used, sizeof text - used, "(%d:%d, %d:%d, %d:%d)", x[e], y[e],
+                              x[e + 1], y[e + 1], x[e + 2], y[e + 2]);
+    }
+    TrcWritef(kTraceInfo, "%s", text);
+
+    int result = _ExeCmd(CMD_SET_ROTATE_POINTS, block, static_cast<int>(kRotateBlockSize));
+    if (result == EC_OK) result = RecvPointInfo();
+    log.SetRet("return %d", result);
+    return result;
+}
