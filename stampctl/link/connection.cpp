@@ -7,7 +7,6 @@
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
-#include "stampctl/sim/firmware.h"
 #include "stampctl/sim/sim_machine.h"
 
 using namespace stampctl;
@@ -23,12 +22,8 @@ constexpr size_t kSafeCodeSize = 100;
 std::unique_ptr<UsbTransport> CSeal::makeTransport()
 {
     std::unique_ptr<UsbTransport> usb;
-    if (sim::simulatorEnabled()) {
-        // The controller's teardown still talks to the machine: whatever the simulated firmware
-        // builds on first use must exist before the controller, so that it is destroyed after.
-        sim::commandTable();
+    if (sim::simulatorEnabled())
         usb = sim::makeSimTransport();
-    }
     else
         usb = std::make_unique<CDevByUsb>();
     usb->SetPoint(kEndpointOut, kEndpointIn);
@@ -97,6 +92,9 @@ int CSeal::_disconnMachine()
         m_usb->DevUsbClose();
     }
     m_bSupportBB = false;
+    // Both capture threads stop; each close returns once its thread has let go of the device.
+    _closeVideoCap();
+    _closeEnvVideoCap();
     if (!nested) m_bDisconnecting = false;
     log.SetRet("Return:%d", EC_OK);
     return EC_OK;

@@ -1,0 +1,39 @@
+// Exports of the cameras: the document camera and its photo, the environment camera.
+#include <string>
+
+#include "stampctl/frame/guard.h"
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/seal.h"
+#include "stampctl/stampctl.h"
+
+using stampctl::guardedCall;
+
+extern "C" {
+
+int openVideoCap(void)
+{
+    return guardedCall("===== openVideoCap 异常=====", [] { return CSeal::Instance()->_openVideoCap(); });
+}
+
+int closeVideoCap(void) { return CSeal::Instance()->_closeVideoCap(); }
+
+int checkVideoState(void) { return CSeal::Instance()->_checkVideoState(); }
+
+int getImageFormat(const char* filePath, int type, int isEraseBorder, int quality)
+{
+    return guardedCall("===== getImageFormat 异常=====", [&] {
+        return CSeal::Instance()->_getImageFormat(filePath, type, isEraseBorder, quality);
+    });
+}
+
+int openEnvVideoCap(int width, int height) { return CSeal::Instance()->_openEnvVideoCap(width, height); }
+
+int closeEnvVideoCap(void) { return CSeal::Instance()->_closeEnvVideoCap(); }
+
+int TakeEnvPhoto(const char* filePath)
+{
+    if (!filePath) return stampctl::EC_CAMERA_PARAM_203;
+    return CSeal::Instance()->_TakeEnvPhoto(std::string(filePath));
+}
+
+}  // extern "C"

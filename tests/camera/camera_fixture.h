@@ -1,0 +1,88 @@
+// A connected simulated machine with its two cameras and the paper board fresh, and helpers to
+// wait for what the capture threads do in their own time.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/sim/paper_board.h"
+#include "stampctl/sim/sim_camera.h"
+#include "tests/support/sim_session.h"
+
+namespace stampctl::test {
+
+// Waits (really, briefly) for something a capture thread does on its own.
+inline bool eventually(const std::function<bool()>& done, int realTimeoutMs = 10000)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(realTimeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class Cameras : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        doc().resetToDefault();
+        env().resetToDefault();
+        board().resetToDefault();
+        ASSERT_EQ(s.connect(), EC_OK);
+    }
+    void TearDown() override
+    {
+        doc().holdReads(false);
+        env().holdReads(false);
+        s.seal()._closeVideoCap();
+        s.seal()._closeEnvVideoCap();
+    }
+
+    static sim::SimCamera& doc() { return sim::documentCamera(); }
+    static sim::SimCamera& env() { return sim::environmentCamera(); }
+    static sim::PaperBoard& board() { return sim::paperBoard(); }
+    CSeal& seal() { return s.seal(); }
+    std::string file(const std::string& name) const { return s.base() + "/" + name; }
+
+    // The capture thread has made `passes` more reads.
+    void passes(uint64_t count, sim::SimCamera& cam = sim::documentCamera())
+    {
+        ASSERT_TRUE(cam.waitForReadsStarted(cam.readsStarted() + count));
+    }
+    // Runs `photo` so that its request reaches the camera's thread while the thread is inside a
+    // read; `beforeNextRead` sets up the read after that one. Returns photo's result.
+    int photoDuringRead(const std::function<int()>& photo, const std::function<void()>& beforeNextRead = {},
+                        sim::SimCamera& cam = sim::documentCamera())
+    {
+        const bool isEnv = &cam == &sim::environmentCamera();
+        cam.holdReads(true);
+        EXPECT_TRUE(cam.waitForHeldRead());
+        if (beforeNextRead) beforeNextRead();
+        auto result = std::async(std::launch::async, photo);
+        const bool requested = eventually([&] {
+            return (isEnv ? seal().GetEnvPHStatus() : seal().GetPHStatus()) == CSeal::PH_REQUESTED;
+        });
+        cam.holdReads(false);
+        EXPECT_TRUE(requested);
+        return result.get();
+    }
+    bool documentThreadEnds()
+    {
+        return eventually([&] { return !seal().videoRunning(); });
+    }
+    static bool exists(const std::string& path) { return !cv::imread(path).empty(); }
+    static cv::Size sizeOf(const std::string& path) { return cv::imread(path).size(); }
+
+    SimSession s;
+};
+
+}  // namespace stampctl::test
