@@ -21,6 +21,25 @@ enum BORDER {
     BORDER_BOTTOM = 3,  // columns, scanned from the bottom image edge
 };
 
+// A circle found in a picture: centre and radius in that picture's pixels.
+struct TCircle {
+    float x;
+    float y;
+    float r;
+};
+
+// Edge points collected along rays from a circle's centre, one ray per half degree.
+struct TEdgePt {
+    int x;
+    int y;
+    int valid;  // 1 collected, 0 rejected as too far from the circle
+};
+struct TEdgePtArr {
+    static constexpr int kMaxPoints = 720;
+    int count;
+    TEdgePt pt[kMaxPoints];
+};
+
 // One recorded border line, end points on the picture's edges.
 struct LINE_POINT {
     int32_t border;
@@ -102,6 +121,20 @@ public:
     // ---- blank-area check (white_paper.cpp) ---------------------------------------------------
     // 1 when the box holds more dark pixels than `rate`, 0 when blank, 2 when it cannot tell.
     int IsWhitePaper(int x, int y, int width, int height, float rate);
+
+    // ---- calibration circles (circles.cpp, circle_fit.cpp) -------------------------------------
+    // One circle per cell of a rows x cols grid over the sheet, row by row, (-1, -1) for a cell
+    // without one; diagnostic pictures next to the photo. Returns how many were found.
+    int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points);
+    // True when the one-channel picture holds no circle; otherwise the refined circle is in c.
+    bool FindCircle(const cv::Mat& img, TCircle& c);
+    // The first dark pixel along each of 720 rays, walked inwards across the band r +- band.
+    static TEdgePtArr& FindCircleEdgePt(const cv::Mat& img, TEdgePtArr& pts, const TCircle& c, float band);
+    // Marks points farther than `tolerance` from the circle's rim as rejected.
+    static void DelErrPt(TEdgePtArr& pts, const TCircle& c, float tolerance);
+    // Refits the circle to the points still valid; fewer than 17 leave it as it is.
+    static void FitCircle(const TEdgePtArr& pts, TCircle& c);
+    static void DrawCircle(cv::Mat& img, const TCircle& c);
 
     CImgHelp(const CImgHelp&) = delete;
     CImgHelp& operator=(const CImgHelp&) = delete;

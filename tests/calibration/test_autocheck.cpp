@@ -1,0 +1,218 @@
+// Automatic calibration on the simulated machine: the sheet is really stamped, photographed and
+// searched, and the calibration it yields really moves the stamps.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "stampctl/calibration/autocheck.h"
+#include "stampctl/frame/result_codes.h"
+#include "stampctl/imaging/img_help.h"
+#include "stampctl/sim/paper_board.h"
+#include "stampctl/sim/sim_camera.h"
+#include "stampctl/sim/stamp_scripts.h"
+#include "stampctl/stampctl.h"
+#include "tests/support/sim_session.h"
+
+namespace stampctl::test {
+namespace {
+
+sim::PaperBoard& board() { return sim::paperBoard(); }
+sim::SimCamera& camera() { return sim::documentCamera(); }
+
+class AutoCalibration : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        camera().resetToDefault();
+        board().resetToDefault();
+        board().setPrintMm({});  // a plain white sheet
+        ASSERT_EQ(s.connect(), EC_OK);
+    }
+    void TearDown() override { s.seal()._closeVideoCap(); }
+
+    int calibrate(std::set<int> photosensitive = {})
+    {
+        short flags[6] = {};
+        for (int k : photosensitive) flags[k - 1] = 1;
+        char text[1024];
+        const int result = AutoCheckSeal(text, flags);
+        m_msg = text;
+        return result;
+    }
+    void onlySeals(std::set<int> seals)
+    {
+        for (int n = 1; n <= 6; ++n) s.machine().setSlot(n, seals.count(n) > 0, s.machine().slot(n).rfid);
+    }
+    void refuse(int commandCode)
+    {
+        sim::FaultSpec f;
+        f.fault = sim::Fault::Refusal;
+        f.commandCode = commandCode;
+        s.machine().injectFault(f);
+    }
+    void expectFailure(const char* message)
+    {
+        EXPECT_EQ(calibrate(), -1);
+        EXPECT_EQ(m_msg, message);
+    }
+    std::string firstLine() const { return m_msg.substr(0, m_msg.find("\r\n")); }
+
+    SimSession s;
+    std::string m_msg;
+};
+
+TEST_F(AutoCalibration, SealsOneAndThreeStampWithTheirOwnFlags)
+{
+    onlySeals({1, 3});
+    ASSERT_EQ(calibrate({1}), 0) << m_msg;
+    EXPECT_EQ(firstLine(), "1、3号章校准成功");
+    // As the machine took them: the edition's head shift of -15 mm on X included.
+    const int expected[5][3] = {{1, 7000, 3500}, {1, 21500, 3500}, {1, 7000, 27000}, {1, 21500, 27000}, {3, 7000, 15000}};
+    const std::vector<sim::StampRequest> made = s.machine().stamps();
+    ASSERT_EQ(made.size(), 5u);
+    for (size_t i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(std::vector<int>({made[i].seal, made[i].x, made[i].y}), std::vector<int>(expected[i], expected[i] + 3)) << i;
+        EXPECT_EQ(made[i].angle, 0);
+        EXPECT_EQ(made[i].stampStyle, 1);              // announced as calibration stamps
+        EXPECT_EQ(made[i].style, i < 4 ? 1 : 0) << i;  // seal 1 photosensitive, seal 3 not
+    }
+}
+
+TEST_F(AutoCalibration, MeasuredMissBecomesTheSealsCorrectionAtEveryAngle)
+{
+    onlySeals({1, 2, 3});
+    board().setSealOffsetMm(3, {1.5, -0.5});  // lands at (86.5, 149.5): whole millimetres (86, 149)
+    ASSERT_EQ(calibrate(), 0) << m_msg;
+    EXPECT_EQ(firstLine(), "1、2、3号章校准成功");
+    CSeal& seal = s.seal();
+    for (int a = 0; a < 4; ++a) {
+        EXPECT_EQ(seal.jzOffsetX()[8 + a], -100) << a;
+        EXPECT_EQ(seal.jzOffsetY()[8 + a], 100) << a;
+        EXPECT_EQ(seal.jzOffsetX()[4 + a], 0) << a;  // seal 2 landed where it was sent
+    }
+    for (int i = 0; i < 4; ++i)  // the circles are where seal 1 landed
+        EXPECT_LT(cv::norm(cv::Point2d(seal.jzCircles()[i].x - sim::kBoardMarks[i].turnedX,
+                                       seal.jzCircles()[i].y - sim::kBoardMarks[i].turnedY)), 4) << i;
+    EXPECT_NEAR(seal.a4ShortSide(), 1922, 30);
+    EXPECT_TRUE(s.traced("CW32_STAMP::SetJiaozhunRFID return:0, 保存校准时的RFID信息"));
+}
+
+TEST_F(AutoCalibration, FailedCheckStampLeavesThatSealUncalibrated)
+{
+    onlySeals({1, 4, 5});
+    sim::StampScript usual{{{sim::StatusRecord{}, 500, 0}}, true, true};
+    usual.phases[0].status.stampStatus = sim::kBusy;
+    for (int i = 0; i < 4; ++i) s.machine().scriptNextStamp(usual);
+    for (int i = 0; i < 2; ++i) s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());  // seal 4 and its retry
+    ASSERT_EQ(calibrate(), 0) << m_msg;
+    EXPECT_EQ(firstLine(), "1、5号章校准成功");
+}
+
+TEST(AutoCheckReport, CameraAdviceFromTheMainCircles)
+{
+    const bool calibrated[7] = {false, false, true, false, false, true, false};
+    char text[1024];
+    const CSeal::JZPoint turned[4] = {{100, 580}, {1930, 575}, {104, 2740}, {1935, 2737}};
+    calibration::AutoCheckReport(text, sizeof text, calibrated, turned);
+    EXPECT_STREQ(text, "1、2、5号章校准成功\r\n"
+                       "水平向，白纸上边X坐标(104,100), 差值:4, 建议:摄像头逆时针旋转4个像素\r\n"
+                       "垂直向，白纸右边Y坐标(580,575), 差值:5, 建议:摄像头逆时针旋转5个像素\r\n");
+    const CSeal::JZPoint other[4] = {{100, 570}, {1930, 575}, {100, 2740}, {1935, 2737}};
+    calibration::AutoCheckReport(text, sizeof text, calibrated, other);
+    EXPECT_NE(std::string(text).find("(100,100), 差值:0, 建议:不必调整摄像头\r\n"), std::string::npos);
+    EXPECT_NE(std::string(text).find("(570,575), 差值:5, 建议:摄像头顺时针旋转5个像素\r\n"), std::string::npos);
+}
+
+TEST_F(AutoCalibration, EveryFailureFromARealCause)
+{
+    short flags[6] = {};
+    char text[1024];
+    EXPECT_EQ(AutoCheckSeal(nullptr, flags), EC_PARAM);
+    EXPECT_EQ(AutoCheckSeal(text, nullptr), EC_PARAM);
+
+    camera().setPlugged(false);  // first: once open, the camera stays open
+    expectFailure("打开摄像头失败");
+    camera().setPlugged(true);
+    onlySeals({5, 6});
+    expectFailure("未检测到1号主章，无法校准");
+    onlySeals({});
+    expectFailure("获取卡槽信息未检测到印章");
+    onlySeals({1, 2});
+    refuse(0x0F);  // the slot query
+    expectFailure("获取卡槽信息失败");
+    EXPECT_TRUE(s.machine().stamps().empty());
+
+    for (int i = 0; i < 2; ++i) s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());
+    expectFailure("校准失败, 盖章失败");
+    EXPECT_EQ(s.machine().stamps().size(), 2u);  // the first point and its retry, nothing more
+
+    const auto before = s.machine().baseBlock();
+    camera().deliverEmptyFrames(1 << 20);
+    expectFailure("采集图片失败");
+    camera().deliverEmptyFrames(0);
+    board().removeSheet();
+    expectFailure("找圆失败");
+    board().laySheet({{152.5, 200}, 0});  // too far along Y: the top circles miss it, the rows shift
+    expectFailure("找主圆失败");
+    board().laySheet({});
+    refuse(0x12);  // the base block
+    expectFailure("保存信息失败，校准失败");
+    EXPECT_EQ(s.machine().baseBlock(), before);
+
+    s.seal()._disconnMachine();
+    s.machine().setPlugged(false);
+    expectFailure("连接印控仪失败");
+}
+
+// Laid straight, as the service tool asks the operator to, what is left is the whole-millimetre
+// corrections. Turned by 2 degrees, the board's dark corner comes within reach of the rim search
+// in the cells of circles 1 and 4 (and of seal 6's check stamp), and the fit is drawn 20 to 30
+// pixels towards it: 2 to 3.5 mm.
+struct Placement {
+    double turnDeg;
+    double worstMm;
+};
+class CalibratedAccuracy : public AutoCalibration, public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
+{
+    const double turn = GetParam().turnDeg;
+    const cv::Point2d offsets[6] = {{0, 0}, {2.6, -1.3}, {-2.9, 0.7}, {1.4, 2.8}, {-0.6, -2.4}, {3.0, 1.9}};
+    for (int k = 1; k <= 6; ++k) board().setSealOffsetMm(k, offsets[k - 1]);
+    board().laySheet({{152.5, 150}, turn});
+    ASSERT_EQ(calibrate(), 0) << m_msg;
+    EXPECT_EQ(firstLine(), "1、2、3、4、5、6号章校准成功");
+
+    board().laySheet({{152.5, 150}, turn});  // a fresh sheet, photographed and cut as usual
+    ASSERT_EQ(getImageFormat((s.base() + "/cut/click.bmp").c_str(), 0, 0, 0), EC_OK);
+    const cv::Size cut = cv::imread(s.base() + "/cut/click.jpg").size();
+    double worst = 0, sum = 0;
+    int count = 0;
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 4; ++col) {
+            const cv::Point click(cvRound(cut.width * (0.12 + 0.76 * col / 3)), cvRound(cut.height * (0.15 + 0.35 * row)));
+            cv::Point src = click;
+            CImgHelp::Instance()->ConvertXYtoSrcPic(src.x, src.y);
+            for (int sealNo = 1; sealNo <= 6; ++sealNo)
+                for (int angle : {0, 90, 180, 270}) {
+                    ASSERT_EQ(manualPrintStart(sealNo, click.x, click.y, angle), EC_OK);
+                    const double error = cv::norm(board().pictureToMachine(board().impressionsInPicture().back()) -
+                                                  board().pictureToMachine(src));
+                    EXPECT_LT(error, GetParam().worstMm) << "seal " << sealNo << " angle " << angle << " click " << click;
+                    worst = std::max(worst, error);
+                    sum += error;
+                    ++count;
+                }
+        }
+    std::printf("sheet turned %.1f deg: %d stamps, worst %.2f mm, mean %.2f mm\n", turn, count, worst, sum / count);
+}
+
+INSTANTIATE_TEST_SUITE_P(SheetStraightAndTurned, CalibratedAccuracy,
+                         ::testing::Values(Placement{0.0, 1.5}, Placement{2.0, 3.5}),
+                         [](const auto& info) { return info.param.turnDeg == 0 ? "Straight" : "TurnedTwoDegrees"; });
+
+}  // namespace
+}  // namespace stampctl::test
