@@ -1,0 +1,140 @@
+// Stamp requests by picture pixel and by page millimetres: their checks, the retry, the
+// across-page request, and where the simulated machine puts the stamp.
+#include <opencv2/imgproc.hpp>
+
+#include "stampctl/imaging/img_help.h"
+#include "stampctl/sim/paper_photo.h"
+#include "stampctl/stampctl.h"
+#include "tests/stamping/stamping_fixture.h"
+
+using namespace stampctl;
+using namespace stampctl::test;
+
+namespace {
+
+CImgHelp* img() { return CImgHelp::Instance(); }
+
+// A cut picture of 1900 x 2700 from a sheet measured at 2745 x 1943 pixels: margins of 221
+// and 222 pixels.
+void cutPicture(const cv::Scalar& colour = cv::Scalar::all(255))
+{
+    img()->iPixelX = 1900, img()->iPixelY = 2700;
+    img()->m_PaperWidth = 2745, img()->m_PaperHeight = 1943;
+    img()->m_MatCutPic = cv::Mat(2700, 1900, CV_8UC3, colour);
+}
+
+// Machine millimetres of a source-picture pixel under the simulated machine's own calibration:
+// circles 1 to 4 at (606, 575), (1933, 575), (606, 2737), (1933, 2737) of the turned picture.
+std::pair<double, double> expectedMm(double srcX, double srcY)
+{
+    const double x = srcY, y = 3265 - srcX;
+    return {85 + (x - 606) * 145 / (1933 - 606) + 0.01, 35 + (y - 575) * 235 / (2737 - 575) + 0.01};
+}
+
+using Entry = Stamping;
+
+}  // namespace
+
+TEST_F(Entry, PositionCheckKeeps24MillimetresFromTheEdges)
+{
+    configure("check_print_pos_allow=yes");
+    EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_NO_PICTURE);
+    cutPicture();
+    for (auto [x, y, code] : {std::tuple{221, 1000, 0}, {1680, 1000, 0}, {220, 1000, -505},
+                              {1681, 1000, -505}, {500, 222, 0}, {500, 2479, 0}, {500, 221, -505},
+                              {500, 2480, -505}, {0, 1000, -505}})
+        EXPECT_EQ(checkManualPrintPara(x, y, 0), code) << x << "," << y;
+    EXPECT_TRUE(s.traced("checkPara Return -505, xMin:221, xMax:1680, yMin:222, yMax:2479, xWidth:1900, yHeight:2700"));
+
+    EXPECT_EQ(manualPrintStart(1, 220, 1000, 0), EC_OUT_OF_BOUNDS);
+    EXPECT_TRUE(s.machine().stamps().empty());
+    // An across-page stamp sits on the edge on purpose.
+    configure("check_print_pos_allow=yes\nseal_to_qfz=yes");
+    EXPECT_EQ(manualPrintStart(1, 5, 1000, 0), EC_OK);
+    EXPECT_EQ(s.machine().stamps().back().stampStyle, 0);
+}
+
+TEST_F(Entry, BlankCheckRefusesEmptyPaper)
+{
+    configure("check_print_pos_allow=yes", "bz_check_open=yes");
+    cutPicture();
+    EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_BLANK_AREA);
+    EXPECT_TRUE(s.traced("白纸不允许盖章"));
+    cv::rectangle(img()->m_MatCutPic, cv::Rect(500, 500, 160, 40), cv::Scalar::all(0), cv::FILLED);
+    EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_OK);
+    EXPECT_EQ(manualPrintStartByLight(2, 500, 500, 0), EC_OK);
+    EXPECT_TRUE(s.machine().stamps().back().photosensitive());
+}
+
+TEST_F(Entry, PageMillimetresBecomePixelsAndLandWhereTheMappingSays)
+{
+    auto base = s.machine().baseBlock();
+    base[0] = base[1] = base[2] = base[3] = 0;  // A4 sides unknown: the default densities
+    s.machine().setBaseBlock(base);
+    configure();
+    for (auto [angle, px, py] : {std::tuple{0, 919, 457}, {90, 915, 459}}) {
+        ASSERT_EQ(autoPrintStart(1, 100, 50, angle), EC_OK);
+        const std::string line = "_PrintStartByPixel 原图坐标 xPixel:" + std::to_string(px) +
+                                 ", yPixel:" + std::to_string(py);
+        EXPECT_TRUE(s.traced(line)) << line;
+        const auto [mx, my] = expectedMm(px, py);
+        EXPECT_NEAR(s.machine().stamps().back().xMm(), mx, 0.011);
+        EXPECT_NEAR(s.machine().stamps().back().yMm(), my, 0.011);
+    }
+}
+
+TEST_F(Entry, PictureStampLandsOnThePageWhereItWasClicked)
+{
+    configure();
+    sim::PaperPhoto layout;
+    layout.angleDeg = 2.0;
+    const cv::Mat photo = sim::drawPaperPhoto(layout);
+    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "t", (s.base() + "/t.jpg").c_str(), nullptr, 0, 0));
+    const cv::Point2f onSheet(1500, 700);
+    ASSERT_EQ(manualPrintStart(3, 1500, 700, 0), EC_OK);
+    const cv::Point2f inPhoto = sim::sheetToPhoto(layout, onSheet);
+    const auto [mx, my] = expectedMm(inPhoto.x, inPhoto.y);
+    const sim::StampRequest made = s.machine().stamps().back();
+    EXPECT_EQ(made.seal, 3);
+    EXPECT_NEAR(made.xMm(), mx, 1.0);  // the sheet is found to a few pixels
+    EXPECT_NEAR(made.yMm(), my, 1.0);
+}
+
+TEST_F(Entry, OneRetryWhenTheCycleAsksForIt)
+{
+    configure();
+    s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());
+    EXPECT_EQ(autoPrintStart(1, 100, 50, 0), EC_OK);
+    ASSERT_EQ(s.machine().stamps().size(), 2u);
+    EXPECT_FALSE(s.machine().stamps()[0].made);
+    EXPECT_TRUE(s.machine().stamps()[1].made);
+
+    s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());
+    s.machine().scriptNextStamp(sim::stamp_scripts::noCompletion());
+    s.machine().scriptNextStamp(sim::stamp_scripts::noCompletion());
+    EXPECT_EQ(manualPrintStart(1, 100, 50, 0), EC_FAIL);
+    EXPECT_EQ(s.machine().stamps().size(), 4u);
+    EXPECT_EQ(s.seal()._directPrintStart(2, 150, 150, 0, 1), EC_OK);  // calibration: no checks
+    EXPECT_EQ(s.machine().stamps().size(), 6u);
+    EXPECT_EQ(s.machine().stamps().back().stampStyle, 1);
+}
+
+TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
+{
+    auto bind = s.machine().bindInfo();
+    bind[24] = 1;                                     // binding on
+    for (int i = 25; i < 29; ++i) bind[i] = 0;        // slot 1: some other seal
+    for (int i = 0; i < 4; ++i) bind[29 + i] = bind[4 + i];  // slot 2: its own seal
+    s.machine().setBindInfo(bind);
+    configure("checkBing=yes");
+
+    ASSERT_EQ(setAcrossPageSeal(), EC_OK);
+    EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_BIND_MISMATCH);
+    EXPECT_STREQ(geterrMsg(EC_BIND_MISMATCH), "该印章未绑定, 不允许盖章");
+    EXPECT_TRUE(s.seal().IsAcrossPageSeal(0));
+    EXPECT_EQ(manualPrintStart(2, 500, 500, 0), EC_OK);
+    EXPECT_EQ(s.machine().stamps().back().stampStyle, 0);
+    EXPECT_FALSE(s.seal().IsAcrossPageSeal(0));
+    EXPECT_EQ(manualPrintStart(2, 500, 500, 0), EC_OK);
+    EXPECT_EQ(s.machine().stamps().back().stampStyle, -1);
+}

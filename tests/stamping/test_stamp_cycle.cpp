@@ -1,0 +1,152 @@
+// One stamp cycle against the simulated machine: what it sends, and how it reads each course the
+// machine can take afterwards.
+#include <algorithm>
+
+#include "tests/stamping/stamping_fixture.h"
+
+using namespace stampctl;
+using namespace stampctl::test;
+
+namespace {
+
+using Cycle = Stamping;
+constexpr int64_t kEver = 0;
+
+struct Course {
+    const char* name;
+    std::vector<sim::StatusPhase> phases;  // empty: the machine's own course
+    bool showsComplete;
+    CycleResult expected;
+    bool printReset;
+};
+void PrintTo(const Course& c, std::ostream* os) { *os << c.name; }
+
+class Courses : public Stamping, public ::testing::WithParamInterface<Course> {};
+
+}  // namespace
+
+TEST_F(Cycle, WhatTheMachineIsSent)
+{
+    configure();
+    ASSERT_EQ(stamp(2, 123.456, 80.0, 270, 1), (CycleResult{true, 0, false}));
+    const Bytes sent = s.frames()[1];  // after the readiness poll
+    EXPECT_EQ(sent, (Bytes{0xAA, 0x55, 0x02, 0x0B, 0x60, 0x03, 0x00, 2, 0x30, 0x39, 0x1F, 0x40,
+                           0x01, 0x0E, 1, sent.at(15)}));
+    EXPECT_EQ(s.commandsWithCode(kStyleCode), 0u);
+
+    // Clamped into the travel first, shifted by the seal afterwards; the style comes first.
+    configure("seal_dx=3\nseal_dy=-2");
+    ASSERT_TRUE(stamp(1, 40.0, 150.0, 0, 0, CSeal::STAMP_ACROSS_PAGE).ok);
+    const sim::StampRequest made = s.machine().stamps().back();
+    EXPECT_EQ(std::tuple(made.x, made.y, made.stampStyle), std::tuple(6000, 14800, 0));
+    EXPECT_TRUE(s.traced("===== 盖章坐标替换m_seal_dx:3, m_seal_dy:-2,  57.00,150.00 --> 60.00,148.00"));
+    EXPECT_EQ(s.frames()[1][5], kStyleCode);
+    EXPECT_EQ(s.frames()[1][6], 0x00);
+}
+
+TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
+{
+    configure("seal_dy=-10");
+    EXPECT_EQ(stamp(0), (CycleResult{false, EC_PARAM_502, false}));
+    EXPECT_EQ(stamp(7), (CycleResult{false, EC_PARAM_502, false}));
+    EXPECT_EQ(stamp(1, 150, 150, 361), (CycleResult{false, EC_PARAM_503, false}));
+    EXPECT_EQ(stamp(1, 150, 150, -1), (CycleResult{false, EC_PARAM_503, false}));
+    // Clamped to 4.0 and shifted to -6.0: no position the machine could be sent.
+    EXPECT_EQ(stamp(1, 150, 3.0), (CycleResult{false, EC_OUT_OF_BOUNDS, false}));
+    EXPECT_TRUE(s.frames().empty());
+    EXPECT_TRUE(stamp(1, 150, 150, 360).ok);
+}
+
+TEST_F(Cycle, RefusalsByTheMachine)
+{
+    configure();
+    sim::FaultSpec refuse;
+    refuse.fault = sim::Fault::Refusal;
+    refuse.commandCode = kStampCode;
+    s.machine().injectFault(refuse);
+    EXPECT_EQ(stamp(1), (CycleResult{false, EC_FAIL, true}));
+    refuse.commandCode = kStyleCode;
+    s.machine().injectFault(refuse);
+    EXPECT_EQ(stamp(1, 150, 150, 0, 0, CSeal::STAMP_CALIBRATION), (CycleResult{false, EC_FAIL, true}));
+    EXPECT_TRUE(s.traced("<--CSeal::PrintOneStart Return Code:-602, 校准章指令失败"));
+    // Another attempt cannot fill an empty slot.
+    s.machine().setSlot(3, false);
+    EXPECT_EQ(stamp(3), (CycleResult{false, EC_NO_SEAL, false}));
+
+    s.machine().setDoorOpen(sim::Door::Paper, true);
+    s.machine().clearLog();
+    EXPECT_EQ(stamp(1), (CycleResult{false, EC_PAPER_DOOR_OPEN, false}));
+    EXPECT_EQ(stampCommands(), 0u);
+}
+
+TEST_P(Courses, EndsAsTheMachineShowsIt)
+{
+    configure();
+    const Course& c = GetParam();
+    if (!c.phases.empty()) script(c.phases, c.showsComplete);
+    EXPECT_EQ(stamp(), c.expected);
+    EXPECT_EQ(s.seal()._GetPrintReset(), c.printReset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stamp, Courses,
+    ::testing::Values(
+        Course{"usual", {}, false, {true, 0, false}, false},
+        Course{"completeAndReadyTogether", {phase(4, 1000)}, true, {true, 0, false}, false},
+        Course{"preCompleteThenReady", {phase(4, 1000), phase(4, 300, 0, kPreComplete)}, false,
+               {true, 0, false}, false},
+        Course{"faultResetReadyWithoutCompletion",
+               {phase(4, 1000), phase(5, 1000, 0, 0, 0, kMotorFault), phase(2, 2000)}, false,
+               {false, EC_FAIL, true}, true},
+        Course{"faultAfterCompletionThenReset",
+               {phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault),
+                phase(1, 1000)}, false, {true, 0, false}, true},
+        Course{"readyAgainWithoutAnySign", {phase(4, 300), phase(3, 6000)}, false,
+               {false, EC_FAIL, true}, false},
+        Course{"stall", {phase(4, kEver)}, false, {false, EC_TIMEOUT, false}, true},
+        Course{"stallAfterCompletion", {phase(4, 1000), phase(4, kEver, kComplete)}, false,
+               {true, EC_TIMEOUT, false}, true},
+        Course{"slotEmptiedBeforeCompletion", {phase(4, 1000), phase(4, kEver, 0, 0, kSlotEmpty)},
+               false, {false, EC_NO_SEAL, false}, false},
+        Course{"slotEmptiedAfterCompletion",
+               {phase(4, 400, kComplete), phase(4, kEver, 0, 0, kSlotEmpty)}, false,
+               {true, EC_NO_SEAL, false}, false}),
+    [](const ::testing::TestParamInfo<Course>& info) { return std::string(info.param.name); });
+
+TEST_F(Cycle, PausesAndLimits)
+{
+    // After a fault and a reset the machine gets the configured pause once it is ready.
+    configure("print_error_sleep=2000");
+    script({phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault),
+            phase(1, 1000)});
+    int64_t t = now();
+    EXPECT_TRUE(stamp().ok);
+    EXPECT_GE(now() - t, 3000 + 2000);
+    EXPECT_LE(now() - t, 3000 + 2000 + 250);
+
+    // Pre-completion is enough; a fault after it is only written down.
+    configure("before_print=yes\nbefore_print_sleep=500");
+    script({phase(4, 1000), phase(4, 300, 0, kPreComplete), phase(5, 2000, 0, 0, 0, kMotorFault)});
+    t = now();
+    EXPECT_EQ(stamp(), (CycleResult{true, 0, false}));
+    EXPECT_GE(now() - t, 1000 + 500);
+    EXPECT_LE(now() - t, 1000 + 500 + 250);
+    EXPECT_TRUE(s.traced("预完成后 error"));
+    s.clock().advance(2000);
+
+    // A reset state lifts the limit to 210 s.
+    configure();
+    s.machine().setExchangeLatencyMs(20);
+    script({phase(4, 1000), phase(1, 100000)}, true);
+    EXPECT_EQ(stamp(), (CycleResult{true, 0, false}));
+    EXPECT_TRUE(s.seal()._GetPrintReset());
+
+    // A long but otherwise ordinary cycle is reported as a possible reset.
+    script({phase(4, 14000), phase(4, 1000)}, true);
+    EXPECT_TRUE(stamp().ok);
+    EXPECT_FALSE(s.seal()._GetPrintReset());
+    script({phase(4, 16500), phase(4, 500)}, true);
+    EXPECT_TRUE(stamp().ok);
+    EXPECT_TRUE(s.seal()._GetPrintReset());
+    EXPECT_TRUE(s.traced("=== PrintStart error 正在复位..., Timeout ==="));
+}
