@@ -5,9 +5,16 @@
 
 #include <QMutex>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "stampctl/camera/camera_source.h"
 
 #include "stampctl/frame/config.h"
 #include "stampctl/link/cmd_def.h"
@@ -213,7 +220,39 @@ public:
     // The four-circle map over circles given by the caller, truncated to whole millimetres.
     bool Pixel2MMByPoints(int ix, int iy, int& ixOut, int& iyOut, const JZPoint* circles);
 
+    // Automatic calibration from a stamped and photographed white sheet: 0, or -1 with the
+    // reason in szMsg (1024 bytes). lightFlags: six flags, 1 for a photosensitive seal.
+    int _AutoCheckSeal(char* szMsg, short* lightFlags);
+
     // ---- camera/: document camera, document photo, environment camera -------------------------
+    // The photo handshake between a request and a capture thread.
+    enum PHOTO_STATUS { PH_REQUESTED = 0, PH_TAKING = 1, PH_DONE = 2 };
+    PHOTO_STATUS GetPHStatus();
+    void SetPHStatus(PHOTO_STATUS st);
+    PHOTO_STATUS GetEnvPHStatus();
+    void SetEnvPHStatus(PHOTO_STATUS st);
+    // The index of the first listed camera whose description contains `name`; -1 for none.
+    int GetIndexByName(const std::string& name);
+
+    // The document camera: 1 running, 2 not, or the heartbeat's code.
+    int _checkVideoState();
+    int _openVideoCap();
+    // Stops the capture thread; returns once it has let go of the device. Always 0.
+    int _closeVideoCap();
+    static void* _ReflashVideo(void* seal);
+    void ReflashVideo();
+    // The next frame, enlarged 1.024 about its centre, written and/or cut to the sheet.
+    int _getImageFormat(const char* filePath, int type, int isEraseBorder, int quality);
+    bool videoRunning() const { return m_bRun; }
+
+    // The environment camera.
+    int _openEnvVideoCap(int width, int height);
+    int _closeEnvVideoCap();
+    static void* _ReflashEnvVideo(void* seal);
+    void ReflashEnvVideo();
+    // 0 written, 1 the frame was empty, -200 closed, -205 no frame, -206 not written.
+    int _TakeEnvPhoto(const std::string& filePath);
+    bool envVideoRunning() const { return m_bEnvRun; }
 
     // ---- imaging/: blank-area check -------------------------------------------------------------
     // 1 when the configured box at (x, y) of the last cut picture holds print, 0 when it is
@@ -291,8 +330,36 @@ private:
     void traceSealOffsets();
 
     // ---- camera/ -------------------------------------------------------------------------------
+    // One camera's members and the rules of its capture thread (camera/capture_channel.h).
+    struct CaptureChannel;
+    CaptureChannel documentChannel();
+    CaptureChannel envChannel();
+    std::string envCamName();
+    stampctl::camera::CameraPlatform& m_cameras = stampctl::camera::cameraPlatform();
+    // Document camera. The frame and the status are guarded by m_photoLock; the thread wakes a
+    // waiting request through m_photoChanged. (Standard mutexes rather than Qt's: the thread
+    // sanitizer sees through these, not through Qt's contended path.)
     std::atomic<bool> m_bRun{false};
+    std::unique_ptr<stampctl::camera::VideoDevice> m_videoCap;
+    cv::Mat m_frame;
+    PHOTO_STATUS m_photoStatus = PH_DONE;
+    int64_t m_photoDoneMs = 0;  // when m_frame was handed over (clock ms)
+    std::mutex m_photoLock;
+    std::condition_variable m_photoChanged;
+    std::thread m_videoThread;
+    std::mutex m_videoThreadLock;
+    // Environment camera, the same way.
     std::atomic<bool> m_bEnvRun{false};
-    QMutex m_photoLock;
-    QMutex m_envPhotoLock;
+    std::atomic<int> m_envWidth{0};
+    std::atomic<int> m_envHeight{0};
+    std::string m_envCamName;
+    std::mutex m_envCamNameLock;
+    std::unique_ptr<stampctl::camera::VideoDevice> m_envVideoCap;
+    cv::Mat m_envFrame;
+    PHOTO_STATUS m_envPhotoStatus = PH_DONE;
+    int64_t m_envPhotoDoneMs = 0;
+    std::mutex m_envPhotoLock;
+    std::condition_variable m_envPhotoChanged;
+    std::thread m_envVideoThread;
+    std::mutex m_envThreadLock;
 };

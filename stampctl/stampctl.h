@@ -132,6 +132,33 @@ STAMPCTL_API const char* readOpenBackDoorExceptionInfo(void);
 /* Deletes every abnormal-opening record. */
 STAMPCTL_API int delOpenBackDoorExceptionInfo(void);
 
+/* ---- Cameras and photos ------------------------------------------------------------------ */
+
+/* Starts the document camera ("USB Camera", 3264 x 2448) reading frames in the background.
+ * 0 (also when it runs already), -201 no such camera or it does not open, -610 backup board,
+ * or the machine's link code. */
+STAMPCTL_API int openVideoCap(void);
+/* Stops the document camera; returns once the device is free again. Always 0. */
+STAMPCTL_API int closeVideoCap(void);
+/* 1 the document camera runs, 2 it does not (closed, or it stopped by itself after losing the
+ * camera or getting no pictures), or the machine's link code. */
+STAMPCTL_API int checkVideoState(void);
+/* Takes the next frame of the running document camera, enlarged 1.024 about its centre.
+ * filePath receives the full photo (format by extension) and filePath without ".bmp"/".jpg"/
+ * ".raw" plus ".jpg" the straightened picture cut to the sheet: type 0 both; type 1 the cut
+ * only when isEraseBorder is not 0, else the full photo only; other types the full photo only.
+ * quality: JPEG quality of the cut, 0 for the configured one. 0, -200 camera not running, -203
+ * no path, -205 no usable frame within 30 s, -206 not written, or the machine's link code. */
+STAMPCTL_API int getImageFormat(const char* filePath, int type, int isEraseBorder, int quality);
+/* Starts the environment camera ("GWI") at width x height. 0, or -201. */
+STAMPCTL_API int openEnvVideoCap(int width, int height);
+/* Stops the environment camera. Always 0. */
+STAMPCTL_API int closeEnvVideoCap(void);
+/* Writes the environment camera's next frame, unchanged, to filePath (format by extension).
+ * 0, 1 the frame was empty, -200 camera not running, -203 no path, -205 no frame within 20 s,
+ * -206 not written. */
+STAMPCTL_API int TakeEnvPhoto(const char* filePath);
+
 /* ---- Stamping ------------------------------------------------------------------------- */
 
 /* The next stamp the machine accepts is an across-page stamp (it straddles the paper edge). */
@@ -167,6 +194,13 @@ STAMPCTL_API int DownLoadBaseJZ(const unsigned char* data, int len, int saveRFID
 /* Writes 18 X and 18 Y corrections in 0.01 mm (index 3 * (seal - 1) + 0/1/2 for 90/180/270
  * degrees), each of magnitude at most 2047 (-91 otherwise, nothing sent). */
 STAMPCTL_API int DownLoadRotateJZ(const short* x, const short* y);
+/* Calibrates the machine automatically: seal 1 stamps the four calibration points and every
+ * other seal present its check point on a white sheet on the paper board, the sheet is
+ * photographed and the circles found in the photo are written to the machine as its new
+ * calibration. szMsg (1024 bytes) receives the seals calibrated and the camera advice, or the
+ * reason of a failure. lightFlags: six values, 1 where that seal is photosensitive.
+ * 0 success, -1 failure (see szMsg), -91 for a NULL argument. */
+STAMPCTL_API int AutoCheckSeal(char* szMsg, short* lightFlags);
 
 #ifdef __cplusplus
 }
