@@ -1,0 +1,187 @@
+#include "check_dialog.h"
+
+#include <array>
+#include <cstring>
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "calibration_file.h"
+#include "library.h"
+#include "text_args.h"
+#include "ui_checkdialog.h"
+
+using namespace sealtool;
+
+namespace {
+
+constexpr int kRotatedAngles[] = {90, 180, 270};
+constexpr int kAllAngles[] = {0, 90, 180, 270};
+
+QString backupFolder()
+{
+    return filesDir() + QLatin1Char('/');
+}
+
+const QString kBackupFilter = QStringLiteral("校准数据文件(*.ini)");
+constexpr int kAutoCheckTextSize = 1024;
+
+}  // namespace
+
+CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent), ui(new Ui::CheckDialog)
+{
+    ui->setupUi(this);
+    for (const QString& name : calibrationFieldNames())
+        m_fields.insert(name, findChild<QLineEdit*>(name));
+    m_bInit = true;
+    setWindowTitle(QStringLiteral("校准"));
+    on_pushButtonGetXZJZ_clicked();
+    m_bInit = false;
+}
+
+CheckDialog::~CheckDialog()
+{
+    delete ui;
+}
+
+QLineEdit* CheckDialog::field(const QString& name) const
+{
+    return m_fields.value(name);
+}
+
+void CheckDialog::tell(const QString& text)
+{
+    QMessageBox::information(this, QStringLiteral("提示"), text);
+}
+
+void CheckDialog::tellResult(int code, const QString& successText)
+{
+    tell(code == 0 ? successText : fromLibrary(lib().geterrMsg(code)));
+}
+
+short CheckDialog::value(const QString& name) const
+{
+    return toShort(field(name)->text());
+}
+
+void CheckDialog::setField(const QString& name, int number)
+{
+    field(name)->setText(QString::number(number));
+}
+
+void CheckDialog::on_pushButtonGetXZJZ_clicked()
+{
+    short longSide = 0;
+    short shortSide = 0;
+    std::array<short, kCircleCount> circleX{};
+    std::array<short, kCircleCount> circleY{};
+    std::array<short, kSealCount * 4> sealX{};
+    std::array<short, kSealCount * 4> sealY{};
+    const int code = lib().GetAllJZInfo(&longSide, &shortSide, circleX.data(), circleY.data(),
+                                        sealX.data(), sealY.data());
+    if (code != 0) {
+        tell(fromLibrary(lib().geterrMsg(code)));
+        return;
+    }
+    setField(QStringLiteral("lineEditBZG"), longSide);
+    setField(QStringLiteral("lineEditBZW"), shortSide);
+    for (int circle = 1; circle <= kCircleCount; ++circle) {
+        setField(circleField('X', circle), circleX[circle - 1]);
+        setField(circleField('Y', circle), circleY[circle - 1]);
+    }
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        for (int j = 0; j < 4; ++j) {
+            const int index = 4 * (seal - 1) + j;
+            setField(sealField('X', seal, kAllAngles[j]), sealX[index]);
+            setField(sealField('Y', seal, kAllAngles[j]), sealY[index]);
+        }
+    }
+    if (!m_bInit)
+        tell(QStringLiteral("获取校准信息成功"));
+}
+
+void CheckDialog::on_pushBtnAutoCheck_clicked()
+{
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("提示"),
+        QStringLiteral("自动校准将覆盖现有的校准数据，请先做好备份，\r\n请确认是否已放正白纸，请确认是否继续？"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+    if (answer != QMessageBox::Yes)
+        return;
+    const QCheckBox* photosensitive[] = {ui->checkBox_1, ui->checkBox_2, ui->checkBox_3,
+                                         ui->checkBox_4, ui->checkBox_5, ui->checkBox_6};
+    std::array<short, kSealCount> flags{};
+    for (int i = 0; i < kSealCount; ++i)
+        flags[i] = photosensitive[i]->isChecked() ? 1 : 0;
+    // The library explains itself in the text, success or not; its code adds nothing to it.
+    std::array<char, kAutoCheckTextSize> text{};
+    lib().AutoCheckSeal(text.data(), flags.data());
+    text.back() = '\0';
+    tell(QString::fromUtf8(text.data()));
+}
+
+void CheckDialog::on_pushBtnDownLoadJZXX_clicked()
+{
+    // A4 sides, four circles, then each seal's 0-degree correction; the last three stay 0.
+    std::array<short, kBaseBlockValues> values{};
+    int i = 0;
+    values[i++] = value(QStringLiteral("lineEditBZW"));
+    values[i++] = value(QStringLiteral("lineEditBZG"));
+    for (int circle = 1; circle <= kCircleCount; ++circle) {
+        values[i++] = value(circleField('X', circle));
+        values[i++] = value(circleField('Y', circle));
+    }
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        values[i++] = value(sealField('X', seal, 0));
+        values[i++] = value(sealField('Y', seal, 0));
+    }
+    std::array<unsigned char, sizeof values> block{};
+    std::memcpy(block.data(), values.data(), sizeof values);
+    tellResult(lib().DownLoadBaseJZ(block.data(), static_cast<int>(block.size()), 0),
+               QStringLiteral("下发成功"));
+}
+
+void CheckDialog::on_pushButtonDownXZJZ_clicked()
+{
+    std::array<short, kRotationCount> x{};
+    std::array<short, kRotationCount> y{};
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        for (int k = 0; k < 3; ++k) {
+            x[3 * (seal - 1) + k] = value(sealField('X', seal, kRotatedAngles[k]));
+            y[3 * (seal - 1) + k] = value(sealField('Y', seal, kRotatedAngles[k]));
+        }
+    }
+    tellResult(lib().DownLoadRotateJZ(x.data(), y.data()), QStringLiteral("下发成功"));
+}
+
+void CheckDialog::on_pushButton_out_clicked()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出校准数据"),
+                                                      backupFolder(), kBackupFilter);
+    if (path.isEmpty())
+        return;
+    QMap<QString, QString> values;
+    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
+        values.insert(it.key(), it.value()->text());
+    // A backup that did not reach the disk must not look like one that did.
+    if (!exportCalibration(path, values)) {
+        tell(QStringLiteral("导出校准数据失败"));
+        return;
+    }
+    tell(QStringLiteral("导出所有校准数据成功"));
+}
+
+void CheckDialog::on_pushButton_in_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("导入校准数据"),
+                                                      backupFolder(), kBackupFilter);
+    if (path.isEmpty())
+        return;
+    bool hasBase = false;
+    for (const auto& entry : importCalibration(path)) {
+        field(entry.first)->setText(entry.second);
+        hasBase = hasBase || entry.first == QLatin1String("lineEditBZW");
+    }
+    tell(hasBase ? QStringLiteral("导入校准数据成功") : QStringLiteral("导入校准数据失败"));
+}

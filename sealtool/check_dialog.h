@@ -1,0 +1,40 @@
+// The calibration dialog: the machine's calibration values, their sending, and a backup file.
+#pragma once
+
+#include <QDialog>
+#include <QMap>
+#include <QString>
+
+class QLineEdit;
+
+namespace Ui {
+class CheckDialog;
+}
+
+class CheckDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CheckDialog(QWidget* parent = nullptr);
+    ~CheckDialog() override;
+
+    // The line edit of a calibration value by its name (see calibrationFieldNames()).
+    QLineEdit* field(const QString& name) const;
+
+private Q_SLOTS:
+    void on_pushBtnAutoCheck_clicked();
+    void on_pushBtnDownLoadJZXX_clicked();
+    void on_pushButtonGetXZJZ_clicked();
+    void on_pushButtonDownXZJZ_clicked();
+    void on_pushButton_out_clicked();
+    void on_pushButton_in_clicked();
+
+private:
+    void tell(const QString& text);
+    void tellResult(int code, const QString& successText);
+    short value(const QString& name) const;
+    void setField(const QString& name, int number);
+
+    Ui::CheckDialog* ui;
+    bool m_bInit = false;
+    QMap<QString, QLineEdit*> m_fields;
+};

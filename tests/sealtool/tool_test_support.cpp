@@ -1,0 +1,119 @@
+#include "tool_test_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+namespace sealtool::test {
+
+TempFiles::TempFiles()
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("log"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("cut"));
+    qputenv("STAMPCTL_BASE_DIR", m_dir.path().toLocal8Bit());
+}
+
+TempFiles::~TempFiles()
+{
+    qunsetenv("STAMPCTL_BASE_DIR");
+}
+
+Operator::Operator(QMessageBox::StandardButton answer) : answer(answer)
+{
+    connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+    m_timer.start(5);
+}
+
+QStringList Operator::texts() const
+{
+    QStringList all;
+    for (const SeenBox& box : boxes)
+        all << box.text;
+    return all;
+}
+
+void Operator::poll()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (onBox && !onBox(box))
+            return;
+        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(),
+                     box->thread() == qApp->thread()};
+        for (QAbstractButton* button : box->buttons())
+            seen.buttons << button->text();
+        boxes << seen;
+        QAbstractButton* choice = box->button(answer);
+        if (!choice && box->buttons().size() == 1)
+            choice = box->buttons().first();
+        if (!choice)
+            choice = box->buttons().first();
+        choice->click();
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        fileDialogTitles << dialog->windowTitle();
+        if (fileNames.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(fileNames.takeFirst());
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    } else if (onOther) {
+        onOther(modal);
+    }
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QString writePicture(const QString& path, int width, int height)
+{
+    cv::Mat picture(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.at<cv::Vec3b>(y, x) = cv::Vec3b(x % 256, y % 256, (x + y) % 256);
+    cv::imwrite(path.toStdString(), picture);
+    return path;
+}
+
+void click(QObject* window, const char* name)
+{
+    auto* button = window->findChild<QAbstractButton*>(QLatin1String(name));
+    ASSERT_NE(button, nullptr) << name;
+    button->click();
+}
+
+}  // namespace sealtool::test
+
+// Qt's offscreen platform keeps its screen objects to the end of the process; under
+// LeakSanitizer that is not a leak of the tool's.
+extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
+{
+    return "leak:libqoffscreen.so\n";
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,82 @@
+// Scaffolding of the tool's tests: a private files directory, an operator who answers every
+// message box and file dialog, and a way to put recording functions into the library table.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QDir>
+#include <QList>
+#include <QMessageBox>
+#include <QObject>
+#include <QPushButton>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include "library.h"
+
+namespace sealtool::test {
+
+// A fresh directory with "log" and "cut", given to the library and the tool as their files
+// directory for the life of the object.
+class TempFiles {
+public:
+    TempFiles();
+    ~TempFiles();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// One message box as the operator saw it.
+struct SeenBox {
+    QString title;
+    QString text;
+    QStringList buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool shownByGuiThread = false;
+};
+
+// Answers every message box with `answer` (or its only button) and every file dialog with the
+// next queued file name (cancelling when none is queued), and records what it saw.
+class Operator : public QObject {
+public:
+    explicit Operator(QMessageBox::StandardButton answer = QMessageBox::Ok);
+    QList<SeenBox> boxes;
+    QStringList texts() const;
+    QStringList fileNames;         // answers for coming file dialogs
+    QStringList fileDialogTitles;  // captions of the file dialogs seen
+    QMessageBox::StandardButton answer;
+    std::function<void(QWidget*)> onOther;  // any other modal window
+    // Asked before a box is answered; false leaves it open for now.
+    std::function<bool(QMessageBox*)> onBox;
+
+private:
+    void poll();
+    QTimer m_timer;
+};
+
+// Runs the event loop until `done` holds or `ms` have passed; whether it held.
+bool waitUntil(const std::function<bool()>& done, int ms = 20000);
+
+// Puts the library table back as it was when the test began.
+class LibraryScope {
+public:
+    LibraryScope() : m_saved(lib()) {}
+    ~LibraryScope() { lib() = m_saved; }
+
+private:
+    Library m_saved;
+};
+
+// Writes a picture of the given size: a grey ramp so that every pixel is readable.
+QString writePicture(const QString& path, int width, int height);
+
+// Clicks the push button of `window` with the given object name.
+void click(QObject* window, const char* name);
+
+}  // namespace sealtool::test
