@@ -6,6 +6,9 @@
 
 namespace sealtool {
 
+// Opens any machine whatever security code it stores.
+constexpr const char* kFactoryAccessCode = "mt5934mt";
+
 struct Library {
     const char* (*geterrMsg)(int) = ::geterrMsg;
 

@@ -13,7 +13,6 @@ using namespace sealtool;
 
 namespace {
 
-constexpr const char* kFactoryAccessCode = "mt5934mt";
 constexpr const char* kBusinessEdition = "OVM350";
 constexpr const char* kAdministrativeEdition = "OVM310";
 constexpr const char* kFactoryMachineId = "00000000000000000000";

@@ -23,7 +23,6 @@ using namespace sealtool;
 
 namespace {
 
-constexpr const char* kFactoryAccessCode = "mt5934mt";
 constexpr int kSlotCount = 6;
 constexpr int kSlotTextSize = 100;
 // In "1:1;2:0;3:1;...", slot i's presence digit sits at 2 + 4 * (i - 1).

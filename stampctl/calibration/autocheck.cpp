@@ -14,6 +14,7 @@
 #include "stampctl/frame/result_codes.h"
 #include "stampctl/frame/trace.h"
 #include "stampctl/imaging/img_help.h"
+#include "stampctl/link/access_code.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -30,7 +31,6 @@ constexpr MachinePoint g_PointCheck[4] = {{85, 35}, {230, 35}, {85, 270}, {230, 
 constexpr int g_PointCheckX[CSeal::kSlotCount] = {85, 230, 85, 230, 85, 230};
 constexpr int g_PointCheckY[CSeal::kSlotCount] = {90, 90, 150, 150, 210, 210};
 
-constexpr char kFactoryAccessCode[] = "mt5934mt";
 constexpr int kCalibrated = 0;
 constexpr int kFailed = -1;
 constexpr size_t kMsgSize = 1024;

@@ -4,6 +4,7 @@
 
 #include "stampctl/frame/result_codes.h"
 #include "stampctl/frame/trace.h"
+#include "stampctl/link/access_code.h"
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
@@ -13,8 +14,6 @@ using namespace stampctl;
 using namespace stampctl::link;
 
 namespace {
-// Opens any machine whatever security code it stores (service engineers, the test tool).
-constexpr char kFactoryAccessCode[] = "mt5934mt";
 constexpr const char* kTypeOfXzb = "OVM310";
 constexpr size_t kSafeCodeSize = 100;
 }  // namespace
