@@ -82,6 +82,9 @@ public:
     int initCheckBb();
     // Pre-check of operations that only the main board serves: -610 from the backup board.
     int initCheckZb();
+    // One command of an operation that only the main board serves: the pre-check, then the
+    // command; the pre-check's failure is the result.
+    int ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0);
     // A position error while in state 5: the machine is resetting itself.
     bool IsReseting();
     bool _GetPrintReset() { return m_bPrintReset; }

@@ -9,8 +9,7 @@ namespace {
 
 int mainBoardCommand(CSeal& seal, CMD_DEF cmd, TRC_LOGER& log)
 {
-    int result = seal.initCheckZb();
-    if (result == EC_OK) result = seal._ExeCmd(cmd);
+    const int result = seal.ExeMainBoardCmd(cmd);
     log.SetRet("Return Code:%d", result);
     return result;
 }

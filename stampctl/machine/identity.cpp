@@ -249,11 +249,8 @@ int CSeal::_setSecurityCode(const char* code)
 int CSeal::_delSecurityCode()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "delSecurityCode");
-    int result = initCheckZb();
-    if (result == EC_OK) {
-        unsigned char cleared[kSecurityCodeLen] = {};
-        result = _ExeCmd(CMD_SET_SECURITY_CODE, cleared, sizeof cleared);
-    }
+    const unsigned char cleared[kSecurityCodeLen] = {};
+    const int result = ExeMainBoardCmd(CMD_SET_SECURITY_CODE, cleared, sizeof cleared);
     log.SetRet("Return:%d", result);
     return result;
 }

@@ -23,8 +23,7 @@ const char* CSeal::_inqAlarmLog()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_inqAlarmLog 查询报警日志");
     std::memset(m_OutInfo, 0, sizeof m_OutInfo);
-    int result = initCheckZb();
-    if (result == EC_OK) result = _ExeCmd(CMD_GET_ALARM_LOG_COUNT);
+    int result = ExeMainBoardCmd(CMD_GET_ALARM_LOG_COUNT);
     if (result == EC_OK) {
         const int count = m_RLen > 0 ? m_ReplyInfo[0] : 0;
         for (int i = 0; i < count; ++i) {

@@ -180,3 +180,9 @@ int CSeal::initCheckZb()
     log.SetRet("Return:%d", result);
     return result;
 }
+
+int CSeal::ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload, int len)
+{
+    const int checked = initCheckZb();
+    return checked == EC_OK ? _ExeCmd(cmd, payload, len) : checked;
+}
