@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMutex>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -18,6 +19,7 @@
 
 #include "stampctl/frame/config.h"
 #include "stampctl/link/cmd_def.h"
+#include "stampctl/link/reply.h"
 #include "stampctl/link/usb_transport.h"
 #include "stampctl/machine/stamp_status.h"
 
@@ -42,55 +44,63 @@ public:
     // Asks the machine for its firmware version text; false when it does not answer.
     bool ReadFirmwareVersion(std::string& text);
 
-    // One exchange: writes the checksum into the request's last byte, sends it and reads the
-    // 64-byte reply into `reply`, with three attempts on a reply that does not validate.
-    int SendAndRcvHelp(unsigned char* req, unsigned long reqLen, unsigned char* reply,
-                       unsigned long& replyLen);
+    // One exchange under the exchange lock: writes the checksum into the request's last byte,
+    // sends it and reads this exchange's own reply, with three attempts on a reply that does not
+    // validate. `board` says whether the backup board may answer.
+    int SendAndRcvHelp(unsigned char* req, unsigned long reqLen, stampctl::link::Reply& reply,
+                       stampctl::link::Board board);
     // The same, with a refusal by the machine turned into the machine's current fault code.
-    int SendAndRcv(unsigned char* req, unsigned long reqLen, unsigned char* reply,
-                   unsigned long& replyLen);
-    // One command of the table; the reply data are left in replyData()/replyDataLen().
-    int _ExeCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0);
-    // The seal information block: read whole into bufInfo(), or written in chunks.
-    int _ExeBuf(CMD_DEF cmd, const char* data, short len);
+    int SendAndRcv(unsigned char* req, unsigned long reqLen, stampctl::link::Reply& reply,
+                   stampctl::link::Board board);
+    // The one way a command reaches the machine: its frame from the command table (the status
+    // poll, the reset and the stamp included), one exchange, and the caller's own reply.
+    int DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, stampctl::link::Reply& reply,
+                  stampctl::link::Board board = stampctl::link::Board::Main);
+    // DoCommand inside the "ExeCmd" trace block; `reply` may be null when only the result counts.
+    int _ExeCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0,
+                stampctl::link::Reply* reply = nullptr, stampctl::link::Board board = stampctl::link::Board::Main);
+    // The seal information block: written in chunks, or read whole into `block`
+    // (kSealBlockBufferSize bytes, always terminated).
+    static constexpr size_t kSealBlockBufferSize = 1024;
+    int _ExeBuf(CMD_DEF cmd, const char* data, short len, char* block = nullptr);
     // Writes the configured motion parameters into the machine's parameter block.
     int ExeConfig();
-    // One status poll; refreshes the status record, the board and the door flags.
-    int ExeHeart();
+    // One status poll; publishes the status record it read and, when `seen` is given, hands it
+    // over too (after a failed poll: the record as it stands, doors closed).
+    int ExeHeart(CStampStatus* seen = nullptr);
 
     int _connMachine(const char* code);
     int _disconnMachine();
     int _isConnMachine();
 
-    // Lets the next exchange through while the backup board answers (one exchange only).
-    void permitBackupBoard() { m_bSupportBB = true; }
-    bool backupBoardPermitted() const { return m_bSupportBB; }
     bool mainBoard() const { return m_bZB; }
-    const unsigned char* replyData() const { return m_ReplyInfo; }
-    unsigned long replyDataLen() const { return m_RLen; }
-    const unsigned char* replyFrame() const { return m_readData; }
-    const char* bufInfo() const { return m_BufInfo; }
 
     // ---- machine/: status, doors and alarms, identity, seals and RFID, logs -------------------
-    // The machine's most important warning or fault as a result code; -602 when none is set.
+    // The most important warning or fault of a status record as a result code; -602 when none
+    // is set. Without a record: the latest one.
+    static int GetMachineERR(const CStampStatus& s);
     int GetMachineERR();
-    // One trace line per warning or fault bit, while the machine reports state 5.
-    void LogMachineERR();
+    // One trace line per warning or fault bit, while the record reports state 5.
+    static void LogMachineERR(const CStampStatus& s);
     // Waits until the machine is ready to stamp: 30 s, or 210 s once a reset has been seen.
     int CheckCanPrint();
-    // Pre-check of operations that the backup board serves too: one heartbeat.
-    int initCheckBb();
+    // Pre-check of operations that the backup board serves too: one heartbeat, whose record
+    // `seen` receives when given.
+    int initCheckBb(CStampStatus* seen = nullptr);
     // Pre-check of operations that only the main board serves: -610 from the backup board.
-    int initCheckZb();
+    int initCheckZb(CStampStatus* seen = nullptr);
     // One command of an operation that only the main board serves: the pre-check, then the
     // command; the pre-check's failure is the result.
-    int ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0);
+    int ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0,
+                        stampctl::link::Reply* reply = nullptr);
     // A position error while in state 5: the machine is resetting itself.
-    bool IsReseting();
+    static bool IsReseting(const CStampStatus& s);
+    bool IsReseting() { return IsReseting(stampStatus()); }
     bool _GetPrintReset() { return m_bPrintReset; }
-    const CStampStatus& stampStatus() const { return m_CStampStatus; }
-    int paperDoorOpen() const { return m_iIsPaperOpen; }
-    int backDoorOpen() const { return m_iIsBackDoorOpen; }
+    // The latest status record, whole.
+    CStampStatus stampStatus() const;
+    int paperDoorOpen() const { return stampStatus().m_iIsPaperOpen; }
+    int backDoorOpen() const { return stampStatus().m_iIsBackDoorOpen; }
 
     // Identity and security code.
     int getMachineNumHelp(char* dst);
@@ -132,21 +142,33 @@ public:
 
     // Seals, slots and RFID binding.
     static constexpr int kSlotCount = 6;
-    // Reads the slot mask into m_slotHasSeal and the slot text "1:1;2:0;..." into m_SloatInfo.
-    int GetSloatInfo();
+    // Reads the slot mask: hasSeal[n - 1] is 1 when slot n holds a seal; `text`, when given,
+    // receives "1:1;2:0;..." (24 bytes).
+    int GetSloatInfo(int (&hasSeal)[kSlotCount], char* text);
     const char* _querySloatInfo(const char* machineNum);
     const char* _querySealInfo(const char* machineNum);
     int _initStamp(const char* machineNum, const char* slotNumAndStampId);
     // "<tag>_<slot>" of every occupied slot, joined by "#"; empty when the read failed.
     char* _getRFID();
+    // What one RFID read found; `tags` is empty when the read failed.
+    struct RfidRead {
+        int hasSeal[kSlotCount] = {};
+        std::vector<std::string> tags;              // all six slots, "%02X" x 4 each
+        unsigned char block[stampctl::link::kMaxReplyData] = {};  // the tag block as the machine sent it
+        size_t blockLen = 0;
+    };
+    // _getRFID, handing over what it read as well.
+    char* readRFID(RfidRead& read);
     // Loads the calibration-time and bound tags and the binding flag, once per connection.
     int GetJiaozhunRFID();
     int _BindRFIDAndSlot(int iBind);
     // 0 when slot idxSlot + 1 may stamp, -611 when its seal is not the one bound to it.
     int IsSlotRFIDOk(int idxSlot);
-    const std::vector<std::string>& rfidList() const { return m_rfidList; }
-    const std::vector<std::string>& bindRfidList() const { return m_bindRfidList; }
-    bool bindingOn() const { return m_bIsBindRFID2Slot; }
+    std::vector<std::string> rfidList() const;
+    std::vector<std::string> bindRfidList() const;
+    bool bindingOn() const;
+    // The message of -611 from the last refused slot.
+    std::string bindDetail() const;
 
     // Alarm log and abnormal-opening records.
     const char* _inqAlarmLog();
@@ -205,11 +227,21 @@ public:
     int _DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID);
     // Writes 18 X and 18 Y rotation corrections (seal by seal, 90, 180 and 270 degrees).
     int _DownLoadRotateJZ(const short* x, const short* y);
-    int a4ShortSide() const { return m_A4ShortSide; }
-    int a4LongSide() const { return m_A4LongSide; }
-    const JZPoint* jzCircles() const { return m_JZCircle; }
-    const short* jzOffsetX() const { return m_JZOffsetX; }
-    const short* jzOffsetY() const { return m_JZOffsetY; }
+    // The calibration record: A4 sides in pixels, the four circles, and the corrections in
+    // hundredths of a millimetre. Read and replaced whole.
+    struct JZRecord {
+        int m_A4ShortSide = 0;
+        int m_A4LongSide = 0;
+        std::array<JZPoint, kJZCircleCount> m_JZCircle{};
+        std::array<short, kJZOffsetCount> m_JZOffsetX{};
+        std::array<short, kJZOffsetCount> m_JZOffsetY{};
+    };
+    JZRecord jzRecord() const;
+    int a4ShortSide() const { return jzRecord().m_A4ShortSide; }
+    int a4LongSide() const { return jzRecord().m_A4LongSide; }
+    std::array<JZPoint, kJZCircleCount> jzCircles() const { return jzRecord().m_JZCircle; }
+    std::array<short, kJZOffsetCount> jzOffsetX() const { return jzRecord().m_JZOffsetX; }
+    std::array<short, kJZOffsetCount> jzOffsetY() const { return jzRecord().m_JZOffsetY; }
 
     // Picture-to-machine mapping.
     double Pixel2MM_ByRate(int p1, double mm1, int p2, double mm2, int p);
@@ -270,51 +302,39 @@ private:
     ~CSeal();
 
     // ---- frame/ -------------------------------------------------------------------------------
-    static constexpr size_t kErrTextSize = 256;
-    static constexpr size_t kBindDetailSize = 200;
     stampctl::SealConfig m_config;
-    char m_errText[kErrTextSize] = {};
-    char m_bindDetail[kBindDetailSize] = {};  // the message of -611, written by the slot check
 
     // ---- link/ ---------------------------------------------------------------------------------
-    static constexpr size_t kReplyFrameSize = 64;
-    static constexpr size_t kReplyInfoSize = 56;
-    static constexpr size_t kBufInfoSize = 1024;
     // The simulated machine's transport when the simulator is enabled, else libusb.
     static std::unique_ptr<UsbTransport> makeTransport();
     std::unique_ptr<UsbTransport> m_usb = makeTransport();
     QMutex m_comLock;                          // one exchange on the wire at a time
     std::atomic<bool> m_bZB{false};            // the main board answered the last heartbeat
-    std::atomic<bool> m_bSupportBB{false};     // one-shot backup-board permission
-    std::atomic<bool> m_bHostRefuse{false};    // the last exchange was refused by the machine
     std::atomic<bool> m_bDisconnecting{false}; // a disconnect is running (stops the cover loop)
-    unsigned char m_readData[kReplyFrameSize] = {};
-    unsigned long m_readLen = 0;
-    unsigned char m_ReplyInfo[kReplyInfoSize] = {};
-    unsigned long m_RLen = 0;
-    char m_BufInfo[kBufInfoSize] = {};
-    void clearReply();     // reply buffers as before every exchange
-    void takeReplyData();  // reply data of a successful exchange into m_ReplyInfo / m_RLen
     int writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp);
-    int readSealBuf(int& done, int& nCount, int& lenTemp);
+    int readSealBuf(char* block, int& done, int& nCount, int& lenTemp);
 
     // ---- machine/ ------------------------------------------------------------------------------
-    static constexpr size_t kMachineNumSize = 100;
-    static constexpr size_t kSloatInfoSize = 1024;
+    // The latest status record; every heartbeat replaces it whole.
+    mutable std::mutex m_statusLock;
     CStampStatus m_CStampStatus;
-    std::atomic<int> m_iIsPaperOpen{0};
-    std::atomic<int> m_iIsBackDoorOpen{0};
+    // Stores the record of `bytes` (a heartbeat's status bytes), or after a failed heartbeat
+    // (null) only clears the door flags; returns the record as stored.
+    CStampStatus publishStatus(const uint8_t* bytes);
+    void markPaperDoorOpen();
     std::atomic<bool> m_bPrintReset{false};
+    // What the machine said about itself and its seals, for later calls.
+    static constexpr size_t kMachineNumSize = 100;
+    static constexpr size_t kBindDetailSize = 200;
+    mutable std::mutex m_machineLock;
     char m_machineNum[kMachineNumSize] = {};
-    char m_SloatInfo[kSloatInfoSize] = {};  // shared result text of the text-returning queries
     bool m_bIsBindRFID2Slot = false;
     std::vector<std::string> m_jzRfidList;    // seal identities recorded at calibration time
     std::vector<std::string> m_bindRfidList;  // seal identities bound to the slots
-    // Seals, slots and RFID binding; logs.
-    static constexpr size_t kOutInfoSize = 4096;
-    int m_slotHasSeal[kSlotCount] = {};      // from the last slot query
-    std::vector<std::string> m_rfidList;     // tags of all six slots from the last RFID read
-    char m_OutInfo[kOutInfoSize] = {};       // the alarm log text of the last query
+    std::vector<std::string> m_rfidList;      // tags of all six slots from the last RFID read
+    char m_bindDetail[kBindDetailSize] = {};  // the message of -611, written by the slot check
+    void rememberMachineNum(const char* num);
+    std::string knownMachineNum() const;
 
     // ---- stamping/ -----------------------------------------------------------------------------
     std::atomic<bool> m_bAcrossPage{false};
@@ -325,12 +345,10 @@ private:
     CycleEnd followStamp(int& retReason, bool& bAgain, bool& resetSeen);
 
     // ---- calibration/ --------------------------------------------------------------------------
-    int m_A4ShortSide = 0;
-    int m_A4LongSide = 0;
-    JZPoint m_JZCircle[kJZCircleCount] = {};
-    short m_JZOffsetX[kJZOffsetCount] = {};
-    short m_JZOffsetY[kJZOffsetCount] = {};
-    void traceSealOffsets();
+    mutable std::mutex m_jzLock;
+    JZRecord m_jz;
+    void setJzRecord(const JZRecord& record);
+    static void traceSealOffsets(const JZRecord& record);
 
     // ---- camera/ -------------------------------------------------------------------------------
     // One camera's members and the rules of its capture thread (camera/capture_channel.h).

@@ -1,26 +1,35 @@
 // Exports of the calibration record.
 #include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
+
+using stampctl::guardedCall;
 
 extern "C" {
 
 int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY,
                  short* offsetX, short* offsetY)
 {
-    if (!longSide || !shortSide) return stampctl::EC_PARAM;
-    return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX,
-                                            offsetY);
+    return guardedCall("===== GetAllJZInfo 异常=====", [&]() -> int {
+        if (!longSide || !shortSide) return stampctl::EC_PARAM;
+        return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX,
+                                                offsetY);
+    });
 }
 
 int DownLoadBaseJZ(const unsigned char* data, int len, int saveRFID)
 {
-    return CSeal::Instance()->_DownLoadBaseJZ(data, len, static_cast<short>(saveRFID));
+    return guardedCall("===== DownLoadBaseJZ 异常=====", [&]() -> int {
+        return CSeal::Instance()->_DownLoadBaseJZ(data, len, static_cast<short>(saveRFID));
+    });
 }
 
 int DownLoadRotateJZ(const short* x, const short* y)
 {
-    return CSeal::Instance()->_DownLoadRotateJZ(x, y);
+    return guardedCall("===== DownLoadRotateJZ 异常=====", [&]() -> int {
+        return CSeal::Instance()->_DownLoadRotateJZ(x, y);
+    });
 }
 
 }  // extern "C"

@@ -124,7 +124,8 @@ FourCircleMap mapByCircles(CSeal& seal, const CSeal::JZPoint* c, int X, int Y)
 
 int CSeal::_SrcPixelToMachineMM(int sealNo, int x, int y, int angle, double& mmX, double& mmY)
 {
-    const JZPoint* c = m_JZCircle;
+    const JZRecord jz = jzRecord();
+    const JZPoint* c = jz.m_JZCircle.data();
     TrcWritef(kTraceInfo, "校准圆(%d:%d, %d:%d, %d:%d, %d:%d)", c[0].x, c[0].y, c[1].x, c[1].y,
               c[2].x, c[2].y, c[3].x, c[3].y);
 
@@ -142,8 +143,8 @@ int CSeal::_SrcPixelToMachineMM(int sealNo, int x, int y, int angle, double& mmX
     // A seal number outside 1 to 6 has no entry: no correction rather than a stray read.
     const int k = (static_cast<short>(sealNo) - 1) * 4 + angleIndex(angle);
     const bool hasEntry = k >= 0 && k < kJZOffsetCount;
-    const double sBcx = hasEntry ? Myhm2mm(m_JZOffsetX[k]) : 0.0;
-    const double sBcy = hasEntry ? Myhm2mm(m_JZOffsetY[k]) : 0.0;
+    const double sBcx = hasEntry ? Myhm2mm(jz.m_JZOffsetX[k]) : 0.0;
+    const double sBcy = hasEntry ? Myhm2mm(jz.m_JZOffsetY[k]) : 0.0;
 
     mmX = m.fxx + sBcx + kRoundingNudge;
     mmY = m.fyy + sBcy + kRoundingNudge;

@@ -13,6 +13,7 @@
 
 using namespace stampctl;
 using namespace stampctl::calibration;
+using stampctl::link::Reply;
 
 namespace {
 constexpr short kSaveRfid = 1;
@@ -20,72 +21,90 @@ constexpr size_t kCircleTextSize = 128;
 constexpr size_t kRotateTraceSize = 512;
 }  // namespace
 
-void CSeal::traceSealOffsets()
+void CSeal::traceSealOffsets(const JZRecord& r)
 {
     for (int seal = 1; seal <= kSealCount; ++seal) {
         const int k = (seal - 1) * kAnglesPerSeal;
-        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, m_JZOffsetX[k],
-                  m_JZOffsetY[k], m_JZOffsetX[k + 1], m_JZOffsetY[k + 1], m_JZOffsetX[k + 2],
-                  m_JZOffsetY[k + 2], m_JZOffsetX[k + 3], m_JZOffsetY[k + 3]);
+        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, r.m_JZOffsetX[k],
+                  r.m_JZOffsetY[k], r.m_JZOffsetX[k + 1], r.m_JZOffsetY[k + 1], r.m_JZOffsetX[k + 2],
+                  r.m_JZOffsetY[k + 2], r.m_JZOffsetX[k + 3], r.m_JZOffsetY[k + 3]);
     }
+}
+
+CSeal::JZRecord CSeal::jzRecord() const
+{
+    std::lock_guard<std::mutex> lock(m_jzLock);
+    return m_jz;
+}
+
+void CSeal::setJzRecord(const JZRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_jzLock);
+    m_jz = record;
 }
 
 int CSeal::RecvPointInfo()
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "RecvPointInfo");
-    int result = _ExeCmd(CMD_GET_POINT_INFO);
+    Reply reply;
+    int result = _ExeCmd(CMD_GET_POINT_INFO, nullptr, 0, &reply);
     // A block that did not arrive whole would read as a calibration of zeros.
-    if (result == EC_OK && m_RLen < kBaseBlockUsed) result = EC_COMM_401;
+    if (result == EC_OK && reply.dataLen < kBaseBlockUsed) result = EC_COMM_401;
     if (result != EC_OK) {
         log.SetRet("return %d", result);
         return result;
     }
 
-    const uint8_t* base = m_ReplyInfo;
-    m_A4ShortSide = readLe16(base + kOffShortSide);
-    m_A4LongSide = readLe16(base + kOffLongSide);
-    std::fill(std::begin(m_JZOffsetX), std::end(m_JZOffsetX), 0);
-    std::fill(std::begin(m_JZOffsetY), std::end(m_JZOffsetY), 0);
-    TrcWritef(kTraceInfo, "A4短边:%d, A4长边:%d", m_A4ShortSide, m_A4LongSide);
+    // Built aside and stored whole: a stamp never maps through half a record.
+    JZRecord r;
+    const uint8_t* base = reply.data;
+    r.m_A4ShortSide = readLe16(base + kOffShortSide);
+    r.m_A4LongSide = readLe16(base + kOffLongSide);
+    TrcWritef(kTraceInfo, "A4短边:%d, A4长边:%d", r.m_A4ShortSide, r.m_A4LongSide);
 
     char circles[kCircleTextSize] = {};
     size_t used = 0;
     for (int i = 0; i < kJZCircleCount; ++i) {
-        m_JZCircle[i].x = readLe16(base + kOffCircles + 4 * i);
-        m_JZCircle[i].y = readLe16(base + kOffCircles + 4 * i + 2);
-        used += std::snprintf(circles + used, sizeof circles - used, "(%d,%d)", m_JZCircle[i].x,
-                              m_JZCircle[i].y);
+        r.m_JZCircle[i].x = readLe16(base + kOffCircles + 4 * i);
+        r.m_JZCircle[i].y = readLe16(base + kOffCircles + 4 * i + 2);
+        used += std::snprintf(circles + used, sizeof circles - used, "(%d,%d)", r.m_JZCircle[i].x,
+                              r.m_JZCircle[i].y);
     }
     TrcWritef(kTraceInfo, "主圆基准坐标:%s", circles);
 
     for (int seal = 0; seal < kSealCount; ++seal) {
-        m_JZOffsetX[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal);
-        m_JZOffsetY[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal + 2);
+        r.m_JZOffsetX[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal);
+        r.m_JZOffsetY[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal + 2);
     }
 
     // The rotated corrections stay 0 when they cannot be read; what was read above stands.
-    result = _ExeCmd(CMD_GET_ROTATE_POINTS);
-    if (result == EC_OK && m_RLen < kRotateBlockSize) result = EC_COMM_401;
+    result = _ExeCmd(CMD_GET_ROTATE_POINTS, nullptr, 0, &reply);
+    if (result == EC_OK && reply.dataLen < kRotateBlockSize) result = EC_COMM_401;
     if (result == EC_OK) {
         for (int e = 0; e < kRotateEntries; ++e) {
             const int k = recordIndexOfRotation(e);
-            decodeRotation(m_ReplyInfo + e * kRotateEntrySize, m_JZOffsetX[k], m_JZOffsetY[k]);
+            decodeRotation(reply.data + e * kRotateEntrySize, r.m_JZOffsetX[k], r.m_JZOffsetY[k]);
         }
     }
-    traceSealOffsets();
+    setJzRecord(r);
+    traceSealOffsets(r);
     log.SetRet("return %d", result);
     return result;
 }
 
 int CSeal::GetPointInfo()
 {
-    if (m_A4LongSide > 0) {
-        traceSealOffsets();
+    const JZRecord loaded = jzRecord();
+    if (loaded.m_A4LongSide > 0) {
+        traceSealOffsets(loaded);
         return EC_OK;
     }
     const int result = RecvPointInfo();
     // Not loaded: the next caller tries again.
-    if (result != EC_OK) m_A4LongSide = 0;
+    if (result != EC_OK) {
+        std::lock_guard<std::mutex> lock(m_jzLock);
+        m_jz.m_A4LongSide = 0;
+    }
     GetJiaozhunRFID();
     return result;
 }
@@ -100,14 +119,15 @@ int CSeal::_GetAllJZInfo(short& longSide, short& shortSide, short* circleX, shor
     }
     const int result = RecvPointInfo();
     if (result == EC_OK) {
-        longSide = static_cast<short>(m_A4LongSide);
-        shortSide = static_cast<short>(m_A4ShortSide);
+        const JZRecord r = jzRecord();
+        longSide = static_cast<short>(r.m_A4LongSide);
+        shortSide = static_cast<short>(r.m_A4ShortSide);
         for (int i = 0; i < kJZCircleCount; ++i) {
-            circleX[i] = static_cast<short>(m_JZCircle[i].x);
-            circleY[i] = static_cast<short>(m_JZCircle[i].y);
+            circleX[i] = static_cast<short>(r.m_JZCircle[i].x);
+            circleY[i] = static_cast<short>(r.m_JZCircle[i].y);
         }
-        std::copy(std::begin(m_JZOffsetX), std::end(m_JZOffsetX), offsetX);
-        std::copy(std::begin(m_JZOffsetY), std::end(m_JZOffsetY), offsetY);
+        std::copy(r.m_JZOffsetX.begin(), r.m_JZOffsetX.end(), offsetX);
+        std::copy(r.m_JZOffsetY.begin(), r.m_JZOffsetY.end(), offsetY);
     }
     log.SetRet("return %d", result);
     return result;
@@ -130,13 +150,10 @@ int CSeal::_DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID)
     // The seals present are recorded only with a calibration that reached the machine, so that
     // a failed download is never reported as a success.
     if (saveRFID == kSaveRfid && result == EC_OK) {
-        const char* present = _getRFID();
-        if (present[0] != '\0') {
-            unsigned char tags[kReplyInfoSize];
-            const int n = static_cast<int>(std::min<unsigned long>(m_RLen, kReplyInfoSize));
-            std::memcpy(tags, m_ReplyInfo, static_cast<size_t>(n));
-            result = _ExeCmd(CMD_SET_BIND_INFO, tags, n);
-        }
+        RfidRead read;
+        const char* present = readRFID(read);
+        if (present[0] != '\0')
+            result = _ExeCmd(CMD_SET_BIND_INFO, read.block, static_cast<int>(read.blockLen));
         TrcWritef(kTraceInfo, "CW32_STAMP::SetJiaozhunRFID return:%d, 保存校准时的RFID信息", result);
     }
     log.SetRet("return %d", result);

@@ -12,12 +12,21 @@ extern "C" {
 
 int openVideoCap(void)
 {
-    return guardedCall("===== openVideoCap 异常=====", [] { return CSeal::Instance()->_openVideoCap(); });
+    return guardedCall("===== openVideoCap 异常=====",
+                       [] { return CSeal::Instance()->_openVideoCap(); });
 }
 
-int closeVideoCap(void) { return CSeal::Instance()->_closeVideoCap(); }
+int closeVideoCap(void)
+{
+    return guardedCall("===== closeVideoCap 异常=====",
+                       [] { return CSeal::Instance()->_closeVideoCap(); });
+}
 
-int checkVideoState(void) { return CSeal::Instance()->_checkVideoState(); }
+int checkVideoState(void)
+{
+    return guardedCall("===== checkVideoState 异常=====",
+                       [] { return CSeal::Instance()->_checkVideoState(); });
+}
 
 int getImageFormat(const char* filePath, int type, int isEraseBorder, int quality)
 {
@@ -26,14 +35,24 @@ int getImageFormat(const char* filePath, int type, int isEraseBorder, int qualit
     });
 }
 
-int openEnvVideoCap(int width, int height) { return CSeal::Instance()->_openEnvVideoCap(width, height); }
+int openEnvVideoCap(int width, int height)
+{
+    return guardedCall("===== openEnvVideoCap 异常=====",
+                       [&] { return CSeal::Instance()->_openEnvVideoCap(width, height); });
+}
 
-int closeEnvVideoCap(void) { return CSeal::Instance()->_closeEnvVideoCap(); }
+int closeEnvVideoCap(void)
+{
+    return guardedCall("===== closeEnvVideoCap 异常=====",
+                       [] { return CSeal::Instance()->_closeEnvVideoCap(); });
+}
 
 int TakeEnvPhoto(const char* filePath)
 {
-    if (!filePath) return stampctl::EC_CAMERA_PARAM_203;
-    return CSeal::Instance()->_TakeEnvPhoto(std::string(filePath));
+    return guardedCall("===== TakeEnvPhoto 异常=====", [&]() -> int {
+        if (!filePath) return stampctl::EC_CAMERA_PARAM_203;
+        return CSeal::Instance()->_TakeEnvPhoto(std::string(filePath));
+    });
 }
 
 }  // extern "C"

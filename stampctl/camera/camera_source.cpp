@@ -6,8 +6,10 @@
 
 #include <opencv2/videoio.hpp>
 
+#if STAMPCTL_WITH_SIMULATOR
 #include "stampctl/sim/sim_camera.h"
 #include "stampctl/sim/sim_machine.h"
+#endif
 
 namespace stampctl::camera {
 namespace {
@@ -41,7 +43,9 @@ public:
 CameraPlatform& cameraPlatform()
 {
     static QtPlatform real;
+#if STAMPCTL_WITH_SIMULATOR
     if (sim::simulatorEnabled()) return sim::cameraPlatform();
+#endif
     return real;
 }
 

@@ -1,10 +1,17 @@
 // Exports of the library frame.
 #include "stampctl/stampctl.h"
 
+#include "stampctl/frame/guard.h"
 #include "stampctl/seal.h"
+
+using stampctl::guardedCall;
 
 extern "C" {
 
-const char* geterrMsg(int code) { return CSeal::Instance()->_geterrMsg(code); }
+const char* geterrMsg(int code)
+{
+    return guardedCall("===== geterrMsg 异常=====",
+                       [&] { return CSeal::Instance()->_geterrMsg(code); });
+}
 
 }  // extern "C"

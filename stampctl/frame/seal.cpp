@@ -7,6 +7,7 @@
 
 #include "stampctl/frame/paths.h"
 #include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/thread_texts.h"
 #include "stampctl/frame/trace.h"
 #include "stampctl/imaging/img_help.h"
 
@@ -45,16 +46,18 @@ CSeal::~CSeal()
 
 const char* CSeal::_geterrMsg(int code)
 {
-    if (code == EC_BIND_MISMATCH) return m_bindDetail;
-    return fixedMessage(code);
+    if (code != EC_BIND_MISMATCH) return fixedMessage(code);
+    char* text = threadTexts().error;
+    std::snprintf(text, ThreadTexts::kErrorSize, "%s", bindDetail().c_str());
+    return text;
 }
 
 const char* CSeal::GetError(int code)
 {
-    std::memset(m_errText, 0, sizeof m_errText);
-    std::snprintf(m_errText, sizeof m_errText, "-@#%d", static_cast<int>(static_cast<short>(code)));
-    TrcWritef(kTraceInfo, "GetError:%s", m_errText);
-    return m_errText;
+    char* text = threadTexts().error;
+    std::snprintf(text, ThreadTexts::kErrorSize, "-@#%d", static_cast<int>(static_cast<short>(code)));
+    TrcWritef(kTraceInfo, "GetError:%s", text);
+    return text;
 }
 
 void CSeal::strupr(char* text)
@@ -82,9 +85,13 @@ void CSeal::ReadIni(const char* edition)
 
 void CSeal::InitBefore()
 {
-    m_jzRfidList.clear();
-    m_bindRfidList.clear();
-    m_bIsBindRFID2Slot = false;
-    m_A4ShortSide = 0;
-    m_A4LongSide = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_machineLock);
+        m_jzRfidList.clear();
+        m_bindRfidList.clear();
+        m_bIsBindRFID2Slot = false;
+    }
+    std::lock_guard<std::mutex> lock(m_jzLock);
+    m_jz.m_A4ShortSide = 0;
+    m_jz.m_A4LongSide = 0;
 }

@@ -1,6 +1,6 @@
-// The machine's command vocabulary. The values of the commands sent through CSeal::_ExeCmd are
-// fixed (trace lines and every operation name them); the three frames built elsewhere get values
-// outside the command range.
+// The machine's command vocabulary. The values of the commands are fixed (trace lines and every
+// operation name them); the status poll, the reset and the stamp, which have no such number of
+// their own, get values outside that range.
 #pragma once
 
 enum CMD_DEF : int {
@@ -45,7 +45,7 @@ enum CMD_DEF : int {
     CMD_GET_ALARM_LOG_ENTRY = 50,
     CMD_DEL_ALARM_LOG = 51,
 
-    // Built outside _ExeCmd: the status poll, the reset (stamping/) and the stamp (stamping/).
+    // Sent without the "ExeCmd" trace block: the status poll, the reset and the stamp.
     CMD_HEARTBEAT = 100,
     CMD_RESET = 101,
     CMD_STAMP = 102,

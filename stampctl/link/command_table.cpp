@@ -7,6 +7,7 @@
 namespace stampctl::link {
 namespace {
 
+constexpr uint8_t H = kKindHeartbeat;
 constexpr uint8_t S = kKindSet;
 constexpr uint8_t Q = kKindQuery;
 constexpr int V = kVariablePayload;
@@ -55,6 +56,11 @@ const CommandRow kCommands[] = {
     // The machine expects the length byte 4 here although three body bytes follow.
     {CMD_GET_ALARM_LOG_ENTRY,       Q, 0x26, {},                 0, 1,  0, 1},
     {CMD_DEL_ALARM_LOG,             Q, 0x27, {0x00},             1, 0,  0, 0},
+    // The status poll has no body at all: AA 55 01 00 and the checksum.
+    {CMD_HEARTBEAT,                 H, 0x00, {},                 0, 0,  0, 0},
+    {CMD_RESET,                     S, 0x00, {0x00},             1, 0,  0, 0},
+    // Seal, X and Y in hundredths of a millimetre, angle (all big-endian), seal kind.
+    {CMD_STAMP,                     S, 0x03, {0x00},             1, 8,  0, 0},
 };
 
 }  // namespace
@@ -79,6 +85,10 @@ size_t buildCommandFrame(const CommandRow& row, const unsigned char* payload, in
     frame[at++] = kSync0;
     frame[at++] = kSync1;
     frame[at++] = row.kind;
+    if (row.kind == kKindHeartbeat) {
+        frame[at++] = 0;
+        return at + 1;
+    }
     frame[at++] = static_cast<uint8_t>(body + row.lengthSurplus);
     frame[at++] = kBodyTag;
     frame[at++] = row.code;

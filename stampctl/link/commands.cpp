@@ -7,6 +7,7 @@
 #include "stampctl/frame/trace.h"
 #include "stampctl/link/command_table.h"
 #include "stampctl/link/frame.h"
+#include "stampctl/link/reply.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -19,7 +20,6 @@ constexpr int kMaxSealWrite = 1022;        // the message, prefix included, fill
 constexpr int kMaxSealRead = 1023;
 constexpr size_t kMotionBlockSize = 50;
 constexpr size_t kFirmwareTextMax = 100;
-constexpr size_t kStatusOffset = 4;        // reply bytes 4..10: the status record
 
 int16_t bigEndian16(const unsigned char* p)
 {
@@ -27,41 +27,28 @@ int16_t bigEndian16(const unsigned char* p)
 }
 }  // namespace
 
-void CSeal::clearReply()
+int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply,
+                     Board board)
 {
-    std::memset(m_readData, 0, sizeof m_readData);
-    m_readLen = kPacketSize;
-    std::memset(m_ReplyInfo, 0, sizeof m_ReplyInfo);
-    m_RLen = kReplyInfoSize;
-}
-
-void CSeal::takeReplyData()
-{
-    // The exchange only succeeds with a length byte of 3 to 59, so this is 0 to 56 bytes.
-    const size_t count =
-        std::min(m_readLen > kReplyDataOverhead ? m_readLen - kReplyDataOverhead : 0,
-                 sizeof m_ReplyInfo);
-    std::memcpy(m_ReplyInfo, m_readData + kOffReplyData, count);
-    m_RLen = count;
-}
-
-int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len)
-{
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeCmd cmd:%d, len:%d", static_cast<int>(cmd), len);
-    clearReply();
-
+    reply = Reply{};
     unsigned char frame[kFrameBufferSize] = {};
     const CommandRow* row = commandRow(cmd);
     const size_t frameLen = row ? buildCommandFrame(*row, payload, len, frame) : 0;
-    int result;
     if (frameLen == 0) {
         TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command",
                   static_cast<int>(cmd), len);
-        result = EC_PARAM;
-    } else {
-        result = SendAndRcv(frame, frameLen, m_readData, m_readLen);
-        if (result == EC_OK) takeReplyData();
+        return EC_PARAM;
     }
+    // The heartbeat is how a refusal is explained, so it cannot be explained by one itself.
+    if (cmd == CMD_HEARTBEAT) return SendAndRcvHelp(frame, frameLen, reply, board);
+    return SendAndRcv(frame, frameLen, reply, board);
+}
+
+int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len, Reply* reply, Board board)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeCmd cmd:%d, len:%d", static_cast<int>(cmd), len);
+    Reply unused;
+    const int result = DoCommand(cmd, payload, len, reply ? *reply : unused, board);
     log.SetRet("return %d", result);
     return result;
 }
@@ -89,45 +76,47 @@ int CSeal::writeSealBuf(const char* data, short len, int& done, int& nCount, int
     return EC_OK;
 }
 
-int CSeal::readSealBuf(int& done, int& nCount, int& lenTemp)
+int CSeal::readSealBuf(char* block, int& done, int& nCount, int& lenTemp)
 {
     unsigned char index = 0;
-    int r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1);
+    Reply reply;
+    int r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1, &reply);
     if (r != EC_OK) return r;
-    if (m_RLen < kSealLengthBytes) return EC_COMM_401;
+    if (reply.dataLen < kSealLengthBytes) return EC_COMM_401;
 
-    lenTemp = m_ReplyInfo[0] | (m_ReplyInfo[1] << 8);
+    lenTemp = reply.data[0] | (reply.data[1] << 8);
     if (lenTemp == 0) return EC_OK;
-    nCount = static_cast<int>(m_RLen - kSealLengthBytes);
-    std::memcpy(m_BufInfo, m_ReplyInfo + kSealLengthBytes, static_cast<size_t>(nCount));
+    nCount = static_cast<int>(reply.dataLen - kSealLengthBytes);
+    std::memcpy(block, reply.data + kSealLengthBytes, static_cast<size_t>(nCount));
     done = nCount;
     if (lenTemp <= done) return lenTemp == done ? EC_OK : EC_COMM_401;
     if (lenTemp > kMaxSealRead) return EC_COMM_401;
 
     while (done < lenTemp) {
         ++index;
-        r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1);
+        r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1, &reply);
         // A chunk without data would never finish the block.
-        if (r != EC_OK || m_RLen == 0) return EC_COMM_401;
-        nCount = std::min(static_cast<int>(m_RLen), lenTemp - done);
-        std::memcpy(m_BufInfo + done, m_ReplyInfo, static_cast<size_t>(nCount));
+        if (r != EC_OK || reply.dataLen == 0) return EC_COMM_401;
+        nCount = std::min(static_cast<int>(reply.dataLen), lenTemp - done);
+        std::memcpy(block + done, reply.data, static_cast<size_t>(nCount));
         done += nCount;
     }
     return done == lenTemp ? EC_OK : EC_COMM_401;
 }
 
-int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len)
+int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len, char* block)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeBuf cmd:%d", static_cast<int>(cmd));
-    std::memset(m_BufInfo, 0, sizeof m_BufInfo);
     int done = 0, nCount = 0, lenTemp = 0;
     int result;
-    if (cmd == CMD_WRITE_SEAL_BUF)
+    if (cmd == CMD_WRITE_SEAL_BUF) {
         result = writeSealBuf(data, len, done, nCount, lenTemp);
-    else if (cmd == CMD_READ_SEAL_BUF)
-        result = readSealBuf(done, nCount, lenTemp);
-    else
+    } else if (cmd == CMD_READ_SEAL_BUF && block) {
+        std::memset(block, 0, kSealBlockBufferSize);
+        result = readSealBuf(block, done, nCount, lenTemp);
+    } else {
         result = EC_BACKUP_BOARD;
+    }
     log.SetRet("return %d, i:%d, nCount:%d, lenTemp:%d", result, done, nCount, lenTemp);
     return result;
 }
@@ -151,16 +140,17 @@ int CSeal::ExeConfig()
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::ExeConfig");
     const unsigned char which = 0;
-    int result = _ExeCmd(CMD_GET_CONFIG, &which, 1);
-    TrcWritef(kTraceInfo, "ExeConfig ret:%d, m_RLen:%d", result, static_cast<int>(m_RLen));
+    Reply reply;
+    int result = _ExeCmd(CMD_GET_CONFIG, &which, 1, &reply);
+    TrcWritef(kTraceInfo, "ExeConfig ret:%d, m_RLen:%d", result, static_cast<int>(reply.dataLen));
 
     // Writing back a block the machine sent only in part would overwrite its other values with
     // zeros, so the whole block must have arrived.
-    if (result != EC_OK || m_RLen < kMotionBlockSize || m_RLen > kReplyFrameSize - 1) {
+    if (result != EC_OK || reply.dataLen < kMotionBlockSize) {
         result = EC_FAIL;
     } else {
-        unsigned char block[kReplyFrameSize] = {};
-        std::memcpy(block, m_ReplyInfo, m_RLen);
+        unsigned char block[kMaxReplyData] = {};
+        std::memcpy(block, reply.data, reply.dataLen);
         int16_t values[kMotionKeyCount];
         for (int i = 0; i < kMotionKeyCount; ++i) values[i] = bigEndian16(block + 2 * i);
         traceMotion("ExeConfig old ", values);
@@ -179,54 +169,39 @@ int CSeal::ExeConfig()
             traceMotion("ExeConfig new ", values);
         }
     }
-    log.SetRet("Return:%d, m_RLen:%d", result, static_cast<int>(m_RLen));
+    log.SetRet("Return:%d, m_RLen:%d", result, static_cast<int>(reply.dataLen));
     return result;
 }
 
-int CSeal::ExeHeart()
+int CSeal::ExeHeart(CStampStatus* seen)
 {
-    unsigned char frame[kFrameOverhead] = {kSync0, kSync1, kKindHeartbeat, 0, 0};
-    clearReply();
-    m_iIsPaperOpen = 0;
-    m_iIsBackDoorOpen = 0;
-
-    m_bSupportBB = true;  // the status poll passes on either board
-    if (SendAndRcvHelp(frame, sizeof frame, m_readData, m_readLen) != EC_OK)
+    Reply reply;
+    // The status poll passes on either board.
+    if (DoCommand(CMD_HEARTBEAT, nullptr, 0, reply, Board::Either) != EC_OK) {
+        // No door is known to be open without a heartbeat that says so.
+        const CStampStatus last = publishStatus(nullptr);
+        if (seen) *seen = last;
         return EC_PORT_OPENFAIL;
-    takeReplyData();
-
-    const unsigned char* s = m_readData + kStatusOffset;
-    m_CStampStatus.stamp_status = s[0];
-    m_CStampStatus.state_flags = s[1];
-    m_CStampStatus.door_flags = s[2];
-    m_CStampStatus.warn_code1 = s[3];
-    m_CStampStatus.warn_code2 = s[4];
-    m_CStampStatus.warn_code3 = s[5];
-    m_CStampStatus.fault_code = s[6];
-
-    const bool mainBoard = (s[1] & status::kStateBackupBoard) == 0;
-    m_bZB = mainBoard;
-    if (mainBoard) {
-        if (s[2] & status::kDoorPaper) m_iIsPaperOpen = 1;
-        if (s[2] & status::kDoorSide) m_iIsBackDoorOpen = 1;
     }
+    const CStampStatus now = publishStatus(reply.statusBytes());
+    if (seen) *seen = now;
 
     int result = EC_OK;
-    if (s[3] & status::kWarn1TopCover) {
+    if (now.warn_code1 & status::kWarn1TopCover) {
         result = EC_MACHINE_FAULT;
         // Disconnecting switches the light off, which polls again and sees the cover again:
         // that inner disconnect finds this one running and only closes the link.
         _disconnMachine();
     }
-    LogMachineERR();
+    LogMachineERR(now);
     return result;
 }
 
 bool CSeal::ReadFirmwareVersion(std::string& text)
 {
+    Reply reply;
     text.clear();
-    if (_ExeCmd(CMD_GET_FIRMWARE_VER) != EC_OK) return false;
-    const char* reply = reinterpret_cast<const char*>(m_ReplyInfo);
-    text.assign(reply, strnlen(reply, std::min(m_RLen, kFirmwareTextMax)));
+    if (_ExeCmd(CMD_GET_FIRMWARE_VER, nullptr, 0, &reply) != EC_OK) return false;
+    text = reply.text(kFirmwareTextMax);
     return true;
 }

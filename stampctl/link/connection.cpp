@@ -8,7 +8,9 @@
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
+#if STAMPCTL_WITH_SIMULATOR
 #include "stampctl/sim/sim_machine.h"
+#endif
 
 using namespace stampctl;
 using namespace stampctl::link;
@@ -21,10 +23,10 @@ constexpr size_t kSafeCodeSize = 100;
 std::unique_ptr<UsbTransport> CSeal::makeTransport()
 {
     std::unique_ptr<UsbTransport> usb;
-    if (sim::simulatorEnabled())
-        usb = sim::makeSimTransport();
-    else
-        usb = std::make_unique<CDevByUsb>();
+#if STAMPCTL_WITH_SIMULATOR
+    if (sim::simulatorEnabled()) usb = sim::makeSimTransport();
+#endif
+    if (!usb) usb = std::make_unique<CDevByUsb>();
     usb->SetPoint(kEndpointOut, kEndpointIn);
     return usb;
 }
@@ -90,7 +92,6 @@ int CSeal::_disconnMachine()
         QMutexLocker lock(&m_comLock);
         m_usb->DevUsbClose();
     }
-    m_bSupportBB = false;
     // Both capture threads stop; each close returns once its thread has let go of the device.
     _closeVideoCap();
     _closeEnvVideoCap();

@@ -1,5 +1,6 @@
 // One exchange with the machine: request out, one 64-byte reply in, validated, with retries.
 #include <QMutexLocker>
+#include <cstring>
 
 #include "stampctl/frame/result_codes.h"
 #include "stampctl/frame/trace.h"
@@ -43,21 +44,18 @@ bool validReply(const unsigned char* req, const unsigned char* reply, size_t rep
 
 }  // namespace
 
-int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, unsigned char* reply,
-                          unsigned long& replyLen)
+int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
 {
-    // The permission is taken by this exchange as it starts: a permission that another thread
-    // grants while this one waits for the wire is left for that thread's exchange.
-    const bool permitted = m_bSupportBB.exchange(false);
+    const bool permitted = board == Board::Either;
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcvHelp m_bZB:%d, m_bSupportBB:%d",
                   m_bZB.load() ? 1 : 0, permitted ? 1 : 0);
-    m_bHostRefuse = false;
+    reply = Reply{};
     QMutexLocker lock(&m_comLock);
 
     int result = EC_CRC_ERR;
     if (!m_bZB && !permitted) {
         result = EC_BACKUP_BOARD;
-    } else if (!req || reqLen < kFrameOverhead || reqLen > kFrameBufferSize || !reply) {
+    } else if (!req || reqLen < kFrameOverhead || reqLen > kFrameBufferSize) {
         result = EC_FAIL;
     } else {
         req[reqLen - 1] = checksum(req, reqLen - 1);
@@ -72,26 +70,27 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, unsigned cha
             traceFrame(req, reqLen);
 
             transferred = 0;
-            const int rd = m_usb->DevUsbRead(reply, kPacketSize, transferred, kReadTimeoutMs);
+            unsigned char* packet = reply.frame;
+            const int rd = m_usb->DevUsbRead(packet, kPacketSize, transferred, kReadTimeoutMs);
             if (rd != 0 || transferred != static_cast<int>(kPacketSize)) {
                 TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_COMM_401, transferred);
                 result = EC_COMM_401;
                 break;
             }
-            const uint8_t length = reply[kOffLength];
-            replyLen = lengthFits(length) ? length + kFrameOverhead : kPacketSize;
-            traceFrame(reply, replyLen);
+            const uint8_t length = packet[kOffLength];
+            reply.frameLen = lengthFits(length) ? length + kFrameOverhead : kPacketSize;
+            traceFrame(packet, reply.frameLen);
 
-            if (!isReplyKind(reply[kOffKind])) {
-                m_bHostRefuse = true;
+            if (!isReplyKind(packet[kOffKind])) {
+                reply.refused = true;
                 TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_COMM_401,
-                          reply[kOffKind]);
+                          packet[kOffKind]);
                 result = EC_COMM_401;
                 break;
             }
             if (!lengthFits(length)) {
                 TrcWritef(kTraceError, "Com reply length error:%d", length);
-            } else if (validReply(req, reply, replyLen)) {
+            } else if (validReply(req, packet, reply.frameLen)) {
                 result = EC_OK;
                 break;
             }
@@ -100,23 +99,27 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, unsigned cha
             result = EC_CRC_ERR;
         }
     }
+    if (result == EC_OK) {
+        // The length byte is 3 to 59 here, so this is 0 to 56 bytes.
+        reply.dataLen = reply.frameLen > kReplyDataOverhead ? reply.frameLen - kReplyDataOverhead : 0;
+        std::memcpy(reply.data, reply.frame + kOffReplyData, reply.dataLen);
+    }
 
     log.SetRet("Return:%d", result);
     return result;
 }
 
-int CSeal::SendAndRcv(unsigned char* req, unsigned long reqLen, unsigned char* reply,
-                      unsigned long& replyLen)
+int CSeal::SendAndRcv(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcv m_bZB:%d, m_bSupportBB:%d",
-                  m_bZB.load() ? 1 : 0, m_bSupportBB.load() ? 1 : 0);
-    int result = SendAndRcvHelp(req, reqLen, reply, replyLen);
-    if (result == EC_COMM_401 && m_bHostRefuse) {
+                  m_bZB.load() ? 1 : 0, board == Board::Either ? 1 : 0);
+    int result = SendAndRcvHelp(req, reqLen, reply, board);
+    if (result == EC_COMM_401 && reply.refused) {
         // The exchange lock is free again: the heartbeat may take it.
-        ExeHeart();
-        result = GetMachineERR();
-        TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", result,
-                  reply ? reply[kOffKind] : 0);
+        CStampStatus seen;
+        ExeHeart(&seen);
+        result = GetMachineERR(seen);
+        TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", result, reply.frame[kOffKind]);
     }
     log.SetRet("Return:%d", result);
     return result;

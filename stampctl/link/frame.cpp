@@ -1,5 +1,10 @@
 #include "stampctl/link/frame.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "stampctl/link/reply.h"
+
 namespace stampctl::link {
 
 uint8_t checksum(const uint8_t* bytes, size_t count)
@@ -19,6 +24,19 @@ void hexLine(const uint8_t* bytes, size_t count, char* out)
     }
     *out++ = ';';
     *out = '\0';
+}
+
+std::string Reply::text(size_t max) const
+{
+    const char* p = reinterpret_cast<const char*>(data);
+    return std::string(p, strnlen(p, std::min(dataLen, max)));
+}
+
+void Reply::copyText(char* dst, size_t max) const
+{
+    const std::string t = text(max);
+    std::memcpy(dst, t.data(), t.size());
+    dst[t.size()] = '\0';
 }
 
 }  // namespace stampctl::link

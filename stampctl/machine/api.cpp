@@ -1,27 +1,96 @@
 // Exports of machine control: print-reset state, identity and security code, the light.
+#include "stampctl/frame/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 
+using stampctl::guardedCall;
+
 extern "C" {
 
-int GetPrintReset(void) { return CSeal::Instance()->_GetPrintReset() ? 1 : 0; }
+int GetPrintReset(void)
+{
+    return guardedCall("===== GetPrintReset 异常=====",
+                       [] { return CSeal::Instance()->_GetPrintReset() ? 1 : 0; });
+}
 
-const char* getMachineNum(void) { return CSeal::Instance()->_getMachineNum(); }
-int setMachineNum(const char* machineNum) { return CSeal::Instance()->_setMachineNum(machineNum); }
-const char* getMachineType(void) { return CSeal::Instance()->_getMachineType(); }
+const char* getMachineNum(void)
+{
+    return guardedCall("===== getMachineNum 异常=====",
+                       [] { return CSeal::Instance()->_getMachineNum(); });
+}
+
+int setMachineNum(const char* machineNum)
+{
+    return guardedCall("===== setMachineNum 异常=====",
+                       [&] { return CSeal::Instance()->_setMachineNum(machineNum); });
+}
+
+const char* getMachineType(void)
+{
+    return guardedCall("===== getMachineType 异常=====",
+                       [] { return CSeal::Instance()->_getMachineType(); });
+}
+
 int setMachineType(const char* machineType)
 {
-    return CSeal::Instance()->_setMachineType(machineType);
+    return guardedCall("===== setMachineType 异常=====", [&]() -> int {
+        return CSeal::Instance()->_setMachineType(machineType);
+    });
 }
-const char* getMachineId(void) { return CSeal::Instance()->_getMachineId(); }
-int setMachineId(const char* machineId) { return CSeal::Instance()->_setMachineId(machineId); }
-const char* getFirmwareVer(void) { return CSeal::Instance()->_getFirmwareVer(); }
-int getFirmwareMode(void) { return CSeal::Instance()->_getFirmwareMode(); }
-int setFirmwareMode(int mode) { return CSeal::Instance()->_setFirmwareMode(static_cast<char>(mode)); }
-int setSecurityCode(const char* code) { return CSeal::Instance()->_setSecurityCode(code); }
-int delSecurityCode(void) { return CSeal::Instance()->_delSecurityCode(); }
 
-int openVideoCapLight(void) { return CSeal::Instance()->_openVideoCapLight(); }
-int closeVideoCapLight(void) { return CSeal::Instance()->_closeideoCapLight(); }
+const char* getMachineId(void)
+{
+    return guardedCall("===== getMachineId 异常=====",
+                       [] { return CSeal::Instance()->_getMachineId(); });
+}
+
+int setMachineId(const char* machineId)
+{
+    return guardedCall("===== setMachineId 异常=====",
+                       [&] { return CSeal::Instance()->_setMachineId(machineId); });
+}
+
+const char* getFirmwareVer(void)
+{
+    return guardedCall("===== getFirmwareVer 异常=====",
+                       [] { return CSeal::Instance()->_getFirmwareVer(); });
+}
+
+int getFirmwareMode(void)
+{
+    return guardedCall("===== getFirmwareMode 异常=====",
+                       [] { return CSeal::Instance()->_getFirmwareMode(); });
+}
+
+int setFirmwareMode(int mode)
+{
+    return guardedCall("===== setFirmwareMode 异常=====", [&] {
+        return CSeal::Instance()->_setFirmwareMode(static_cast<char>(mode));
+    });
+}
+
+int setSecurityCode(const char* code)
+{
+    return guardedCall("===== setSecurityCode 异常=====",
+                       [&] { return CSeal::Instance()->_setSecurityCode(code); });
+}
+
+int delSecurityCode(void)
+{
+    return guardedCall("===== delSecurityCode 异常=====",
+                       [] { return CSeal::Instance()->_delSecurityCode(); });
+}
+
+int openVideoCapLight(void)
+{
+    return guardedCall("===== openVideoCapLight 异常=====",
+                       [] { return CSeal::Instance()->_openVideoCapLight(); });
+}
+
+int closeVideoCapLight(void)
+{
+    return guardedCall("===== closeVideoCapLight 异常=====",
+                       [] { return CSeal::Instance()->_closeideoCapLight(); });
+}
 
 }  // extern "C"

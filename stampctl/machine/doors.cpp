@@ -9,6 +9,7 @@
 #include "stampctl/seal.h"
 
 using namespace stampctl;
+using stampctl::link::Board;
 
 namespace {
 constexpr unsigned char kDoorOpenRequest = 0x01;
@@ -45,23 +46,24 @@ int CSeal::_openPaperDoor(int time)
     }
     unsigned char payload[kDoorPayloadSize];
     doorPayload(time, payload);
-    m_bSupportBB = true;  // the backup board opens the paper door too
-    result = _ExeCmd(CMD_OPEN_PAPER_DOOR, payload, sizeof payload);
+    // The backup board opens the paper door too.
+    result = _ExeCmd(CMD_OPEN_PAPER_DOOR, payload, sizeof payload, nullptr, Board::Either);
     // Open from now on, before the next heartbeat has seen it.
-    if (result == EC_OK) m_iIsPaperOpen = 1;
-    log.SetRet("Return:%d, m_iIsPaperOpen:%d", result, m_iIsPaperOpen.load());
+    if (result == EC_OK) markPaperDoorOpen();
+    log.SetRet("Return:%d, m_iIsPaperOpen:%d", result, paperDoorOpen());
     return result;
 }
 
 int CSeal::_checkPaperDoorState()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_checkPaperDoorState");
+    CStampStatus s;
     int result = initCheckZb();
-    if (result == EC_OK) result = ExeHeart();
+    if (result == EC_OK) result = ExeHeart(&s);
     if (result == EC_OK) {
-        if (m_CStampStatus.fault_code & status::kFaultPaperDoor) {
+        if (s.fault_code & status::kFaultPaperDoor) {
             result = EC_PAPER_DOOR_FAULT;
-        } else if (m_iIsPaperOpen == 1) {
+        } else if (s.m_iIsPaperOpen == 1) {
             result = kDoorOpen;
         } else {
             // The board needs a moment after the door shuts before the next document goes in.
@@ -74,7 +76,7 @@ int CSeal::_checkPaperDoorState()
             result = kDoorClosed;
         }
     }
-    log.SetRet("Return Code:%d, m_iIsPaperOpen:%d", result, m_iIsPaperOpen.load());
+    log.SetRet("Return Code:%d, m_iIsPaperOpen:%d", result, s.m_iIsPaperOpen);
     return result;
 }
 
@@ -94,12 +96,13 @@ int CSeal::_openMachineBackDoor(int time)
 int CSeal::_checkBackDoorState()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_checkBackDoorState");
-    int result = initCheckZb();
+    CStampStatus s;
+    int result = initCheckZb(&s);
     if (result == EC_OK) {
-        if (m_CStampStatus.fault_code & status::kFaultBackDoorRfid)
+        if (s.fault_code & status::kFaultBackDoorRfid)
             result = EC_BACK_DOOR_FAULT;
         else
-            result = m_iIsBackDoorOpen == 1 ? kDoorOpen : kDoorClosed;
+            result = s.m_iIsBackDoorOpen == 1 ? kDoorOpen : kDoorClosed;
     }
     log.SetRet("Return Code:%d", result);
     return result;
@@ -123,14 +126,14 @@ int CSeal::_openMachineBackDoorUnNormal(const char* openInfo, int nLen)
     unsigned char payload[kAbnormalReasonSize] = {};
     std::memcpy(payload, openInfo, static_cast<size_t>(nLen));
     // No heartbeat first: the opening must work whichever board answers and whatever it reports.
-    m_bSupportBB = true;
-    const int result = _ExeCmd(CMD_OPEN_BACKDOOR_ABNORMAL, payload, sizeof payload);
+    const int result =
+        _ExeCmd(CMD_OPEN_BACKDOOR_ABNORMAL, payload, sizeof payload, nullptr, Board::Either);
     if (result == EC_OK) {
         log.SetRet("Return :%d", result);
         return EC_OK;
     }
     // A refusal brings a fresh heartbeat with it, which says whether the record store is full.
-    if (m_CStampStatus.warn_code2 & status::kWarn2TooManyUnnormal) {
+    if (stampStatus().warn_code2 & status::kWarn2TooManyUnnormal) {
         log.SetRet("Return :%d, 异常开锁信息过多", EC_UNNORMAL_OPEN_LIMIT);
         return EC_UNNORMAL_OPEN_LIMIT;
     }

@@ -4,10 +4,14 @@
 #include <cstring>
 
 #include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/thread_texts.h"
 #include "stampctl/frame/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
+using stampctl::link::Board;
+using stampctl::link::Reply;
+using stampctl::link::kMaxReplyData;
 
 namespace {
 constexpr size_t kMachineNumLen = 12;
@@ -27,14 +31,6 @@ void padded(unsigned char (&out)[N], const char* text)
     if (text) std::memcpy(out, text, strnlen(text, N));
 }
 
-// Copies at most `max` characters of the reply text and terminates them.
-void copyText(char* dst, const unsigned char* reply, size_t available, size_t max)
-{
-    const size_t n = strnlen(reinterpret_cast<const char*>(reply), std::min(available, max));
-    std::memcpy(dst, reply, n);
-    dst[n] = '\0';
-}
-
 const char* orEmpty(const char* text) { return text ? text : ""; }
 
 }  // namespace
@@ -42,9 +38,9 @@ const char* orEmpty(const char* text) { return text ? text : ""; }
 int CSeal::getMachineNumHelp(char* dst)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::getMachineNumHelp");
-    m_bSupportBB = true;
-    const int result = _ExeCmd(CMD_GET_MACHINE_NUM);
-    if (result == EC_OK && dst) copyText(dst, m_ReplyInfo, m_RLen, kMachineNumLen);
+    Reply reply;
+    const int result = _ExeCmd(CMD_GET_MACHINE_NUM, nullptr, 0, &reply, Board::Either);
+    if (result == EC_OK && dst) reply.copyText(dst, kMachineNumLen);
     log.SetRet("Return:%d", result);
     return result;
 }
@@ -52,18 +48,35 @@ int CSeal::getMachineNumHelp(char* dst)
 const char* CSeal::_getMachineNum()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_getMachineNum");
+    char num[kMachineNumSize] = {};
     int result = ExeHeart();
-    if (result == EC_OK) result = getMachineNumHelp(m_machineNum);
+    if (result == EC_OK) result = getMachineNumHelp(num);
     log.SetRet("Return:%d", result);
-    return result == EC_OK ? m_machineNum : GetError(result);
+    if (result != EC_OK) return GetError(result);
+    rememberMachineNum(num);
+    return std::strcpy(freshText(), num);
+}
+
+void CSeal::rememberMachineNum(const char* num)
+{
+    std::lock_guard<std::mutex> lock(m_machineLock);
+    std::snprintf(m_machineNum, sizeof m_machineNum, "%s", num);
+}
+
+std::string CSeal::knownMachineNum() const
+{
+    std::lock_guard<std::mutex> lock(m_machineLock);
+    return m_machineNum;
 }
 
 int CSeal::IsMachineNumOk(const char* num)
 {
     if (!num || num[0] == '\0') return EC_PARAM_301;
     if (std::strlen(num) > kMachineNumLen) return EC_PARAM_302;
-    if (m_machineNum[0] == '\0') _getMachineNum();
-    return std::strcmp(num, m_machineNum) == 0 ? EC_OK : EC_MACHINE_NUM_PARAM;
+    // Copied first: `num` may be this thread's text, which asking the machine overwrites.
+    const std::string wanted = num;
+    if (knownMachineNum().empty()) _getMachineNum();
+    return wanted == knownMachineNum() ? EC_OK : EC_MACHINE_NUM_PARAM;
 }
 
 int CSeal::SetMachineNumHelp(const char* num)
@@ -71,8 +84,7 @@ int CSeal::SetMachineNumHelp(const char* num)
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::SetMachineNumHelp machineNum:%s", orEmpty(num));
     unsigned char payload[kMachineNumLen];
     padded(payload, num);
-    m_bSupportBB = true;
-    const int result = _ExeCmd(CMD_SET_MACHINE_NUM, payload, sizeof payload);
+    const int result = _ExeCmd(CMD_SET_MACHINE_NUM, payload, sizeof payload, nullptr, Board::Either);
     log.SetRet("Return:%d", result);
     return result;
 }
@@ -95,7 +107,7 @@ int CSeal::_setMachineNum(const char* num)
         log.SetRet("Return fail:%d", result);
         return result;
     }
-    std::snprintf(m_machineNum, sizeof m_machineNum, "%s", num);
+    rememberMachineNum(num);
     log.SetRet("Return success:%d", result);
     return EC_OK;
 }
@@ -103,17 +115,18 @@ int CSeal::_setMachineNum(const char* num)
 const char* CSeal::_getMachineType()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_getMachineType");
+    Reply reply;
     int result = initCheckZb();
-    if (result == EC_OK) result = _ExeCmd(CMD_GET_MACHINE_TYPE);
+    if (result == EC_OK) result = _ExeCmd(CMD_GET_MACHINE_TYPE, nullptr, 0, &reply);
     if (result != EC_OK) {
         const char* text = GetError(result);
         log.SetRet("Return fail:%d, %s", result, text);
         return text;
     }
-    // The text is handed back where it arrived; beyond 16 characters it is not the type.
-    if (m_RLen > kMachineTypeLen) m_ReplyInfo[kMachineTypeLen] = '\0';
-    const char* type = reinterpret_cast<const char*>(m_ReplyInfo);
-    log.SetRet("Return fail:%d, %s", result, type);
+    // Beyond 16 characters it is not the type.
+    char* type = freshText();
+    reply.copyText(type, kMachineTypeLen);
+    log.SetRet("Return:%d, %s", result, type);
     return type;
 }
 
@@ -135,11 +148,13 @@ int CSeal::_setMachineType(const char* type)
 const char* CSeal::_getMachineId()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_getMachineId");
-    const int result = _ExeCmd(CMD_GET_MACHINE_ID);
+    Reply reply;
+    const int result = _ExeCmd(CMD_GET_MACHINE_ID, nullptr, 0, &reply);
     log.SetRet("Return:%d", result);
     if (result != EC_OK) return "";
-    copyText(m_SloatInfo, m_ReplyInfo, m_RLen, sizeof m_SloatInfo - 1);
-    return m_SloatInfo;
+    char* id = freshText();
+    reply.copyText(id, kMaxReplyData);
+    return id;
 }
 
 int CSeal::_setMachineId(const char* id)
@@ -161,20 +176,23 @@ int CSeal::_setMachineId(const char* id)
 const char* CSeal::_getFirmwareVer()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_getFirmwareVer");
-    const int result = _ExeCmd(CMD_GET_FIRMWARE_VER);
-    // A failed exchange leaves the reply data zero: the text is then empty.
-    copyText(m_SloatInfo, m_ReplyInfo, result == EC_OK ? m_RLen : 0, sizeof m_SloatInfo - 1);
-    log.SetRet("Return:%d, %s", result, m_SloatInfo);
-    return m_SloatInfo;
+    Reply reply;
+    const int result = _ExeCmd(CMD_GET_FIRMWARE_VER, nullptr, 0, &reply);
+    // A failed exchange hands back no data: the text is then empty.
+    char* version = freshText();
+    reply.copyText(version, kMaxReplyData);
+    log.SetRet("Return:%d, %s", result, version);
+    return version;
 }
 
 int CSeal::_getFirmwareMode()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_getFirmwareMode");
     int mode = -1;
-    if (_ExeCmd(CMD_GET_FIRMWARE_MODE) == EC_OK && m_RLen >= 1 &&
-        m_ReplyInfo[0] <= kFirmwareModeMax)
-        mode = m_ReplyInfo[0];
+    Reply reply;
+    if (_ExeCmd(CMD_GET_FIRMWARE_MODE, nullptr, 0, &reply) == EC_OK && reply.dataLen >= 1 &&
+        reply.data[0] <= kFirmwareModeMax)
+        mode = reply.data[0];
     log.SetRet("Return:%d", mode);
     return mode;
 }
@@ -200,9 +218,9 @@ int CSeal::ReadSafeCode(char* dst)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ReadSafeCode");
     if (dst) std::memset(dst, 0, kSafeCodeCleared);
-    m_bSupportBB = true;
-    const int result = _ExeCmd(CMD_GET_SECURITY_CODE);
-    if (result == EC_OK && dst) copyText(dst, m_ReplyInfo, m_RLen, kSecurityCodeLen);
+    Reply reply;
+    const int result = _ExeCmd(CMD_GET_SECURITY_CODE, nullptr, 0, &reply, Board::Either);
+    if (result == EC_OK && dst) reply.copyText(dst, kSecurityCodeLen);
     log.SetRet("Return:%d", result);
     return result;
 }
@@ -212,8 +230,8 @@ int CSeal::setSecurityCodeHelp(const char* code)
     TRC_LOGER log(TRC_LOGER::TRC_API, "setSecurityCodeHelp");
     unsigned char payload[kSecurityCodeLen];
     padded(payload, code);
-    m_bSupportBB = true;
-    const int result = _ExeCmd(CMD_SET_SECURITY_CODE, payload, sizeof payload);
+    const int result =
+        _ExeCmd(CMD_SET_SECURITY_CODE, payload, sizeof payload, nullptr, Board::Either);
     log.SetRet("Return:%d", result);
     return result;
 }

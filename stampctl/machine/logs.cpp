@@ -6,42 +6,48 @@
 #include <vector>
 
 #include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/thread_texts.h"
 #include "stampctl/frame/trace.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
+using stampctl::link::Board;
+using stampctl::link::Reply;
 
 namespace {
 constexpr char kLogSeparator = ';';
 constexpr int kMaxRecordsRead = 10;
 constexpr unsigned long kMaxRecordSize = 56;
 constexpr unsigned char kRecordCountQuery = 0;
+constexpr size_t kAlarmLogSize = 4096;
+constexpr size_t kRecordsTextSize = 1024;  // the joined records, terminator included
 }  // namespace
 
 const char* CSeal::_inqAlarmLog()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_inqAlarmLog 查询报警日志");
-    std::memset(m_OutInfo, 0, sizeof m_OutInfo);
-    int result = ExeMainBoardCmd(CMD_GET_ALARM_LOG_COUNT);
+    char* text = freshText();
+    Reply reply;
+    int result = ExeMainBoardCmd(CMD_GET_ALARM_LOG_COUNT, nullptr, 0, &reply);
     if (result == EC_OK) {
-        const int count = m_RLen > 0 ? m_ReplyInfo[0] : 0;
+        const int count = reply.dataLen > 0 ? reply.data[0] : 0;
         for (int i = 0; i < count; ++i) {
             const unsigned char index = static_cast<unsigned char>(i);
-            result = _ExeCmd(CMD_GET_ALARM_LOG_ENTRY, &index, 1);
+            result = _ExeCmd(CMD_GET_ALARM_LOG_ENTRY, &index, 1, &reply);
             if (result != EC_OK) break;
             // A full machine reports more than the text holds: it ends with the last entry that
             // fits whole, and the trace says how many were left out.
-            if (!appendEntry(m_OutInfo, sizeof m_OutInfo,
-                             reinterpret_cast<const char*>(m_ReplyInfo), m_RLen, kLogSeparator)) {
+            if (!appendEntry(text, kAlarmLogSize, reinterpret_cast<const char*>(reply.data),
+                             reply.dataLen, kLogSeparator)) {
                 TrcWritef(kTraceInfo, "_inqAlarmLog m_OutInfo full, entries:%d of count:%d", i,
                           count);
                 break;
             }
         }
     }
-    log.SetRet("return:%d, m_OutInfo:%s", result, m_OutInfo);
-    return result == EC_OK ? m_OutInfo : GetError(result);
+    log.SetRet("return:%d, m_OutInfo:%s", result, text);
+    return result == EC_OK ? text : GetError(result);
 }
 
 int CSeal::_delAlarmLog()
@@ -59,25 +65,23 @@ int CSeal::ReadExceptionInfo(std::vector<std::string>& out)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ReadExceptionInfo");
     out.clear();
-    m_bSupportBB = true;
-    int result = _ExeCmd(CMD_READ_BACKDOOR_EXCEPTION, &kRecordCountQuery, 1);
-    if (result != EC_OK || m_RLen == 0 || m_ReplyInfo[0] == 0) {
+    Reply reply;
+    int result = _ExeCmd(CMD_READ_BACKDOOR_EXCEPTION, &kRecordCountQuery, 1, &reply, Board::Either);
+    if (result != EC_OK || reply.dataLen == 0 || reply.data[0] == 0) {
         log.SetRet("return:%d", result);
         return result;
     }
-    const int count = std::min<int>(m_ReplyInfo[0], kMaxRecordsRead);
+    const int count = std::min<int>(reply.data[0], kMaxRecordsRead);
     for (int i = 1; i <= count; ++i) {
         const unsigned char index = static_cast<unsigned char>(i);
-        m_bSupportBB = true;
-        result = _ExeCmd(CMD_READ_BACKDOOR_EXCEPTION, &index, 1);
+        result = _ExeCmd(CMD_READ_BACKDOOR_EXCEPTION, &index, 1, &reply, Board::Either);
         if (result != EC_OK) {
             log.SetRet("return:%d, %d", result, i);
             return result;
         }
-        if (m_RLen > kMaxRecordSize) continue;
+        if (reply.dataLen > kMaxRecordSize) continue;
         // The record runs up to the checksum; zero padding behind the reason is not part of it.
-        const char* text = reinterpret_cast<const char*>(m_ReplyInfo);
-        out.emplace_back(text, strnlen(text, m_RLen));
+        out.push_back(reply.text(reply.dataLen));
     }
     log.SetRet("return:%d", EC_OK);
     return EC_OK;
@@ -99,23 +103,21 @@ const char* CSeal::_readOpenBackDoorExceptionInfo()
         log.SetRet("Return :%s", text);
         return text;
     }
-    if (!joinWhole(records, kLogSeparator, m_SloatInfo, sizeof m_SloatInfo)) {
-        const char* text = GetError(EC_CALL_FAIL_601);
-        log.SetRet("Return fail data error:%s", text);
-        return text;
+    char* text = freshText();
+    if (!joinWhole(records, kLogSeparator, text, kRecordsTextSize)) {
+        const char* failure = GetError(EC_CALL_FAIL_601);
+        log.SetRet("Return fail data error:%s", failure);
+        return failure;
     }
-    log.SetRet("Return success:%s", m_SloatInfo);
-    return m_SloatInfo;
+    log.SetRet("Return success:%s", text);
+    return text;
 }
 
 int CSeal::_delOpenBackDoorExceptionInfo()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_delOpenBackDoorExceptionInfo");
     int result = initCheckBb();
-    if (result == EC_OK) {
-        m_bSupportBB = true;
-        result = _ExeCmd(CMD_DEL_BACKDOOR_EXCEPTION);
-    }
+    if (result == EC_OK) result = _ExeCmd(CMD_DEL_BACKDOOR_EXCEPTION, nullptr, 0, nullptr, Board::Either);
     log.SetRet("Return Code:%d", result);
     return result;
 }

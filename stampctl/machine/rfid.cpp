@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/thread_texts.h"
 #include "stampctl/frame/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
+using stampctl::link::Reply;
 
 namespace {
 constexpr size_t kTagSize = 4;
@@ -21,6 +23,7 @@ constexpr size_t kBindBound = kBindFlag + 1;
 constexpr size_t kBindInfoSize = kBindBound + kRfidBlockSize;
 constexpr unsigned char kBindOn = 1;
 constexpr unsigned char kRfidQuery = 0;
+constexpr size_t kRfidTextSize = 1024;
 
 std::string tagText(const unsigned char* tag)
 {
@@ -48,73 +51,117 @@ std::string joined(const std::vector<std::string>& texts, const char* sep, bool 
 
 }  // namespace
 
-char* CSeal::_getRFID()
+char* CSeal::readRFID(RfidRead& read)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_getRFID");
-    std::memset(m_SloatInfo, 0, sizeof m_SloatInfo);
-    m_rfidList.clear();
+    read = RfidRead{};
 
     std::vector<std::string> present;
-    if (GetSloatInfo() == EC_OK && _ExeCmd(CMD_GET_RFID, &kRfidQuery, 1) == EC_OK &&
-        m_RLen >= kRfidBlockSize) {
-        // The block stays in the reply data: binding and calibration take it from there.
-        m_rfidList = tagTexts(m_ReplyInfo, kSlotCount);
+    Reply reply;
+    if (GetSloatInfo(read.hasSeal, nullptr) == EC_OK &&
+        _ExeCmd(CMD_GET_RFID, &kRfidQuery, 1, &reply) == EC_OK &&
+        reply.dataLen >= kRfidBlockSize) {
+        read.tags = tagTexts(reply.data, kSlotCount);
+        std::memcpy(read.block, reply.data, reply.dataLen);
+        read.blockLen = reply.dataLen;
         for (int n = 1; n <= kSlotCount; ++n)
-            if (m_slotHasSeal[n - 1]) present.push_back(m_rfidList[n - 1] + "_" + std::to_string(n));
+            if (read.hasSeal[n - 1]) present.push_back(read.tags[n - 1] + "_" + std::to_string(n));
     }
-    const std::string text = joined(present, "#", false);
-    std::snprintf(m_SloatInfo, sizeof m_SloatInfo, "%s", text.c_str());
-    log.SetRet("return %s", m_SloatInfo);
-    return m_SloatInfo;
+    {
+        std::lock_guard<std::mutex> lock(m_machineLock);
+        m_rfidList = read.tags;
+    }
+    char* text = freshText();
+    std::snprintf(text, kRfidTextSize, "%s", joined(present, "#", false).c_str());
+    log.SetRet("return %s", text);
+    return text;
+}
+
+char* CSeal::_getRFID()
+{
+    RfidRead read;
+    return readRFID(read);
+}
+
+std::vector<std::string> CSeal::rfidList() const
+{
+    std::lock_guard<std::mutex> lock(m_machineLock);
+    return m_rfidList;
+}
+
+std::vector<std::string> CSeal::bindRfidList() const
+{
+    std::lock_guard<std::mutex> lock(m_machineLock);
+    return m_bindRfidList;
+}
+
+bool CSeal::bindingOn() const
+{
+    std::lock_guard<std::mutex> lock(m_machineLock);
+    return m_bIsBindRFID2Slot;
 }
 
 int CSeal::GetJiaozhunRFID()
 {
-    if (!m_jzRfidList.empty()) return EC_OK;
-    int result = _ExeCmd(CMD_GET_BIND_INFO);
+    {
+        std::lock_guard<std::mutex> lock(m_machineLock);
+        if (!m_jzRfidList.empty()) return EC_OK;
+    }
+    Reply reply;
+    int result = _ExeCmd(CMD_GET_BIND_INFO, nullptr, 0, &reply);
     if (result != EC_OK) return result;
     // A block that did not arrive whole would read as tags of zeros.
-    if (m_RLen < kBindInfoSize) return EC_COMM_401;
+    if (reply.dataLen < kBindInfoSize) return EC_COMM_401;
 
-    m_jzRfidList = tagTexts(m_ReplyInfo + kBindCalibrated, kSlotCount);
-    m_bIsBindRFID2Slot = m_ReplyInfo[kBindFlag] == kBindOn;
-    m_bindRfidList = tagTexts(m_ReplyInfo + kBindBound, kSlotCount);
+    const std::vector<std::string> calibrated = tagTexts(reply.data + kBindCalibrated, kSlotCount);
+    const bool bindingOn = reply.data[kBindFlag] == kBindOn;
+    {
+        std::lock_guard<std::mutex> lock(m_machineLock);
+        m_jzRfidList = calibrated;
+        m_bIsBindRFID2Slot = bindingOn;
+        m_bindRfidList = tagTexts(reply.data + kBindBound, kSlotCount);
+    }
     TrcWritef(kTraceInfo,
               "CSeal::GetJiaozhunRFID return:%d, m_bIsBindRFID2Slot:%d, 获取校准时的RFID:%s",
-              result, m_bIsBindRFID2Slot ? 1 : 0, joined(m_jzRfidList, ",", false).c_str());
+              result, bindingOn ? 1 : 0, joined(calibrated, ",", false).c_str());
     return EC_OK;
 }
 
 int CSeal::_BindRFIDAndSlot(int iBind)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CW32_STAMP::_BindRFIDAndSlot bBind:%d, iBind:%d",
-                  m_bIsBindRFID2Slot ? 1 : 0, iBind);
+                  bindingOn() ? 1 : 0, iBind);
     const bool bind = iBind == 1;
     unsigned char block[kBindInfoSize] = {};
 
-    int result = _ExeCmd(CMD_GET_BIND_INFO);
+    Reply reply;
+    int result = _ExeCmd(CMD_GET_BIND_INFO, nullptr, 0, &reply);
     // Writing back a short block would wipe the tags recorded at calibration.
-    if (result == EC_OK && m_RLen < kBindInfoSize) result = EC_COMM_401;
+    if (result == EC_OK && reply.dataLen < kBindInfoSize) result = EC_COMM_401;
     if (result != EC_OK) {
         log.SetRet("return %d", result);
         return result;
     }
-    std::memcpy(block + kBindCalibrated, m_ReplyInfo + kBindCalibrated, kRfidBlockSize);
+    std::memcpy(block + kBindCalibrated, reply.data + kBindCalibrated, kRfidBlockSize);
 
     if (bind) {
-        _getRFID();
-        if (m_rfidList.empty()) {
+        RfidRead read;
+        readRFID(read);
+        if (read.tags.empty()) {
             log.SetRet("return %d", EC_COMM_401);
             return EC_COMM_401;
         }
         block[kBindFlag] = kBindOn;
-        std::memcpy(block + kBindBound, m_ReplyInfo, kRfidBlockSize);
+        std::memcpy(block + kBindBound, read.block, kRfidBlockSize);
     }
 
     result = _ExeCmd(CMD_SET_BIND_INFO, block, sizeof block);
     if (result == EC_OK) {
-        m_bIsBindRFID2Slot = bind;
-        m_jzRfidList.clear();
+        {
+            std::lock_guard<std::mutex> lock(m_machineLock);
+            m_bIsBindRFID2Slot = bind;
+            m_jzRfidList.clear();
+        }
         GetJiaozhunRFID();
     }
     log.SetRet("return %d", result);
@@ -126,33 +173,48 @@ int CSeal::IsSlotRFIDOk(int idxSlot)
     if (m_config.checkBing != "yes") return EC_OK;
     // A seal number out of range is refused by the stamp itself, not by the binding.
     if (idxSlot < 0 || idxSlot >= kSlotCount) return EC_OK;
-    _getRFID();
+    RfidRead read;
+    readRFID(read);
+    std::vector<std::string> bound;
+    bool bindingOn;
+    {
+        std::lock_guard<std::mutex> lock(m_machineLock);
+        bound = m_bindRfidList;
+        bindingOn = m_bIsBindRFID2Slot;
+    }
+    const std::vector<std::string>& tags = read.tags;
     const size_t slots = static_cast<size_t>(kSlotCount);
-    if (m_rfidList.size() != slots || m_bindRfidList.size() != slots || !m_bIsBindRFID2Slot)
-        return EC_OK;
+    if (tags.size() != slots || bound.size() != slots || !bindingOn) return EC_OK;
 
-    const std::string& current = m_rfidList[idxSlot];
-    if (current == m_bindRfidList[idxSlot]) {
+    const std::string& current = tags[idxSlot];
+    if (current == bound[idxSlot]) {
         TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk return:%d, idxSlot:%d, m_bindDetail:%s", EC_OK,
-                  idxSlot, m_bindDetail);
+                  idxSlot, bindDetail().c_str());
         return EC_OK;
     }
 
-    std::memset(m_bindDetail, 0, sizeof m_bindDetail);
+    char detail[kBindDetailSize] = {};
     int boundTo = 0;
     for (int n = 1; n <= kSlotCount && boundTo == 0; ++n)
-        if (m_bindRfidList[n - 1] == current) boundTo = n;
+        if (bound[n - 1] == current) boundTo = n;
     if (boundTo > 0)
-        std::snprintf(m_bindDetail, sizeof m_bindDetail, "该印章已绑定到%d号槽位, 不允许盖章",
-                      boundTo);
+        std::snprintf(detail, sizeof detail, "该印章已绑定到%d号槽位, 不允许盖章", boundTo);
     else
-        std::snprintf(m_bindDetail, sizeof m_bindDetail, "该印章未绑定, 不允许盖章");
+        std::snprintf(detail, sizeof detail, "该印章未绑定, 不允许盖章");
+    {
+        std::lock_guard<std::mutex> lock(m_machineLock);
+        std::memcpy(m_bindDetail, detail, sizeof detail);
+    }
 
     TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk return:%d, idxSlot:%d, m_bindDetail:%s",
-              EC_BIND_MISMATCH, idxSlot, m_bindDetail);
-    TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk 当前RFID序列:%s",
-              joined(m_rfidList, ", ", true).c_str());
-    TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk 已绑定RFID序列:%s",
-              joined(m_bindRfidList, ", ", true).c_str());
+              EC_BIND_MISMATCH, idxSlot, detail);
+    TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk 当前RFID序列:%s", joined(tags, ", ", true).c_str());
+    TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk 已绑定RFID序列:%s", joined(bound, ", ", true).c_str());
     return EC_BIND_MISMATCH;
+}
+
+std::string CSeal::bindDetail() const
+{
+    std::lock_guard<std::mutex> lock(m_machineLock);
+    return m_bindDetail;
 }

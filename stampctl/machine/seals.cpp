@@ -5,14 +5,17 @@
 #include <cstring>
 
 #include "stampctl/frame/result_codes.h"
+#include "stampctl/frame/thread_texts.h"
 #include "stampctl/frame/trace.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
+using stampctl::link::Reply;
 
 namespace {
 constexpr size_t kSealBlockSize = 90;  // what initStamp writes, zero-filled
+constexpr size_t kSlotTextSize = 32;   // "1:1;2:0;3:1;4:0;5:1;6:0"
 
 // nullptr when the main board answers and `machineNum` names this machine; otherwise the
 // failure text, with the reason as the logger's result.
@@ -34,20 +37,19 @@ const char* sealQueryRefusal(CSeal& seal, const char* machineNum, TRC_LOGER& log
 
 }  // namespace
 
-int CSeal::GetSloatInfo()
+int CSeal::GetSloatInfo(int (&hasSeal)[kSlotCount], char* text)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::GetSloatInfo");
-    const int result = _ExeCmd(CMD_GET_SLOT_INFO);
+    Reply reply;
+    const int result = _ExeCmd(CMD_GET_SLOT_INFO, nullptr, 0, &reply);
     if (result != EC_OK) {
         log.SetRet("Return fail:%d", result);
         return result;
     }
-    const unsigned char mask = m_ReplyInfo[0];
-    std::memset(m_SloatInfo, 0, sizeof m_SloatInfo);
-    char* out = m_SloatInfo;
+    const unsigned char mask = reply.data[0];
     for (int n = 1; n <= kSlotCount; ++n) {
-        m_slotHasSeal[n - 1] = (mask >> (n - 1)) & 1;
-        out += std::sprintf(out, n < kSlotCount ? "%d:%d;" : "%d:%d", n, m_slotHasSeal[n - 1]);
+        hasSeal[n - 1] = (mask >> (n - 1)) & 1;
+        if (text) text += std::sprintf(text, n < kSlotCount ? "%d:%d;" : "%d:%d", n, hasSeal[n - 1]);
     }
     log.SetRet("Return success:%d", result);
     return result;
@@ -57,29 +59,32 @@ const char* CSeal::_querySloatInfo(const char* machineNum)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_querySloatInfo machineNum:%s", orEmpty(machineNum));
     if (const char* refusal = sealQueryRefusal(*this, machineNum, log)) return refusal;
-    const int result = GetSloatInfo();
+    int hasSeal[kSlotCount] = {};
+    char slots[kSlotTextSize] = {};
+    const int result = GetSloatInfo(hasSeal, slots);
     if (result != EC_OK) {
         const char* text = GetError(result);
         log.SetRet("ret:%d, Return fail:%s", result, text);
         return text;
     }
-    log.SetRet("Return success:%s", m_SloatInfo);
-    return m_SloatInfo;
+    log.SetRet("Return success:%s", slots);
+    return std::strcpy(freshText(), slots);
 }
 
 const char* CSeal::_querySealInfo(const char* machineNum)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_querySealInfo machineNum:%s", orEmpty(machineNum));
     if (const char* refusal = sealQueryRefusal(*this, machineNum, log)) return refusal;
-    const int result = _ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0);
+    char block[kSealBlockBufferSize];
+    const int result = _ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, block);
     if (result != EC_OK) {
         const char* text = GetError(result);
         log.SetRet("_querySealInfo fail:%s", text);
         return text;
     }
     // The block is at most 1023 bytes in a zeroed 1024-byte buffer: always terminated.
-    log.SetRet("_querySealInfo sucess:%s", m_BufInfo);
-    return m_BufInfo;
+    log.SetRet("_querySealInfo sucess:%s", block);
+    return std::strcpy(freshText(), block);
 }
 
 int CSeal::_initStamp(const char* machineNum, const char* slotNumAndStampId)

@@ -1,18 +1,21 @@
-// The machine's status as the last heartbeat reported it: reply bytes 4 to 10, one byte each.
-// Each byte is read on its own by any thread, so each is atomic; no lock ties them together.
+// The machine's status as one heartbeat reported it: reply bytes 4 to 10, one byte each, and the
+// door flags read from them. A record is always read and written whole (the controller keeps the
+// latest under a lock), so its bytes never mix two heartbeats.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 struct CStampStatus {
-    std::atomic<uint8_t> stamp_status{0};  // 1, 2 resetting; 3 ready; 4 busy; 5 warning/fault
-    std::atomic<uint8_t> state_flags{0};
-    std::atomic<uint8_t> door_flags{0};
-    std::atomic<uint8_t> warn_code1{0};
-    std::atomic<uint8_t> warn_code2{0};
-    std::atomic<uint8_t> warn_code3{0};
-    std::atomic<uint8_t> fault_code{0};
+    uint8_t stamp_status = 0;  // 1, 2 resetting; 3 ready; 4 busy; 5 warning/fault
+    uint8_t state_flags = 0;
+    uint8_t door_flags = 0;
+    uint8_t warn_code1 = 0;
+    uint8_t warn_code2 = 0;
+    uint8_t warn_code3 = 0;
+    uint8_t fault_code = 0;
+    // Only the main board's door flags count; the backup board does not report them.
+    int m_iIsPaperOpen = 0;
+    int m_iIsBackDoorOpen = 0;
 };
 
 namespace stampctl::status {

@@ -1,6 +1,7 @@
 // What the machine's status record means: its most important fault, its warning lines, the
 // wait for readiness, and the pre-checks that open nearly every machine operation.
 #include <cstdint>
+#include <mutex>
 
 #include "stampctl/frame/clock.h"
 #include "stampctl/frame/result_codes.h"
@@ -89,26 +90,63 @@ bool isResetState(uint8_t state)
 
 }  // namespace
 
-int CSeal::GetMachineERR()
+CStampStatus CSeal::publishStatus(const uint8_t* bytes)
+{
+    std::lock_guard<std::mutex> lock(m_statusLock);
+    CStampStatus& s = m_CStampStatus;
+    s.m_iIsPaperOpen = 0;
+    s.m_iIsBackDoorOpen = 0;
+    if (!bytes) return s;
+
+    s.stamp_status = bytes[0];
+    s.state_flags = bytes[1];
+    s.door_flags = bytes[2];
+    s.warn_code1 = bytes[3];
+    s.warn_code2 = bytes[4];
+    s.warn_code3 = bytes[5];
+    s.fault_code = bytes[6];
+    const bool mainBoard = (s.state_flags & status::kStateBackupBoard) == 0;
+    m_bZB = mainBoard;
+    if (mainBoard) {
+        if (s.door_flags & status::kDoorPaper) s.m_iIsPaperOpen = 1;
+        if (s.door_flags & status::kDoorSide) s.m_iIsBackDoorOpen = 1;
+    }
+    return s;
+}
+
+CStampStatus CSeal::stampStatus() const
+{
+    std::lock_guard<std::mutex> lock(m_statusLock);
+    return m_CStampStatus;
+}
+
+void CSeal::markPaperDoorOpen()
+{
+    std::lock_guard<std::mutex> lock(m_statusLock);
+    m_CStampStatus.m_iIsPaperOpen = 1;
+}
+
+int CSeal::GetMachineERR(const CStampStatus& s)
 {
     for (int code : kFaultRanking)
-        if (isSet(m_CStampStatus, code)) return code;
+        if (isSet(s, code)) return code;
     TrcWritef(kTraceInfo, "GetMachineERR return EC_FAIL");
     return EC_FAIL;
 }
 
-void CSeal::LogMachineERR()
+int CSeal::GetMachineERR() { return GetMachineERR(stampStatus()); }
+
+void CSeal::LogMachineERR(const CStampStatus& s)
 {
-    if (m_CStampStatus.stamp_status != status::kWarning) return;
+    if (s.stamp_status != status::kWarning) return;
     for (const StatusBit& bit : kStatusBits)
-        if (bit.message && (byteOf(m_CStampStatus, bit.byte) & bit.mask))
+        if (bit.message && (byteOf(s, bit.byte) & bit.mask))
             TrcWritef(kTraceInfo, "%s", bit.message);
 }
 
-bool CSeal::IsReseting()
+bool CSeal::IsReseting(const CStampStatus& s)
 {
-    return m_CStampStatus.stamp_status == status::kWarning &&
-           (m_CStampStatus.warn_code1 & status::kWarn1PositionErrors) != 0;
+    return s.stamp_status == status::kWarning && (s.warn_code1 & status::kWarn1PositionErrors) != 0;
 }
 
 int CSeal::CheckCanPrint()
@@ -124,32 +162,33 @@ int CSeal::CheckCanPrint()
             log.SetRet("return:%d", EC_TIMEOUT);
             return EC_TIMEOUT;
         }
-        if (ExeHeart() != EC_OK) {
+        CStampStatus s;
+        if (ExeHeart(&s) != EC_OK) {
             sleepMs(kHeartFailPauseMs);
             TrcWritef(kTraceInfo, "ExeHeart fail");
             continue;
         }
-        if (m_iIsBackDoorOpen == 1) {
+        if (s.m_iIsBackDoorOpen == 1) {
             log.SetRet("return:%d, 侧门打开", EC_BACK_DOOR_OPEN);
             return EC_BACK_DOOR_OPEN;
         }
-        if (m_iIsPaperOpen == 1) {
+        if (s.m_iIsPaperOpen == 1) {
             log.SetRet("return:%d, 纸板打开", EC_PAPER_DOOR_OPEN);
             return EC_PAPER_DOOR_OPEN;
         }
 
-        const uint8_t state = m_CStampStatus.stamp_status;
-        if (IsReseting()) {
+        const uint8_t state = s.stamp_status;
+        if (IsReseting(s)) {
             sleepMs(kWaitPauseMs);
         } else if (state == status::kBusy) {
-            if (!(m_CStampStatus.door_flags & status::kDoorPreComplete)) continue;
+            if (!(s.door_flags & status::kDoorPreComplete)) continue;
             sleepMs(kWaitPauseMs);
         } else if (state == status::kReady) {
             log.SetRet("return:%d", EC_OK);
             return EC_OK;
         } else if (state == status::kWarning) {
             if (faultSeen) {
-                const int code = GetMachineERR();
+                const int code = GetMachineERR(s);
                 log.SetRet("return:%d, 设备故障  m_CStampStatus.stamp_status = %d", code, state);
                 return code;
             }
@@ -157,23 +196,25 @@ int CSeal::CheckCanPrint()
             continue;
         }
         // The state is read again here: the pause above may have let a reset begin.
-        if (isResetState(m_CStampStatus.stamp_status)) limit = kResetReadyLimitMs;
+        if (isResetState(stampStatus().stamp_status)) limit = kResetReadyLimitMs;
     }
 }
 
-int CSeal::initCheckBb()
+int CSeal::initCheckBb(CStampStatus* seen)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::initCheckBb");
-    const int result = ExeHeart();
+    const int result = ExeHeart(seen);
     log.SetRet("Return Code:%d", result);
     return result;
 }
 
-int CSeal::initCheckZb()
+int CSeal::initCheckZb(CStampStatus* seen)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::initCheckZb");
-    int result = ExeHeart();
-    if (result == EC_OK && !m_bZB) {
+    CStampStatus s;
+    int result = ExeHeart(&s);
+    if (seen) *seen = s;
+    if (result == EC_OK && (s.state_flags & status::kStateBackupBoard)) {
         result = EC_NEED_MAIN_BOARD;
         TrcWritef(kTraceInfo, "Return :%d, 备板不支持该功能", result);
     }
@@ -181,8 +222,9 @@ int CSeal::initCheckZb()
     return result;
 }
 
-int CSeal::ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload, int len)
+int CSeal::ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload, int len,
+                           link::Reply* reply)
 {
     const int checked = initCheckZb();
-    return checked == EC_OK ? _ExeCmd(cmd, payload, len) : checked;
+    return checked == EC_OK ? _ExeCmd(cmd, payload, len, reply) : checked;
 }

@@ -7,11 +7,17 @@ using stampctl::guardedCall;
 
 extern "C" {
 
-int setAcrossPageSeal(void) { return CSeal::Instance()->_setAcrossPageSeal(); }
+int setAcrossPageSeal(void)
+{
+    return guardedCall("===== setAcrossPageSeal 异常=====",
+                       [] { return CSeal::Instance()->_setAcrossPageSeal(); });
+}
 
 int checkManualPrintPara(int pointX, int pointY, int angle)
 {
-    return CSeal::Instance()->_checkManualPrintPara(pointX, pointY, angle);
+    return guardedCall("===== checkManualPrintPara 异常=====", [&] {
+        return CSeal::Instance()->_checkManualPrintPara(pointX, pointY, angle);
+    });
 }
 
 int manualPrintStart(int printNum, int pointX, int pointY, int angle)

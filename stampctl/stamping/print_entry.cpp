@@ -77,8 +77,9 @@ int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
     }
     GetPointInfo();
 
-    const double dx = m_A4ShortSide > 0 ? m_A4ShortSide / kA4ShortMm : kDefaultPerMmShort;
-    const double dy = m_A4LongSide > 0 ? m_A4LongSide / kA4LongMm : kDefaultPerMmLong;
+    const JZRecord jz = jzRecord();
+    const double dx = jz.m_A4ShortSide > 0 ? jz.m_A4ShortSide / kA4ShortMm : kDefaultPerMmShort;
+    const double dy = jz.m_A4LongSide > 0 ? jz.m_A4LongSide / kA4LongMm : kDefaultPerMmLong;
     TrcWritef(kTraceInfo, "_autoPrintStart dpi dx:%lf, dy:%lf", dx, dy);
 
     // The page lies long side across the picture unless the stamp is turned a quarter.
@@ -139,11 +140,12 @@ int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, char nSt
 {
     TrcWritef(kTraceInfo, "PrintMyStart printNum:%d,xMM:%0.2f,yMM:%0.2f,angle:%d", printNum, x, y,
               angle);
-    if (m_iIsBackDoorOpen == 1) {
+    const CStampStatus doors = stampStatus();
+    if (doors.m_iIsBackDoorOpen == 1) {
         TrcWritef(kTraceInfo, "return:%d, 侧门打开", EC_BACK_DOOR_OPEN);
         return EC_BACK_DOOR_OPEN;
     }
-    if (m_iIsPaperOpen == 1) {
+    if (doors.m_iIsPaperOpen == 1) {
         TrcWritef(kTraceInfo, "return:%d, 纸板打开", EC_PAPER_DOOR_OPEN);
         return EC_PAPER_DOOR_OPEN;
     }

@@ -12,11 +12,6 @@ using namespace stampctl;
 
 namespace {
 
-// AA 55 02 03 60 00 00 and the checksum.
-constexpr size_t kResetFrameSize = 8;
-constexpr uint8_t kResetLength = 0x03;
-constexpr uint8_t kResetCode = 0x00;
-
 constexpr int64_t kResetPollMs = 500;
 constexpr int kResetPolls = 130;  // about 65 s
 
@@ -24,23 +19,20 @@ constexpr int kResetPolls = 130;  // about 65 s
 
 int CSeal::realReset()
 {
-    unsigned char frame[kResetFrameSize] = {link::kSync0, link::kSync1, link::kKindSet, kResetLength,
-                                            link::kBodyTag, kResetCode, 0, 0};
-    unsigned char reply[link::kPacketSize] = {};
-    unsigned long replyLen = sizeof reply;
-
     auto finish = [&](int code) {
         _getRFID();  // the self-check may have found other seals
         return code;
     };
 
-    const int sent = SendAndRcv(frame, kResetFrameSize, reply, replyLen);
+    link::Reply reply;
+    const int sent = DoCommand(CMD_RESET, nullptr, 0, reply);
     if (sent != EC_OK) return finish(sent);
 
+    CStampStatus s;
     sleepMs(kResetPollMs);
-    ExeHeart();
-    if (m_CStampStatus.stamp_status != status::kResetting1) {
-        const int code = GetMachineERR();
+    ExeHeart(&s);
+    if (s.stamp_status != status::kResetting1) {
+        const int code = GetMachineERR(s);
         TrcWritef(kTraceInfo, "_initializationMachine fail:%d", code);
         return finish(code);
     }
@@ -48,15 +40,14 @@ int CSeal::realReset()
     // A failed heartbeat leaves the last state read; the count goes on regardless.
     for (int poll = 0; poll < kResetPolls; ++poll) {
         sleepMs(kResetPollMs);
-        ExeHeart();
-        if (m_CStampStatus.stamp_status == status::kWarning) {
-            ExeHeart();
-            const uint8_t again = m_CStampStatus.stamp_status;
-            if (again == status::kReady) return finish(EC_OK);
-            if (again == status::kWarning) return finish(GetMachineERR());
+        ExeHeart(&s);
+        if (s.stamp_status == status::kWarning) {
+            ExeHeart(&s);
+            if (s.stamp_status == status::kReady) return finish(EC_OK);
+            if (s.stamp_status == status::kWarning) return finish(GetMachineERR(s));
             continue;
         }
-        if (m_CStampStatus.stamp_status == status::kReady) return finish(EC_OK);
+        if (s.stamp_status == status::kReady) return finish(EC_OK);
     }
     TrcWritef(kTraceInfo, "_initializationMachine timeout: EC_TIMEOUT %d", EC_TIMEOUT);
     return finish(EC_TIMEOUT);
@@ -65,17 +56,18 @@ int CSeal::realReset()
 int CSeal::_initializationMachine()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_initializationMachine");
-    int result = initCheckZb();
+    CStampStatus doors;
+    int result = initCheckZb(&doors);
     if (result != EC_OK) {
         log.SetRet("Return Code:%d", result);
         return result;
     }
-    if (m_iIsBackDoorOpen == 1) {
+    if (doors.m_iIsBackDoorOpen == 1) {
         TrcWritef(kTraceInfo, "_initializationMachine Err: backdooropen %d", EC_BACK_DOOR_OPEN);
         log.SetRet("Return Code:%d", EC_BACK_DOOR_OPEN);
         return EC_BACK_DOOR_OPEN;
     }
-    if (m_iIsPaperOpen == 1) {
+    if (doors.m_iIsPaperOpen == 1) {
         TrcWritef(kTraceInfo, "_initializationMachine Err: paperdooropen %d", EC_PAPER_DOOR_OPEN);
         log.SetRet("Return Code:%d", EC_PAPER_DOOR_OPEN);
         return EC_PAPER_DOOR_OPEN;

@@ -17,15 +17,12 @@ constexpr int kLastSeal = 6;
 constexpr int kMaxAngle = 360;
 constexpr double kHundredthsPerMm = 100.0;
 
-// The stamp frame: AA 55 02 0B 60 03 00, seal, X, Y, angle (big-endian), seal kind, checksum.
-constexpr size_t kStampFrameSize = 16;
-constexpr uint8_t kStampLength = 0x0B;
-constexpr uint8_t kStampCode = 0x03;
-constexpr size_t kOffSeal = 7;
-constexpr size_t kOffX = 8;
-constexpr size_t kOffY = 10;
-constexpr size_t kOffAngle = 12;
-constexpr size_t kOffKind = 14;
+// The stamp command's payload: seal, X, Y, angle (big-endian), seal kind.
+constexpr size_t kStampPayloadSize = 8;
+constexpr size_t kOffX = 1;
+constexpr size_t kOffY = 3;
+constexpr size_t kOffAngle = 5;
+constexpr size_t kOffKind = 7;
 
 constexpr uint8_t kStyleAcrossPage = 0;
 constexpr uint8_t kStyleCalibration = 1;
@@ -47,21 +44,13 @@ void putHighFirst(unsigned char* p, int v)
     p[1] = static_cast<unsigned char>(v % 256);
 }
 
-void buildStampFrame(unsigned char* f, int printNum, int x, int y, int angle, char nStyle)
+void buildStampPayload(unsigned char* p, int printNum, int x, int y, int angle, char nStyle)
 {
-    f[0] = link::kSync0;
-    f[1] = link::kSync1;
-    f[2] = link::kKindSet;
-    f[3] = kStampLength;
-    f[4] = link::kBodyTag;
-    f[5] = kStampCode;
-    f[6] = 0;
-    f[kOffSeal] = static_cast<unsigned char>(printNum);
-    putHighFirst(f + kOffX, x);
-    putHighFirst(f + kOffY, y);
-    putHighFirst(f + kOffAngle, angle);
-    f[kOffKind] = static_cast<unsigned char>(nStyle);
-    f[kStampFrameSize - 1] = 0;  // checksum, written by the exchange
+    p[0] = static_cast<unsigned char>(printNum);
+    putHighFirst(p + kOffX, x);
+    putHighFirst(p + kOffY, y);
+    putHighFirst(p + kOffAngle, angle);
+    p[kOffKind] = static_cast<unsigned char>(nStyle);
 }
 
 bool isResetState(uint8_t s) { return s == status::kResetting1 || s == status::kResetting2; }
@@ -109,8 +98,8 @@ bool CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, char 
         return false;
     }
 
-    unsigned char frame[kStampFrameSize];
-    buildStampFrame(frame, printNum, static_cast<int>(_px * kHundredthsPerMm),
+    unsigned char payload[kStampPayloadSize];
+    buildStampPayload(payload, printNum, static_cast<int>(_px * kHundredthsPerMm),
                     static_cast<int>(_py * kHundredthsPerMm), angle, nStyle);
     const int64_t t0 = nowMs();
 
@@ -136,12 +125,11 @@ bool CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, char 
     }
 
     bool bSuccess = false;
-    unsigned char reply[link::kPacketSize] = {};
-    unsigned long replyLen = sizeof reply;
-    retReason = SendAndRcv(frame, kStampFrameSize, reply, replyLen);
+    link::Reply reply;
+    retReason = DoCommand(CMD_STAMP, payload, kStampPayloadSize, reply);
     if (retReason != EC_OK) {
         // Refused with the slot empty: another attempt cannot help.
-        if (retReason != EC_COMM_401 && (m_CStampStatus.warn_code2 & kWarn2SlotEmpty)) {
+        if (retReason != EC_COMM_401 && (stampStatus().warn_code2 & kWarn2SlotEmpty)) {
             retReason = EC_NO_SEAL;
         } else {
             bAgain = true;
@@ -201,13 +189,13 @@ CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen
             TrcWritef(kTraceInfo, "PrintStart timeout:%d", retReason);
             return doneSeen ? CycleEnd::Success : CycleEnd::Fail;
         }
-        retReason = ExeHeart();
+        CStampStatus s;
+        retReason = ExeHeart(&s);
         if (retReason != EC_OK) {
             sleepMs(kHeartFailPauseMs);
             continue;
         }
 
-        const CStampStatus& s = m_CStampStatus;
         const uint8_t state = s.stamp_status;
         const bool complete = (s.state_flags & status::kStateStampDone) != 0;
         if (s.warn_code2 & kWarn2SlotEmpty) {
@@ -231,8 +219,8 @@ CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen
                 if (pause > 0) {
                     sleepMs(pause);
                     TrcWritef(kTraceInfo, "预完成后sleep:%d毫秒再返回", pause);
-                    ExeHeart();
-                    if (m_CStampStatus.stamp_status == status::kWarning)
+                    ExeHeart(&s);
+                    if (s.stamp_status == status::kWarning)
                         TrcWritef(kTraceInfo, "预完成后 error");
                 }
                 return CycleEnd::Success;

@@ -1,6 +1,8 @@
 // Controller access: one controller per process, the exception guard, strupr.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <algorithm>
 #include <stdexcept>
 #include <thread>
@@ -41,6 +43,8 @@ TEST(Controller, GuardTurnsAnExceptionIntoCallFailure)
     const auto bodies = traceBodies(base.path());
     EXPECT_EQ(std::count(bodies.begin(), bodies.end(), "===== openVideoCap 异常====="), 1);
 
+    // Exports that return text answer with the failure text instead.
+    EXPECT_STREQ(guardedCall("unused", []() -> const char* { throw std::bad_alloc(); }), "-@#-602");
     EXPECT_EQ(guardedCall("unused", [] { return 7; }), 7);
     EXPECT_EQ(guardedCall("unused", [] { return short(-3); }), short(-3));
 }

@@ -90,7 +90,6 @@ TEST_F(Connection, DisconnectSwitchesTheLightOffAndClosesTheLink)
     EXPECT_EQ(disconnMachine(), EC_OK);
     EXPECT_FALSE(s.machine().lightOn());
     EXPECT_EQ(isConnMachine(), 1);
-    EXPECT_FALSE(s.seal().backupBoardPermitted());
 }
 
 TEST_F(Connection, ControllerTeardownDisconnects)

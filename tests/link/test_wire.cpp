@@ -71,27 +71,29 @@ TEST_F(Wire, BlockWriteOf90BytesGoesAsTwoChunksAndReadsBack)
     EXPECT_EQ(frames[1][42], 90);
 
     ASSERT_EQ(s.machine().sealInfo().size(), 90u);
-    ASSERT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_OK);
-    EXPECT_EQ(std::string(s.seal().bufInfo(), 90), std::string(data, 90));
+    char read[CSeal::kSealBlockBufferSize];
+    ASSERT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, read), EC_OK);
+    EXPECT_EQ(std::string(read, 90), std::string(data, 90));
 }
 
 TEST_F(Wire, BlockReadsOfEmptyLongAndOversizedBlocks)
 {
+    char read[CSeal::kSealBlockBufferSize];
     s.machine().setSealInfo({});
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_OK);
-    EXPECT_EQ(s.seal().bufInfo()[0], 0);
+    EXPECT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, read), EC_OK);
+    EXPECT_EQ(read[0], 0);
 
     // Chunk indexes 2 and 3 look like the rotation and bind queries on the wire, so the
     // machine's block spans two chunks at most.
     std::vector<uint8_t> block(100);
     std::iota(block.begin(), block.end(), 0);
     s.machine().setSealInfo(block);
-    ASSERT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_OK);
-    EXPECT_EQ(std::vector<uint8_t>(s.seal().bufInfo(), s.seal().bufInfo() + 100), block);
+    ASSERT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, read), EC_OK);
+    EXPECT_EQ(std::vector<uint8_t>(read, read + 100), block);
 
     s.machine().setSealInfo(std::vector<uint8_t>(2000, 0x42));
     s.machine().clearLog();
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_COMM_401);
+    EXPECT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, read), EC_COMM_401);
     EXPECT_EQ(s.frames().size(), 1u);  // the announced size alone ends it
 }
 
@@ -101,7 +103,8 @@ TEST_F(Wire, SizesThatDoNotFitAreRefusedBeforeTheWire)
     EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_BIND_INFO, payload, 250), EC_PARAM);
     EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, payload, 11), EC_PARAM);
     EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, nullptr, 12), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_HEARTBEAT), EC_PARAM);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_STAMP, payload, 7), EC_PARAM);
+    EXPECT_EQ(s.seal()._ExeCmd(static_cast<CMD_DEF>(99)), EC_PARAM);
 
     std::vector<char> block(1100, 'x');
     EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, block.data(), 1023), EC_PARAM);

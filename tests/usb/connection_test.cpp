@@ -106,8 +106,9 @@ TEST_F(ConnectionOverUsbTest, QuerySetAndChunkedBlockRunEndToEnd)
     const std::vector<uint8_t> stored = m_machine.sealInfo();
     EXPECT_EQ(stored, std::vector<uint8_t>(block.begin(), block.end()));
 
-    ASSERT_EQ(seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_OK);
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), seal().bufInfo()));
+    char read[CSeal::kSealBlockBufferSize];
+    ASSERT_EQ(seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, read), EC_OK);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), read));
 }
 
 TEST_F(ConnectionOverUsbTest, WithoutTheMachineConnectingFailsWithPortOpenFail)
