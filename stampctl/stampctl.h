@@ -3,8 +3,12 @@
  *
  * Every function returns 0 or a positive state on success and a negative result code on
  * failure; geterrMsg() gives the code's message. Functions that return text hand back a buffer
- * owned by the library: copy it before the next call and never free it. A failed text call
- * returns "-@#" followed by the code, e.g. "-@#-401".
+ * that the library keeps for the calling thread: it holds that call's own answer, whatever other
+ * threads do, and stays valid until the same thread's next call into the library. Never free
+ * it. A failed text call returns "-@#" followed by the code, e.g. "-@#-401".
+ *
+ * Any thread may call any function; calls that talk to the machine take turns on the wire. No
+ * function lets an exception escape: one inside the library is traced and returns -602.
  *
  * Set STAMPCTL_SIMULATOR=1 to talk to the built-in simulated machine instead of USB, and
  * STAMPCTL_BASE_DIR to move the directory of configuration, trace logs and photos.
