@@ -17,7 +17,7 @@
 
 #include "stampctl/camera/camera_source.h"
 
-#include "stampctl/frame/config.h"
+#include "stampctl/core/config.h"
 #include "stampctl/link/cmd_def.h"
 #include "stampctl/link/reply.h"
 #include "stampctl/link/usb_transport.h"
@@ -25,7 +25,7 @@
 
 class CSeal {
 public:
-    // ---- frame/: controller access, result messages, configuration ----------------------------
+    // ---- core/: controller access, result messages, configuration ----------------------------
     static CSeal* Instance();
 
     const char* _geterrMsg(int code);
@@ -301,7 +301,7 @@ private:
     CSeal();
     ~CSeal();
 
-    // ---- frame/ -------------------------------------------------------------------------------
+    // ---- core/ --------------------------------------------------------------------------------
     stampctl::SealConfig m_config;
 
     // ---- link/ ---------------------------------------------------------------------------------

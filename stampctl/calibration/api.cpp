@@ -1,6 +1,6 @@
 // Exports of the calibration record.
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 
@@ -12,7 +12,7 @@ int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circl
                  short* offsetX, short* offsetY)
 {
     return guardedCall("===== GetAllJZInfo 异常=====", [&]() -> int {
-        if (!longSide || !shortSide) return stampctl::EC_PARAM;
+        if (!longSide || !shortSide) return stampctl::EC_BAD_PARAMETER;
         return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX,
                                                 offsetY);
     });

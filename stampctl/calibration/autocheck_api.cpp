@@ -1,6 +1,6 @@
 // Export of automatic calibration.
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 
@@ -11,7 +11,7 @@ extern "C" {
 int AutoCheckSeal(char* szMsg, short* lightFlags)
 {
     return guardedCall("===== AutoCheckSeal 异常=====", [&]() -> int {
-        if (!szMsg || !lightFlags) return stampctl::EC_PARAM;
+        if (!szMsg || !lightFlags) return stampctl::EC_BAD_PARAMETER;
         return CSeal::Instance()->_AutoCheckSeal(szMsg, lightFlags);
     });
 }

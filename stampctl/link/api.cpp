@@ -1,5 +1,5 @@
 // Exports of the device link: connecting and disconnecting.
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/command_table.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/link/reply.h"
@@ -37,7 +37,7 @@ int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& 
     if (frameLen == 0) {
         TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command",
                   static_cast<int>(cmd), len);
-        return EC_PARAM;
+        return EC_BAD_PARAMETER;
     }
     // The heartbeat is how a refusal is explained, so it cannot be explained by one itself.
     if (cmd == CMD_HEARTBEAT) return SendAndRcvHelp(frame, frameLen, reply, board);
@@ -56,7 +56,7 @@ int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len, Reply* re
 int CSeal::writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp)
 {
     if (len < 0) return EC_BACKUP_BOARD;
-    if (len > kMaxSealWrite || (len > 0 && !data)) return EC_PARAM;
+    if (len > kMaxSealWrite || (len > 0 && !data)) return EC_BAD_PARAMETER;
 
     unsigned char message[kMaxSealWrite + kSealLengthBytes];
     lenTemp = len + static_cast<int>(kSealLengthBytes);
@@ -82,26 +82,26 @@ int CSeal::readSealBuf(char* block, int& done, int& nCount, int& lenTemp)
     Reply reply;
     int r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1, &reply);
     if (r != EC_OK) return r;
-    if (reply.dataLen < kSealLengthBytes) return EC_COMM_401;
+    if (reply.dataLen < kSealLengthBytes) return EC_NO_VALID_REPLY;
 
     lenTemp = reply.data[0] | (reply.data[1] << 8);
     if (lenTemp == 0) return EC_OK;
     nCount = static_cast<int>(reply.dataLen - kSealLengthBytes);
     std::memcpy(block, reply.data + kSealLengthBytes, static_cast<size_t>(nCount));
     done = nCount;
-    if (lenTemp <= done) return lenTemp == done ? EC_OK : EC_COMM_401;
-    if (lenTemp > kMaxSealRead) return EC_COMM_401;
+    if (lenTemp <= done) return lenTemp == done ? EC_OK : EC_NO_VALID_REPLY;
+    if (lenTemp > kMaxSealRead) return EC_NO_VALID_REPLY;
 
     while (done < lenTemp) {
         ++index;
         r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1, &reply);
         // A chunk without data would never finish the block.
-        if (r != EC_OK || reply.dataLen == 0) return EC_COMM_401;
+        if (r != EC_OK || reply.dataLen == 0) return EC_NO_VALID_REPLY;
         nCount = std::min(static_cast<int>(reply.dataLen), lenTemp - done);
         std::memcpy(block + done, reply.data, static_cast<size_t>(nCount));
         done += nCount;
     }
-    return done == lenTemp ? EC_OK : EC_COMM_401;
+    return done == lenTemp ? EC_OK : EC_NO_VALID_REPLY;
 }
 
 int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len, char* block)
@@ -188,7 +188,7 @@ int CSeal::ExeHeart(CStampStatus* seen)
 
     int result = EC_OK;
     if (now.warn_code1 & status::kWarn1TopCover) {
-        result = EC_MACHINE_FAULT;
+        result = EC_TOP_COVER_OPEN;
         // Disconnecting switches the light off, which polls again and sees the cover again:
         // that inner disconnect finds this one running and only closes the link.
         _disconnMachine();

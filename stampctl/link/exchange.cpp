@@ -2,8 +2,8 @@
 #include <QMutexLocker>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
 
@@ -73,8 +73,8 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
             unsigned char* packet = reply.frame;
             const int rd = m_usb->DevUsbRead(packet, kPacketSize, transferred, kReadTimeoutMs);
             if (rd != 0 || transferred != static_cast<int>(kPacketSize)) {
-                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_COMM_401, transferred);
-                result = EC_COMM_401;
+                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY, transferred);
+                result = EC_NO_VALID_REPLY;
                 break;
             }
             const uint8_t length = packet[kOffLength];
@@ -83,9 +83,9 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
 
             if (!isReplyKind(packet[kOffKind])) {
                 reply.refused = true;
-                TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_COMM_401,
+                TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_NO_VALID_REPLY,
                           packet[kOffKind]);
-                result = EC_COMM_401;
+                result = EC_NO_VALID_REPLY;
                 break;
             }
             if (!lengthFits(length)) {
@@ -114,7 +114,7 @@ int CSeal::SendAndRcv(unsigned char* req, unsigned long reqLen, Reply& reply, Bo
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcv m_bZB:%d, m_bSupportBB:%d",
                   m_bZB.load() ? 1 : 0, board == Board::Either ? 1 : 0);
     int result = SendAndRcvHelp(req, reqLen, reply, board);
-    if (result == EC_COMM_401 && reply.refused) {
+    if (result == EC_NO_VALID_REPLY && reply.refused) {
         // The exchange lock is free again: the heartbeat may take it.
         CStampStatus seen;
         ExeHeart(&seen);

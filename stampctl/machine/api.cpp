@@ -1,5 +1,5 @@
 // Exports of machine control: print-reset state, identity and security code, the light.
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 

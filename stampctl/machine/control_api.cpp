@@ -2,7 +2,7 @@
 #include <climits>
 #include <cstring>
 
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/thread_texts.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/thread_texts.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/seal.h"
 
@@ -105,7 +105,7 @@ const char* CSeal::_readOpenBackDoorExceptionInfo()
     }
     char* text = freshText();
     if (!joinWhole(records, kLogSeparator, text, kRecordsTextSize)) {
-        const char* failure = GetError(EC_CALL_FAIL_601);
+        const char* failure = GetError(EC_TEXT_TOO_LONG);
         log.SetRet("Return fail data error:%s", failure);
         return failure;
     }

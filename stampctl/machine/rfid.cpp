@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/thread_texts.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/thread_texts.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -111,7 +111,7 @@ int CSeal::GetJiaozhunRFID()
     int result = _ExeCmd(CMD_GET_BIND_INFO, nullptr, 0, &reply);
     if (result != EC_OK) return result;
     // A block that did not arrive whole would read as tags of zeros.
-    if (reply.dataLen < kBindInfoSize) return EC_COMM_401;
+    if (reply.dataLen < kBindInfoSize) return EC_NO_VALID_REPLY;
 
     const std::vector<std::string> calibrated = tagTexts(reply.data + kBindCalibrated, kSlotCount);
     const bool bindingOn = reply.data[kBindFlag] == kBindOn;
@@ -137,7 +137,7 @@ int CSeal::_BindRFIDAndSlot(int iBind)
     Reply reply;
     int result = _ExeCmd(CMD_GET_BIND_INFO, nullptr, 0, &reply);
     // Writing back a short block would wipe the tags recorded at calibration.
-    if (result == EC_OK && reply.dataLen < kBindInfoSize) result = EC_COMM_401;
+    if (result == EC_OK && reply.dataLen < kBindInfoSize) result = EC_NO_VALID_REPLY;
     if (result != EC_OK) {
         log.SetRet("return %d", result);
         return result;
@@ -148,8 +148,8 @@ int CSeal::_BindRFIDAndSlot(int iBind)
         RfidRead read;
         readRFID(read);
         if (read.tags.empty()) {
-            log.SetRet("return %d", EC_COMM_401);
-            return EC_COMM_401;
+            log.SetRet("return %d", EC_NO_VALID_REPLY);
+            return EC_NO_VALID_REPLY;
         }
         block[kBindFlag] = kBindOn;
         std::memcpy(block + kBindBound, read.block, kRfidBlockSize);

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 

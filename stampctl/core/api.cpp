@@ -1,7 +1,7 @@
-// Exports of the library frame.
+// Exports of the library core: the messages of result codes.
 #include "stampctl/stampctl.h"
 
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 
 using stampctl::guardedCall;

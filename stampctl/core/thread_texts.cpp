@@ -1,4 +1,4 @@
-#include "stampctl/frame/thread_texts.h"
+#include "stampctl/core/thread_texts.h"
 
 #include <cstring>
 

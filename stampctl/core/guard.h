@@ -6,9 +6,9 @@
 #include <exception>
 #include <type_traits>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/thread_texts.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/thread_texts.h"
+#include "stampctl/core/trace.h"
 
 namespace stampctl {
 

@@ -1,14 +1,14 @@
-// Construction, teardown and the frame operations of the controller.
+// Construction, teardown and the core operations of the controller: messages, configuration.
 #include "stampctl/seal.h"
 
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
-#include "stampctl/frame/paths.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/thread_texts.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/paths.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/thread_texts.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 using namespace stampctl;
