@@ -5,8 +5,8 @@
 
 #include <opencv2/videoio.hpp>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/trace.h"
 
 namespace stampctl::camera {
 

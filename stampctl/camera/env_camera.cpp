@@ -4,8 +4,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
