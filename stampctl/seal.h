@@ -15,7 +15,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "stampctl/camera/camera_source.h"
+#include "stampctl/camera/capture_channel.h"
 
 #include "stampctl/core/config.h"
 #include "stampctl/link/cmd_def.h"
@@ -260,8 +260,11 @@ public:
     int _AutoCheckSeal(char* szMsg, short* lightFlags);
 
     // ---- camera/: document camera, document photo, environment camera -------------------------
-    // The photo handshake between a request and a capture thread.
-    enum PHOTO_STATUS { PH_REQUESTED = 0, PH_TAKING = 1, PH_DONE = 2 };
+    // The photo handshake between a request and a capture thread (camera/capture_channel.h).
+    using PHOTO_STATUS = stampctl::camera::PhotoStatus;
+    static constexpr PHOTO_STATUS PH_REQUESTED = stampctl::camera::PH_REQUESTED;
+    static constexpr PHOTO_STATUS PH_TAKING = stampctl::camera::PH_TAKING;
+    static constexpr PHOTO_STATUS PH_DONE = stampctl::camera::PH_DONE;
     PHOTO_STATUS GetPHStatus();
     void SetPHStatus(PHOTO_STATUS st);
     PHOTO_STATUS GetEnvPHStatus();
@@ -274,20 +277,16 @@ public:
     int _openVideoCap();
     // Stops the capture thread; returns once it has let go of the device. Always 0.
     int _closeVideoCap();
-    static void* _ReflashVideo(void* seal);
-    void ReflashVideo();
     // The next frame, enlarged 1.024 about its centre, written and/or cut to the sheet.
     int _getImageFormat(const char* filePath, int type, int isEraseBorder, int quality);
-    bool videoRunning() const { return m_bRun; }
+    bool videoRunning() const { return m_document.running(); }
 
     // The environment camera.
     int _openEnvVideoCap(int width, int height);
     int _closeEnvVideoCap();
-    static void* _ReflashEnvVideo(void* seal);
-    void ReflashEnvVideo();
     // 0 written, 1 the frame was empty, -200 closed, -205 no frame, -206 not written.
     int _TakeEnvPhoto(const std::string& filePath);
-    bool envVideoRunning() const { return m_bEnvRun; }
+    bool envVideoRunning() const { return m_environment.running(); }
 
     // ---- imaging/: blank-area check -------------------------------------------------------------
     // 1 when the configured box at (x, y) of the last cut picture holds print, 0 when it is
@@ -351,36 +350,9 @@ private:
     static void traceSealOffsets(const JZRecord& record);
 
     // ---- camera/ -------------------------------------------------------------------------------
-    // One camera's members and the rules of its capture thread (camera/capture_channel.h).
-    struct CaptureChannel;
-    CaptureChannel documentChannel();
-    CaptureChannel envChannel();
-    std::string envCamName();
+    // Last, so that they are destroyed first: each channel joins its capture thread before
+    // anything else of the controller goes.
     stampctl::camera::CameraPlatform& m_cameras = stampctl::camera::cameraPlatform();
-    // Document camera. The frame and the status are guarded by m_photoLock; the thread wakes a
-    // waiting request through m_photoChanged. (Standard mutexes rather than Qt's: the thread
-    // sanitizer sees through these, not through Qt's contended path.)
-    std::atomic<bool> m_bRun{false};
-    std::unique_ptr<stampctl::camera::VideoDevice> m_videoCap;
-    cv::Mat m_frame;
-    PHOTO_STATUS m_photoStatus = PH_DONE;
-    int64_t m_photoDoneMs = 0;  // when m_frame was handed over (clock ms)
-    std::mutex m_photoLock;
-    std::condition_variable m_photoChanged;
-    std::thread m_videoThread;
-    std::mutex m_videoThreadLock;
-    // Environment camera, the same way.
-    std::atomic<bool> m_bEnvRun{false};
-    std::atomic<int> m_envWidth{0};
-    std::atomic<int> m_envHeight{0};
-    std::string m_envCamName;
-    std::mutex m_envCamNameLock;
-    std::unique_ptr<stampctl::camera::VideoDevice> m_envVideoCap;
-    cv::Mat m_envFrame;
-    PHOTO_STATUS m_envPhotoStatus = PH_DONE;
-    int64_t m_envPhotoDoneMs = 0;
-    std::mutex m_envPhotoLock;
-    std::condition_variable m_envPhotoChanged;
-    std::thread m_envVideoThread;
-    std::mutex m_envThreadLock;
+    stampctl::camera::CaptureChannel m_document{m_cameras, stampctl::camera::documentCameraSettings()};
+    stampctl::camera::CaptureChannel m_environment{m_cameras, stampctl::camera::environmentCameraSettings()};
 };

@@ -1,8 +1,7 @@
-// The document camera: finding it, opening and closing it, and its capture thread.
-#include "stampctl/camera/capture_channel.h"
-
+// The document camera: finding it, opening and closing it.
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
+#include "stampctl/seal.h"
 
 using namespace stampctl;
 
@@ -15,26 +14,24 @@ constexpr int kVideoRunning = 1;
 constexpr int kVideoStopped = 2;
 }  // namespace
 
-CSeal::CaptureChannel CSeal::documentChannel()
+camera::ChannelSettings camera::documentCameraSettings()
 {
-    return CaptureChannel{
+    return ChannelSettings{
+        kDocumentCameraName,
+        cv::Size(kDocumentWidth, kDocumentHeight),
+        kDocumentStallLimitMs,
         "CSeal::ReflashVideo",
         "CSeal::SetPHStatus st:%d",
-        kDocumentStallLimitMs,
-        [] { return std::string(kDocumentCameraName); },
-        [] { return cv::Size(kDocumentWidth, kDocumentHeight); },
         "=========== 采集图片失败 =========== nCount:%d",
         "-----重新打开摄像头成功-----",
         "-----打开摄像头失败，退出采集程线-----",
         "=========== 采集图片异常...===========",
-        *this, m_bRun, m_videoCap, m_frame, m_photoStatus, m_photoDoneMs, m_photoLock,
-        m_photoChanged, m_videoThread, m_videoThreadLock,
     };
 }
 
-CSeal::PHOTO_STATUS CSeal::GetPHStatus() { return documentChannel().getStatus(); }
+CSeal::PHOTO_STATUS CSeal::GetPHStatus() { return m_document.status(); }
 
-void CSeal::SetPHStatus(PHOTO_STATUS st) { documentChannel().setStatus(st); }
+void CSeal::SetPHStatus(PHOTO_STATUS st) { m_document.setStatus(st); }
 
 int CSeal::GetIndexByName(const std::string& name)
 {
@@ -45,7 +42,7 @@ int CSeal::_checkVideoState()
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::_checkVideoState");
     int result = ExeHeart();
-    if (result == EC_OK) result = m_bRun ? kVideoRunning : kVideoStopped;
+    if (result == EC_OK) result = m_document.running() ? kVideoRunning : kVideoStopped;
     log.SetRet("Return:%d", result);
     return result;
 }
@@ -66,35 +63,26 @@ int CSeal::_openVideoCap()
     // A thread may still run while the heartbeat failed.
     _closeVideoCap();
 
-    const int index = GetIndexByName(kDocumentCameraName);
+    const int index = m_document.cameraIndex();
     if (index < 0) {
         TrcWritef(kTraceError, "未找到摄像头");
         log.SetRet("Return:%d", EC_CAMERA_FAULT);
         return EC_CAMERA_FAULT;
     }
-    CaptureChannel channel = documentChannel();
-    if (!channel.openDevice(index)) {
+    if (!m_document.openDevice(index)) {
         TrcWritef(kTraceError, "打开摄像头失败");
         log.SetRet("Return:%d", EC_CAMERA_FAULT);
         return EC_CAMERA_FAULT;
     }
-    channel.start(&CSeal::_ReflashVideo);
+    m_document.start();
     log.SetRet("Return:%d", EC_OK);
     return EC_OK;
 }
 
 int CSeal::_closeVideoCap()
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_closeVideoCap m_bRun:%d", m_bRun ? 1 : 0);
-    documentChannel().stop();
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_closeVideoCap m_bRun:%d", m_document.running() ? 1 : 0);
+    m_document.stop();
     log.SetRet("Return:%d", EC_OK);
     return EC_OK;
 }
-
-void* CSeal::_ReflashVideo(void* seal)
-{
-    static_cast<CSeal*>(seal)->ReflashVideo();
-    return nullptr;
-}
-
-void CSeal::ReflashVideo() { documentChannel().loop(); }

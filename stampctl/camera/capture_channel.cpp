@@ -1,13 +1,14 @@
 #include "stampctl/camera/capture_channel.h"
 
 #include <chrono>
+#include <utility>
 
 #include <opencv2/videoio.hpp>
 
 #include "stampctl/core/clock.h"
 #include "stampctl/core/trace.h"
 
-using namespace stampctl;
+namespace stampctl::camera {
 
 namespace {
 constexpr int kMaxEmptyFrames = 10;      // the eleventh empty frame in a row ends the thread
@@ -18,155 +19,174 @@ constexpr int64_t kAfterReopenMs = 10;
 constexpr std::chrono::milliseconds kRecheck{10};
 }  // namespace
 
+CaptureChannel::CaptureChannel(CameraPlatform& platform, ChannelSettings settings)
+    : m_platform(platform), m_settings(std::move(settings)), m_frameSize(m_settings.frameSize)
+{
+}
+
+CaptureChannel::~CaptureChannel() { stop(); }
+
 // ---- handshake ------------------------------------------------------------------------------
 
-CSeal::PHOTO_STATUS CSeal::CaptureChannel::getStatus()
+PhotoStatus CaptureChannel::status()
 {
-    std::unique_lock<std::mutex> guard(lock);
-    return status;
+    std::unique_lock<std::mutex> guard(m_lock);
+    return m_status;
 }
 
-void CSeal::CaptureChannel::setStatus(PHOTO_STATUS st)
+void CaptureChannel::setStatus(PhotoStatus st)
 {
-    std::unique_lock<std::mutex> guard(lock);
-    status = st;
-    TrcWritef(kTraceError, statusTrace, static_cast<int>(st));
-    changed.notify_all();
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_status = st;
+    TrcWritef(kTraceError, m_settings.statusTrace, static_cast<int>(st));
+    m_changed.notify_all();
 }
 
-int64_t CSeal::CaptureChannel::request()
+int64_t CaptureChannel::request()
 {
     const int64_t at = nowMs();
     setStatus(PH_REQUESTED);
     return at;
 }
 
-CSeal::CaptureChannel::FrameWait CSeal::CaptureChannel::waitForFrame(int64_t deadlineMs, cv::Mat& out)
+CaptureChannel::FrameWait CaptureChannel::waitForFrame(int64_t deadlineMs, cv::Mat& out)
 {
     // The request itself never moves the clock: on a virtual clock only the capture thread's
     // passes make time go by, so a frame either came within the limit or it did not.
-    std::unique_lock<std::mutex> guard(lock);
+    std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
-        if (status == PH_DONE) {
-            if (doneMs > deadlineMs) return FrameWait::TimedOut;  // too late to be waited for
-            out = frame.clone();
+        if (m_status == PH_DONE) {
+            if (m_doneMs > deadlineMs) return FrameWait::TimedOut;  // too late to be waited for
+            out = m_frame.clone();
             return FrameWait::Arrived;
         }
         // No frame can come any more: the thread has ended.
-        if (!run) return FrameWait::ThreadEnded;
+        if (!m_run) return FrameWait::ThreadEnded;
         if (nowMs() > deadlineMs) return FrameWait::TimedOut;
-        changed.wait_for(guard, kRecheck);
+        m_changed.wait_for(guard, kRecheck);
     }
 }
 
-void CSeal::CaptureChannel::promoteRequest()
+void CaptureChannel::promoteRequest()
 {
-    std::unique_lock<std::mutex> guard(lock);
-    if (status != PH_REQUESTED) return;
-    status = PH_TAKING;
-    TrcWritef(kTraceError, statusTrace, static_cast<int>(status));
+    std::unique_lock<std::mutex> guard(m_lock);
+    if (m_status != PH_REQUESTED) return;
+    m_status = PH_TAKING;
+    TrcWritef(kTraceError, m_settings.statusTrace, static_cast<int>(m_status));
 }
 
-void CSeal::CaptureChannel::deliver(const cv::Mat& f)
+void CaptureChannel::deliver(const cv::Mat& f)
 {
     {
-        std::unique_lock<std::mutex> guard(lock);
-        if (status != PH_TAKING) return;
-        frame.release();
-        frame = f.clone();
-        doneMs = nowMs();
-        status = PH_DONE;
-        TrcWritef(kTraceError, statusTrace, static_cast<int>(status));
-        changed.notify_all();
+        std::unique_lock<std::mutex> guard(m_lock);
+        if (m_status != PH_TAKING) return;
+        m_frame.release();
+        m_frame = f.clone();
+        m_doneMs = nowMs();
+        m_status = PH_DONE;
+        TrcWritef(kTraceError, m_settings.statusTrace, static_cast<int>(m_status));
+        m_changed.notify_all();
     }
-    device->frameTaken();
+    m_device->frameTaken();
 }
 
 // ---- device and thread ----------------------------------------------------------------------
 
-bool CSeal::CaptureChannel::openDevice(int index)
+int CaptureChannel::cameraIndex() { return indexOfCamera(m_platform.availableCameras(), m_settings.cameraName); }
+
+void CaptureChannel::setFrameSize(cv::Size size)
 {
-    if (!device) device = seal.m_cameras.makeDevice();
-    device->open(index);
-    const cv::Size size = frameSize();
-    device->set(cv::CAP_PROP_FOURCC, camera::kFourccMjpg);
-    device->set(cv::CAP_PROP_FRAME_WIDTH, size.width);
-    device->set(cv::CAP_PROP_FRAME_HEIGHT, size.height);
-    if (device->isOpened()) return true;
-    device->release();
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_frameSize = size;
+}
+
+bool CaptureChannel::openDevice(int index)
+{
+    if (!m_device) m_device = m_platform.makeDevice();
+    m_device->open(index);
+    cv::Size size;
+    {
+        std::unique_lock<std::mutex> guard(m_lock);
+        size = m_frameSize;
+    }
+    m_device->set(cv::CAP_PROP_FOURCC, kFourccMjpg);
+    m_device->set(cv::CAP_PROP_FRAME_WIDTH, size.width);
+    m_device->set(cv::CAP_PROP_FRAME_HEIGHT, size.height);
+    if (m_device->isOpened()) return true;
+    m_device->release();
     return false;
 }
 
-void CSeal::CaptureChannel::start(void* (*entry)(void*))
+void CaptureChannel::start()
 {
-    std::lock_guard<std::mutex> guard(threadLock);
-    if (thread.joinable()) thread.join();
-    run = true;
+    std::lock_guard<std::mutex> guard(m_threadLock);
+    if (m_thread.joinable()) m_thread.join();
+    m_run = true;
     try {
-        thread = std::thread(entry, &seal);
+        m_thread = std::thread(&CaptureChannel::loop, this);
     } catch (...) {
-        run = false;
-        device->release();
+        m_run = false;
+        m_device->release();
         throw;
     }
 }
 
-bool CSeal::CaptureChannel::stop()
+bool CaptureChannel::stop()
 {
-    const bool wasRunning = run.exchange(false);
+    const bool wasRunning = m_run.exchange(false);
     {
-        std::lock_guard<std::mutex> guard(threadLock);
-        if (thread.joinable()) thread.join();
+        std::lock_guard<std::mutex> guard(m_threadLock);
+        if (m_thread.joinable()) m_thread.join();
     }
     if (wasRunning) {
-        std::unique_lock<std::mutex> guard(lock);
-        frame.release();
+        std::unique_lock<std::mutex> guard(m_lock);
+        m_frame.release();
     }
     return wasRunning;
 }
 
-bool CSeal::CaptureChannel::reopen()
+bool CaptureChannel::reopen()
 {
-    const int index = seal.GetIndexByName(cameraName());
+    const int index = cameraIndex();
     if (index < 0) {
         TrcWritef(kTraceInfo, "-----未找到摄像头，退出采集程线-----");
         return false;
     }
-    device->release();
+    m_device->release();
     if (!openDevice(index)) {
-        TrcWritef(kTraceError, "%s", reopenFailedTrace);
+        TrcWritef(kTraceError, "%s", m_settings.reopenFailedTrace);
         return false;
     }
-    TrcWritef(kTraceInfo, "%s", reopenedTrace);
+    TrcWritef(kTraceInfo, "%s", m_settings.reopenedTrace);
     return true;
 }
 
-void CSeal::CaptureChannel::loop()
+void CaptureChannel::loop()
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "%s", loopName);
+    TRC_LOGER log(TRC_LOGER::TRC_API, "%s", m_settings.loopName);
     log.SetRet("return 0");
     cv::Mat local;
     int failures = 0;
     bool havePrevious = false;
     int64_t previousMs = 0;
     try {
-        while (run) {
+        while (m_run) {
             promoteRequest();
-            device->read(local);
+            m_device->read(local);
             // A read that returns this late means the stream stalled, not a slow frame rate.
-            if (havePrevious && nowMs() - previousMs > stallLimitMs) {
+            if (havePrevious && nowMs() - previousMs > m_settings.stallLimitMs) {
                 TrcWritef(kTraceInfo, "-------------- 帧间隔超时，重新打开摄像头 --------------");
                 if (!reopen()) break;
                 sleepMs(kAfterReopenMs);
                 promoteRequest();
-                device->read(local);
+                m_device->read(local);
             }
             deliver(local);
             previousMs = nowMs();
             havePrevious = true;
             if (local.empty()) {
                 ++failures;
-                TrcWritef(kTraceInfo, emptyTrace, failures);
+                TrcWritef(kTraceInfo, m_settings.emptyTrace, failures);
                 if (failures > kMaxEmptyFrames) break;
             } else {
                 failures = 0;
@@ -174,16 +194,18 @@ void CSeal::CaptureChannel::loop()
             sleepMs(kPassPauseMs);
         }
     } catch (...) {
-        TrcWritef(kTraceInfo, "%s", exceptionTrace);
+        TrcWritef(kTraceInfo, "%s", m_settings.exceptionTrace);
     }
     local.release();
     ended();
 }
 
-void CSeal::CaptureChannel::ended()
+void CaptureChannel::ended()
 {
-    device->release();
-    std::unique_lock<std::mutex> guard(lock);
-    run = false;
-    changed.notify_all();
+    m_device->release();
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_run = false;
+    m_changed.notify_all();
 }
+
+}  // namespace stampctl::camera

@@ -1,39 +1,56 @@
-// One camera as its capture thread and its photo requests see it: the controller's members of
-// that camera, and what differs between the document and the environment camera. Both cameras
-// run the same loop and the same handshake, from capture_channel.cpp.
+// One camera as its capture thread and its photo requests see it. The document camera and the
+// environment camera are two of these with different settings; both run the same loop and the
+// same handshake.
 #pragma once
 
-#include <functional>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 
-#include "stampctl/seal.h"
+#include <opencv2/core.hpp>
 
-struct CSeal::CaptureChannel {
-    // ---- what differs between the cameras ---------------------------------------------------
-    const char* loopName;           // the capture thread's trace block
-    const char* statusTrace;        // "CSeal::SetPHStatus st:%d"
-    int64_t stallLimitMs;           // a read returning later than this after the previous pass
-    std::function<std::string()> cameraName;  // looked up again on a reopen
-    std::function<cv::Size()> frameSize;      // applied on every open
-    const char* emptyTrace;         // "... nCount:%d"
+#include "stampctl/camera/camera_source.h"
+
+namespace stampctl::camera {
+
+// The photo handshake between a request and a capture thread. The values are written to the
+// trace, so they stay as they are.
+enum PhotoStatus { PH_REQUESTED = 0, PH_TAKING = 1, PH_DONE = 2 };
+
+// What differs between the cameras. The texts are the trace lines of this camera.
+struct ChannelSettings {
+    std::string cameraName;   // found by description, on the first open and on a reopen
+    cv::Size frameSize;       // until setFrameSize()
+    int64_t stallLimitMs;     // a read returning later than this after the previous pass
+    const char* loopName;     // the capture thread's trace block
+    const char* statusTrace;  // "CSeal::SetPHStatus st:%d"
+    const char* emptyTrace;   // "... nCount:%d"
     const char* reopenedTrace;
     const char* reopenFailedTrace;
     const char* exceptionTrace;
+};
 
-    // ---- the controller's members of this camera --------------------------------------------
-    CSeal& seal;
-    std::atomic<bool>& run;
-    std::unique_ptr<stampctl::camera::VideoDevice>& device;
-    cv::Mat& frame;
-    PHOTO_STATUS& status;
-    int64_t& doneMs;
-    std::mutex& lock;
-    std::condition_variable& changed;
-    std::thread& thread;
-    std::mutex& threadLock;
+// The two cameras of the machine (camera/capture.cpp, camera/env_camera.cpp).
+ChannelSettings documentCameraSettings();
+ChannelSettings environmentCameraSettings();
+
+class CaptureChannel {
+public:
+    CaptureChannel(CameraPlatform& platform, ChannelSettings settings);
+    // Stops and joins the thread, so that no capture thread outlives its channel.
+    ~CaptureChannel();
+    CaptureChannel(const CaptureChannel&) = delete;
+    CaptureChannel& operator=(const CaptureChannel&) = delete;
+
+    bool running() const { return m_run; }
 
     // ---- handshake ----------------------------------------------------------------------------
-    PHOTO_STATUS getStatus();
-    void setStatus(PHOTO_STATUS st);
+    PhotoStatus status();
+    void setStatus(PhotoStatus st);
     // Raises a request; returns the clock time it was made.
     int64_t request();
     enum class FrameWait { Arrived, TimedOut, ThreadEnded };
@@ -42,19 +59,45 @@ struct CSeal::CaptureChannel {
     FrameWait waitForFrame(int64_t deadlineMs, cv::Mat& out);
 
     // ---- device and thread --------------------------------------------------------------------
+    // The platform's index of this camera; -1 when it is not listed.
+    int cameraIndex();
+    // Used from the next open on, a reopen by the running thread included.
+    void setFrameSize(cv::Size size);
     // (Re)opens the device on `index` with MJPG and the frame size; false leaves it closed.
     bool openDevice(int index);
-    void start(void* (*entry)(void*));
+    // Runs the capture loop on the opened device.
+    void start();
     // Clears the run flag and joins the thread; it has let go of the device when this returns.
     // True when the camera was running.
     bool stop();
-    // The capture loop: reads continuously, hands a frame to a request, reopens a stalled
-    // stream once, and ends on the run flag, a lost camera or eleven empty frames in a row.
-    void loop();
 
 private:
-    void promoteRequest();          // PH_REQUESTED -> PH_TAKING
-    void deliver(const cv::Mat& f); // PH_TAKING -> PH_DONE with a deep copy
+    // Reads continuously, hands a frame to a request, reopens a stalled stream once, and ends
+    // on the run flag, a lost camera or eleven empty frames in a row.
+    void loop();
+    void promoteRequest();           // PH_REQUESTED -> PH_TAKING
+    void deliver(const cv::Mat& f);  // PH_TAKING -> PH_DONE with a deep copy
     bool reopen();
     void ended();
+
+    CameraPlatform& m_platform;
+    const ChannelSettings m_settings;
+    std::atomic<bool> m_run{false};
+    // Touched by whoever opens the device while no thread runs, then by the thread alone.
+    std::unique_ptr<VideoDevice> m_device;
+
+    // The frame, the status, its time and the frame size are guarded by m_lock; the thread wakes
+    // a waiting request through m_changed. (Standard mutexes rather than Qt's: the thread
+    // sanitizer sees through these, not through Qt's contended path.)
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    cv::Mat m_frame;
+    PhotoStatus m_status = PH_DONE;
+    int64_t m_doneMs = 0;  // when m_frame was handed over (clock ms)
+    cv::Size m_frameSize;
+
+    std::mutex m_threadLock;  // one start or stop at a time
+    std::thread m_thread;
 };
+
+}  // namespace stampctl::camera

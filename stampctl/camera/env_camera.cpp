@@ -4,9 +4,9 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "stampctl/camera/capture_channel.h"
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
+#include "stampctl/seal.h"
 
 using namespace stampctl;
 
@@ -17,80 +17,59 @@ constexpr int64_t kEnvPhotoWaitMs = 20000;  // 2000 looks, 10 ms apart
 constexpr int kEmptyEnvFrame = 1;
 }  // namespace
 
-CSeal::CaptureChannel CSeal::envChannel()
+camera::ChannelSettings camera::environmentCameraSettings()
 {
-    return CaptureChannel{
+    return ChannelSettings{
+        kEnvCameraName,
+        cv::Size(),  // until the first open gives one
+        kEnvStallLimitMs,
         "CSeal::ReflashEnvVideo",
         "CSeal::SetEnvPHStatus st:%d",
-        kEnvStallLimitMs,
-        [this] { return envCamName(); },
-        [this] { return cv::Size(m_envWidth.load(), m_envHeight.load()); },
         "=========== 环境摄像头采集图片失败 =========== nCount:%d",
         "-----重新打开环境摄像头摄像头成功-----",
         "-----打开环境摄像头摄像头失败，退出采集程线-----",
         "=========== 环境摄像头采集图片异常...===========",
-        *this, m_bEnvRun, m_envVideoCap, m_envFrame, m_envPhotoStatus, m_envPhotoDoneMs,
-        m_envPhotoLock, m_envPhotoChanged, m_envVideoThread, m_envThreadLock,
     };
 }
 
-std::string CSeal::envCamName()
-{
-    std::lock_guard<std::mutex> guard(m_envCamNameLock);
-    return m_envCamName;
-}
+CSeal::PHOTO_STATUS CSeal::GetEnvPHStatus() { return m_environment.status(); }
 
-CSeal::PHOTO_STATUS CSeal::GetEnvPHStatus() { return envChannel().getStatus(); }
-
-void CSeal::SetEnvPHStatus(PHOTO_STATUS st) { envChannel().setStatus(st); }
+void CSeal::SetEnvPHStatus(PHOTO_STATUS st) { m_environment.setStatus(st); }
 
 int CSeal::_openEnvVideoCap(int width, int height)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_openEnvVideoCap w:%d, h:%d", width, height);
     // Kept even when the camera runs already: the thread's next reopen uses them.
-    m_envWidth = width;
-    m_envHeight = height;
-    {
-        std::lock_guard<std::mutex> guard(m_envCamNameLock);
-        m_envCamName = kEnvCameraName;
-    }
-    if (m_bEnvRun) {
+    m_environment.setFrameSize(cv::Size(width, height));
+    if (m_environment.running()) {
         TrcWritef(kTraceInfo, "环境摄像头已打开，直接返回成功");
         log.SetRet("return %d", EC_OK);
         return EC_OK;
     }
     _closeEnvVideoCap();
-    const int index = GetIndexByName(envCamName());
+    const int index = m_environment.cameraIndex();
     if (index < 0) {
         TrcWritef(kTraceError, "未找到环境摄像头");
         log.SetRet("return %d", EC_CAMERA_FAULT);
         return EC_CAMERA_FAULT;
     }
-    CaptureChannel channel = envChannel();
-    if (!channel.openDevice(index)) {
+    if (!m_environment.openDevice(index)) {
         TrcWritef(kTraceError, "打开环境摄像头失败");
         log.SetRet("return %d", EC_CAMERA_FAULT);
         return EC_CAMERA_FAULT;
     }
-    channel.start(&CSeal::_ReflashEnvVideo);
+    m_environment.start();
     log.SetRet("return 0");
     return EC_OK;
 }
 
 int CSeal::_closeEnvVideoCap()
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_closeEnvVideoCap m_bEnvRun:%d", m_bEnvRun ? 1 : 0);
-    envChannel().stop();
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_closeEnvVideoCap m_bEnvRun:%d",
+                  m_environment.running() ? 1 : 0);
+    m_environment.stop();
     return EC_OK;
 }
-
-void* CSeal::_ReflashEnvVideo(void* seal)
-{
-    static_cast<CSeal*>(seal)->ReflashEnvVideo();
-    return nullptr;
-}
-
-void CSeal::ReflashEnvVideo() { envChannel().loop(); }
 
 int CSeal::_TakeEnvPhoto(const std::string& filePath)
 {
@@ -99,13 +78,13 @@ int CSeal::_TakeEnvPhoto(const std::string& filePath)
         TrcWritef(kTraceInfo, "<-- _TakeEnvPhoto return:%d", result);
         return result;
     };
-    if (!m_bEnvRun) return finish(EC_CAMERA_CLOSED);
+    if (!m_environment.running()) return finish(EC_CAMERA_CLOSED);
 
-    CaptureChannel channel = envChannel();
     cv::Mat picture;
-    const int64_t asked = channel.request();
-    TrcWritef(kTraceInfo, "-- start takephoto m_bEnvRun:%d--", m_bEnvRun ? 1 : 0);
-    if (channel.waitForFrame(asked + kEnvPhotoWaitMs, picture) != CaptureChannel::FrameWait::Arrived) {
+    const int64_t asked = m_environment.request();
+    TrcWritef(kTraceInfo, "-- start takephoto m_bEnvRun:%d--", m_environment.running() ? 1 : 0);
+    if (m_environment.waitForFrame(asked + kEnvPhotoWaitMs, picture) !=
+        camera::CaptureChannel::FrameWait::Arrived) {
         TrcWritef(kTraceInfo, "-- end takephoto 超时, 环境摄像头拍照失败--");
         return finish(EC_CAPTURE_FAIL);
     }

@@ -6,10 +6,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "stampctl/camera/capture_channel.h"
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
+#include "stampctl/seal.h"
 
 using namespace stampctl;
 
@@ -61,9 +61,9 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
 {
     TRC_LOGER log(TRC_LOGER::TRC_API,
                   "CSeal::_getImageFormat m_bRun:%d, type:%d, isEraseBorder:%d, filePath:%s, quality:%d",
-                  m_bRun ? 1 : 0, type, isEraseBorder, filePath ? filePath : "(null)", quality);
+                  m_document.running() ? 1 : 0, type, isEraseBorder, filePath ? filePath : "(null)", quality);
     auto finish = [&](int result) {
-        log.SetRet("Return %d, m_bRun:%d", result, m_bRun ? 1 : 0);
+        log.SetRet("Return %d, m_bRun:%d", result, m_document.running() ? 1 : 0);
         return result;
     };
     if (!filePath || !*filePath) return finish(EC_PHOTO_PATH_MISSING);
@@ -73,25 +73,25 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
         log.SetRet("Return Code:%d", heart);
         return finish(heart);
     }
-    if (!m_bRun) return finish(EC_CAMERA_CLOSED);
+    if (!m_document.running()) return finish(EC_CAMERA_CLOSED);
 
     const std::string cutPath = cutPathFor(filePath);
     TrcWritef(kTraceInfo, "-- takephoto %s", cutPath.c_str());
 
-    CaptureChannel channel = documentChannel();
+    using FrameWait = camera::CaptureChannel::FrameWait;
     cv::Mat picture;
-    const int64_t asked = channel.request();
-    TrcWritef(kTraceInfo, "-- start takephoto m_bRun:%d--", m_bRun ? 1 : 0);
-    if (channel.waitForFrame(asked + kPhotoWaitMs, picture) != CaptureChannel::FrameWait::Arrived) {
-        if (m_bRun) {
+    const int64_t asked = m_document.request();
+    TrcWritef(kTraceInfo, "-- start takephoto m_bRun:%d--", m_document.running() ? 1 : 0);
+    if (m_document.waitForFrame(asked + kPhotoWaitMs, picture) != FrameWait::Arrived) {
+        if (m_document.running()) {
             TrcWritef(kTraceInfo, "%s", kTimeoutTrace);
             return finish(EC_CAPTURE_FAIL);
         }
         // The thread ended while we waited: one reopen, one more wait.
         TrcWritef(kTraceInfo, "-- takephoto 采集线程已退出, 重新打开摄像头--");
         if (_openVideoCap() != EC_OK) return finish(EC_CAPTURE_FAIL);
-        const int64_t again = channel.request();
-        if (channel.waitForFrame(again + kPhotoWaitMs, picture) != CaptureChannel::FrameWait::Arrived) {
+        const int64_t again = m_document.request();
+        if (m_document.waitForFrame(again + kPhotoWaitMs, picture) != FrameWait::Arrived) {
             TrcWritef(kTraceInfo, "%s", kTimeoutTrace);
             return finish(EC_CAPTURE_FAIL);
         }
