@@ -62,7 +62,6 @@ bool CImgHelp::AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* n
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoRotateByPaper");
     (void)name;  // names the photo in the callers' traces only
     const cv::Mat source = src;  // stays valid even when the caller passes one matrix as both
-    m_linePoints.clear();
     m_bRotatePaper = false;
     if (source.empty()) {
         log.SetRet("return:%d", 0);

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -38,15 +37,6 @@ struct TEdgePtArr {
     static constexpr int kMaxPoints = 720;
     int count;
     TEdgePt pt[kMaxPoints];
-};
-
-// One recorded border line, end points on the picture's edges.
-struct LINE_POINT {
-    int32_t border;
-    bool flag;
-    int32_t x1, y1;
-    int32_t x2, y2;
-    int32_t reserved;
 };
 
 // What the edge scan learns about one border.
@@ -87,7 +77,6 @@ public:
                        double& lineAngle);
     static bool IsAngle90(double p, double q);
     static bool IsAngle0(double p, double q);
-    void SaveLinePoint(BORDER br, const cv::Mat& img, const cv::Vec4f& line);
 
     // ---- deskew (auto_rotate.cpp, rotate.cpp) -------------------------------------------------
     // `dst` becomes a new picture: the straightened photo or a copy of it. True when rotated.
@@ -111,7 +100,6 @@ public:
     bool IsA4JpgOk(int width, int height);
     bool IsA4JpgOk(const char* path);
     void GetPaperWH(int& width, int& height) const;
-    bool IsAgingMode() const { return false; }
 
     // ---- picture coordinates (coords.cpp) -----------------------------------------------------
     void ConvertXYtoSrcPic(int& x, int& y) const;
@@ -152,7 +140,6 @@ public:
     int iPixelY = 0;
     float m_rotDx = 0;           // the straightened photo's (0, 0) in the camera photo
     float m_rotDy = 0;
-    std::list<LINE_POINT> m_linePoints;
     cv::Mat m_MatCutPic;         // own copy of the last cut picture
 
 private:
