@@ -96,7 +96,7 @@ void BM_PhotoToCut(benchmark::State& state)
     const cv::Mat& photo = turnedPhoto();
     const std::string out = workDir() + "/cut.jpg";
     CImgHelp* img = CImgHelp::Instance();
-    img->setDate(kJpegQuality, 235, kCutEzh);
+    img->setOutputSettings(kJpegQuality, 235, kCutEzh);
     for (auto _ : state) {
         const bool found = img->AutoCutPaperByImg(photo, "bench", out.c_str(), nullptr, 0, 0);
         if (!found) state.SkipWithError("sheet not found");
@@ -182,7 +182,7 @@ void BM_PhotoToCutPeakMemory(benchmark::State& state)
 {
     const std::string out = workDir() + "/cut-mem.jpg";
     CImgHelp* img = CImgHelp::Instance();
-    img->setDate(kJpegQuality, 235, kCutEzh);
+    img->setOutputSettings(kJpegQuality, 235, kCutEzh);
     const size_t greyPhoto = static_cast<size_t>(stampctl::sim::kPhotoWidth) * stampctl::sim::kPhotoHeight;
     static CountingAllocator counter(greyPhoto);
     cv::MatAllocator* previous = cv::Mat::getDefaultAllocator();

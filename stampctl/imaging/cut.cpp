@@ -42,7 +42,7 @@ bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const cha
         m_bPaperFound = MakePaperArea(bin, ltrb_Pixel);
     }
 
-    const int jpgQuality = quality == 0 ? m_jpgRar : quality;
+    const int jpgQuality = quality == 0 ? jpgRar() : quality;
     if (m_bPaperFound) {
         const cv::Rect roi = ClipRoi(straight, cv::Rect(iCutXmin, iCutYmin, iPixelX, iPixelY));
         if (outPath2) SavePic(outPath2, straight(roi), 0);

@@ -21,13 +21,20 @@ CImgHelp::CImgHelp()
 
 CImgHelp::~CImgHelp() = default;
 
-void CImgHelp::setDate(int jpgRar, int dpi, unsigned long cutEzh)
+void CImgHelp::setOutputSettings(int jpgRar, int dpi, unsigned long cutEzh)
 {
-    m_jpgRar = jpgRar;
-    m_dpi = dpi;
-    m_cutEzh = cutEzh;
-    TrcWritef(stampctl::kTraceInfo, "CImgHelp::setDate JpgRar:%d, DPI:%d, CutEzh:%d", jpgRar, dpi,
+    {
+        std::lock_guard<std::mutex> lock(m_settingsLock);
+        m_settings = OutputSettings{jpgRar, dpi, cutEzh};
+    }
+    TrcWritef(stampctl::kTraceInfo, "CImgHelp::setOutputSettings JpgRar:%d, DPI:%d, CutEzh:%d", jpgRar, dpi,
               static_cast<int>(cutEzh));
+}
+
+OutputSettings CImgHelp::outputSettings() const
+{
+    std::lock_guard<std::mutex> lock(m_settingsLock);
+    return m_settings;
 }
 
 cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo) const
@@ -40,7 +47,7 @@ cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo) const
         cv::cvtColor(photo, grey, cv::COLOR_BGRA2GRAY);
     else
         grey = photo.clone();
-    cv::threshold(grey, grey, static_cast<double>(m_cutEzh), kPaperValue, cv::THRESH_BINARY);
+    cv::threshold(grey, grey, static_cast<double>(cutEzh()), kPaperValue, cv::THRESH_BINARY);
     return grey;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ struct TEdgePtArr {
     TEdgePt pt[kMaxPoints];
 };
 
+// JPEG quality, output resolution and binarisation threshold, from the configuration.
+struct OutputSettings {
+    int jpgQuality = 80;
+    int dpi = 235;
+    unsigned long threshold = 0;
+};
+
 // What the edge scan learns about one border.
 struct BorderLine {
     bool found = false;
@@ -55,13 +63,13 @@ public:
     static CImgHelp* Instance();
 
     // ---- settings (img_help.cpp) ---------------------------------------------------------------
-    // JPEG quality, output resolution, binarisation threshold, from the configuration.
-    void setDate(int jpgRar, int dpi, unsigned long cutEzh);
-    int jpgRar() const { return m_jpgRar; }
-    int dpi() const { return m_dpi; }
-    unsigned long cutEzh() const { return m_cutEzh; }
+    void setOutputSettings(int jpgRar, int dpi, unsigned long cutEzh);
+    OutputSettings outputSettings() const;
+    int jpgRar() const { return outputSettings().jpgQuality; }
+    int dpi() const { return outputSettings().dpi; }
+    unsigned long cutEzh() const { return outputSettings().threshold; }
 
-    // The photo's thresholded picture: grey above `m_cutEzh` becomes 100, the rest 0.
+    // The photo's thresholded picture: grey above the threshold becomes 100, the rest 0.
     cv::Mat MakeThreshold(const cv::Mat& photo) const;
     // A region of interest as the image library keeps it: cut down to the picture.
     static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region);
@@ -146,7 +154,6 @@ private:
     CImgHelp();
     ~CImgHelp();
 
-    int m_jpgRar = 80;
-    int m_dpi = 235;
-    unsigned long m_cutEzh = 0;
+    mutable std::mutex m_settingsLock;
+    OutputSettings m_settings;
 };

@@ -17,7 +17,7 @@ constexpr int kConfiguredCutEzh = 60;
 
 class ImagingTest : public ::testing::Test {
 protected:
-    void SetUp() override { img()->setDate(80, 235, kConfiguredCutEzh); }
+    void SetUp() override { img()->setOutputSettings(80, 235, kConfiguredCutEzh); }
 
     static CImgHelp* img() { return CImgHelp::Instance(); }
     static cv::Mat threshold(const cv::Mat& photo) { return img()->MakeThreshold(photo); }
