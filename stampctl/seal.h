@@ -17,6 +17,7 @@
 #include "stampctl/camera/camera_source.h"
 
 #include "stampctl/frame/config.h"
+#include "stampctl/imaging/cut_result.h"
 #include "stampctl/link/cmd_def.h"
 #include "stampctl/link/usb_transport.h"
 #include "stampctl/machine/stamp_status.h"
@@ -257,10 +258,16 @@ public:
     int _TakeEnvPhoto(const std::string& filePath);
     bool envVideoRunning() const { return m_bEnvRun; }
 
-    // ---- imaging/: blank-area check -------------------------------------------------------------
+    // ---- imaging/: the last cut, blank-area check ----------------------------------------------
+    // The last photo's cut, kept here alone: a copy, so that a photo cut meanwhile cannot change
+    // what a request is working with.
+    CutResult lastCut() const;
+    void storeCut(CutResult cut);
     // 1 when the configured box at (x, y) of the last cut picture holds print, 0 when it is
     // blank, 2 when there is no cut picture or the box leaves it.
     short _isWhitePaper(int x, int y);
+    // The same on a cut the caller already holds.
+    short _isWhitePaper(const CutResult& cut, int x, int y);
 
     CSeal(const CSeal&) = delete;
     CSeal& operator=(const CSeal&) = delete;
@@ -365,4 +372,8 @@ private:
     std::condition_variable m_envPhotoChanged;
     std::thread m_envVideoThread;
     std::mutex m_envThreadLock;
+
+    // ---- imaging/ ------------------------------------------------------------------------------
+    CutResult m_lastCut;
+    mutable std::mutex m_lastCutLock;
 };

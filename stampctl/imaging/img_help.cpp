@@ -37,7 +37,7 @@ OutputSettings CImgHelp::outputSettings() const
     return m_settings;
 }
 
-cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo) const
+cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo, unsigned long level)
 {
     CV_Assert(!photo.empty() && photo.depth() == CV_8U);
     cv::Mat grey;
@@ -47,17 +47,11 @@ cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo) const
         cv::cvtColor(photo, grey, cv::COLOR_BGRA2GRAY);
     else
         grey = photo.clone();
-    cv::threshold(grey, grey, static_cast<double>(cutEzh()), kPaperValue, cv::THRESH_BINARY);
+    cv::threshold(grey, grey, static_cast<double>(level), kPaperValue, cv::THRESH_BINARY);
     return grey;
 }
 
 cv::Rect CImgHelp::ClipRoi(const cv::Mat& picture, const cv::Rect& region)
 {
     return region & cv::Rect(0, 0, picture.cols, picture.rows);
-}
-
-void CImgHelp::GetPaperWH(int& width, int& height) const
-{
-    width = iPixelX;
-    height = iPixelY;
 }
