@@ -106,7 +106,7 @@ bool CImgHelp::rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long lev
                 // The freshly turned matrix is handed over as the caller's new picture: it
                 // shares nothing with the source, and a second full-size copy is saved.
                 dst = rotated;
-                TrcWritef(kTraceInfo, "cvCloneImage end");
+                TrcWritef(kTraceInfo, "dst = rotated end");
                 rotated.release();
                 TrcWritef(kTraceInfo, "dstImg release end");
                 break;

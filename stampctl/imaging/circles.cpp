@@ -49,7 +49,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
 
     cv::Mat photo = cv::imread(file, cv::IMREAD_COLOR);
     if (photo.empty()) {
-        TrcWritef(kTraceInfo, "cvLoadImage src is NULL(szFile:%s)", file);
+        TrcWritef(kTraceInfo, "imread src is NULL(szFile:%s)", file);
         return 0;
     }
     const std::string base(file);
@@ -76,7 +76,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
 
     const cv::Mat grid = innerWritten ? cv::imread(innerFile, cv::IMREAD_GRAYSCALE) : cv::Mat();
     if (grid.empty()) {
-        TrcWritef(kTraceInfo, "cvLoadImage is NULL(szTemp:%s)", innerFile.c_str());
+        TrcWritef(kTraceInfo, "imread is NULL(szTemp:%s)", innerFile.c_str());
         return 0;
     }
     const int cellW = grid.cols / cols;

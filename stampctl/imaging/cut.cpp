@@ -49,7 +49,7 @@ bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const cha
     if (cut.paperFound) {
         const cv::Rect roi = ClipRoi(straight, cut.paper);
         if (outPath2) SavePic(outPath2, straight(roi), 0);
-        TrcWritef(kTraceInfo, "cvSetImageROI return");
+        TrcWritef(kTraceInfo, "ClipRoi return");
         SavePic(outPath, straight(roi), jpgQuality);
         TrcWritef(kTraceInfo, "SavePic return");
         cut.picture = straight(roi).clone();
@@ -69,7 +69,7 @@ bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t lt
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoCutPaper");
     const cv::Mat photo = cv::imread(orEmpty(srcPath), cv::IMREAD_COLOR);
     if (photo.empty()) {
-        log.SetRet("AutoCutPaper cvLoadImage fail = %s", orEmpty(srcPath));
+        log.SetRet("AutoCutPaper imread fail = %s", orEmpty(srcPath));
         return false;
     }
     const bool found = AutoCutPaperByImg(photo, srcPath, outPath, nullptr, ltrb_Pixel, 0, cut);
@@ -82,7 +82,7 @@ void CImgHelp::revolveImg_90(const char* path)
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "revolveImg_90, path:%s", orEmpty(path));
     const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_UNCHANGED);
     if (picture.empty()) {
-        TrcWritef(kTraceInfo, "cvLoadImage src is NULL(path:%s)", orEmpty(path));
+        TrcWritef(kTraceInfo, "imread src is NULL(path:%s)", orEmpty(path));
         return;
     }
     cv::Mat turned;

@@ -90,7 +90,7 @@ TEST_F(CircleSearch, NothingToSearchGivesNoCircles)
 {
     EXPECT_EQ(img()->FindCircleByPaper(photo().c_str(), 5, 2, m_points, m_cut), 0);  // no photo at all
     EXPECT_TRUE(m_points.empty());
-    EXPECT_TRUE(traced("cvLoadImage src is NULL(szFile:" + photo() + ")"));
+    EXPECT_TRUE(traced("imread src is NULL(szFile:" + photo() + ")"));
     EXPECT_FALSE(fs::exists(photo() + ".res.jpg"));
 
     sim::PaperPhoto board = stampedSheet();

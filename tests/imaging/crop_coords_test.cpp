@@ -39,7 +39,7 @@ TEST_F(ImagingTest, CutFromAFileAndUnreadableFiles)
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, m_cut.paper.height, m_cut.paper.width));
 
     EXPECT_FALSE(img()->AutoCutPaper(path("missing.jpg").c_str(), cut.c_str(), 0, m_cut));
-    EXPECT_TRUE(traced("<--AutoCutPaper AutoCutPaper cvLoadImage fail = " + path("missing.jpg")));
+    EXPECT_TRUE(traced("<--AutoCutPaper AutoCutPaper imread fail = " + path("missing.jpg")));
     EXPECT_FALSE(img()->AutoCutPaper(nullptr, cut.c_str(), 0, m_cut));
     // A path no writer understands is the image library's error, left to the photo request.
     EXPECT_THROW(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "x", nullptr, nullptr, 0, 0, m_cut), cv::Exception);
@@ -70,7 +70,7 @@ TEST_F(ImagingTest, QuarterTurnIsCounterClockwiseInPlace)
     EXPECT_EQ(cv::norm(turned, expected, cv::NORM_INF), 0);
 
     img()->revolveImg_90(path("missing.png").c_str());
-    EXPECT_TRUE(traced("cvLoadImage src is NULL(path:" + path("missing.png") + ")"));
+    EXPECT_TRUE(traced("imread src is NULL(path:" + path("missing.png") + ")"));
 }
 
 // The centre of the dark dot near `expected` in `picture`.
