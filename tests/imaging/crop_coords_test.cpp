@@ -1,7 +1,11 @@
 // The crop and its files, and the conversions between cut picture, photo and millimetres.
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include <opencv2/imgcodecs.hpp>
+
+#include "stampctl/seal.h"
 
 #include "tests/imaging/imaging_fixture.h"
 
@@ -112,6 +116,51 @@ TEST_P(CutToPhoto, PointOfTheSheetMapsBackToItsPlaceInThePhoto)
 }
 
 INSTANTIATE_TEST_SUITE_P(Turns, CutToPhoto, ::testing::Values(0.0, 2.0, -3.0));
+
+// A stamp works with the cut it took from the controller while the next photo is being cut and
+// stored on another thread; only a stamp asking afterwards sees the new sheet.
+TEST_F(ImagingTest, StampKeepsItsCutWhileTheNextPhotoIsCut)
+{
+    sim::PaperPhoto turned;
+    turned.angleDeg = 2.0;
+    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(turned), "first", path("cut/first.jpg").c_str(),
+                                         nullptr, 0, 0, m_cut));
+    CSeal& seal = *CSeal::Instance();
+    seal.storeCut(m_cut);
+    const CutResult held = seal.lastCut();
+    int x0 = 1500, y0 = 700, w0 = 0, h0 = 0;
+    held.ConvertXYtoSrcPic(x0, y0);
+    held.GetPaperWH(w0, h0);
+
+    sim::PaperPhoto shifted;
+    shifted.sheetCentre = {1500, 1150};
+    const cv::Mat next = sim::drawPaperPhoto(shifted);
+    std::atomic<bool> stored{false};
+    std::thread photo([&] {
+        CutResult cut;
+        img()->AutoCutPaperByImg(next, "next", path("cut/next.jpg").c_str(), nullptr, 0, 0, cut);
+        seal.storeCut(cut);
+        stored = true;
+    });
+    int conversions = 0, moved = 0;
+    do {
+        int x = 1500, y = 700, w = 0, h = 0;
+        held.ConvertXYtoSrcPic(x, y);
+        held.GetPaperWH(w, h);
+        moved += cv::Point(x, y) != cv::Point(x0, y0) || cv::Size(w, h) != cv::Size(w0, h0);
+        ++conversions;
+    } while (!stored);
+    photo.join();
+    EXPECT_GT(conversions, 1);
+    EXPECT_EQ(moved, 0);
+
+    const CutResult now = seal.lastCut();
+    EXPECT_TRUE(held.rotated);
+    EXPECT_FALSE(now.rotated);
+    int x = 1500, y = 700;
+    now.ConvertXYtoSrcPic(x, y);
+    EXPECT_NE(cv::Point(x, y), cv::Point(x0, y0));
+}
 
 TEST_F(ImagingTest, SheetOrientationTable)
 {
