@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 

@@ -88,7 +88,7 @@ TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedOrThePathMissing)
     EXPECT_TRUE(s.traced("<--CSeal::_getImageFormat m_bRun:0, type:0, isEraseBorder:0, filePath:" +
                          file("scan.bmp") + ", quality:0 Return -200, m_bRun:0"));
 
-    EXPECT_EQ(seal()._getImageFormat(nullptr, 0, 0, 0), EC_CAMERA_PARAM_203);
+    EXPECT_EQ(seal()._getImageFormat(nullptr, 0, 0, 0), EC_PHOTO_PATH_MISSING);
     EXPECT_EQ(s.heartbeats(), polls + 1);
 }
 

@@ -2,7 +2,7 @@
 // and the gate in front of the backup board.
 #include <gtest/gtest.h>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -59,12 +59,12 @@ TEST_F(Exchange, InvalidRepliesAreRetriedThreeTimesThenGiveCrcError)
 TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetry)
 {
     inject(Fault::ShortPacket, 1, FaultTarget::Command, 40);
-    EXPECT_EQ(queryId(), EC_COMM_401);
+    EXPECT_EQ(queryId(), EC_NO_VALID_REPLY);
     EXPECT_TRUE(s.traced("Com Read ERROR:-401, tmpLen:40"));
 
     inject(Fault::ReadTimeout, 1);
     const int64_t before = s.clock().monotonicMs();
-    EXPECT_EQ(queryId(), EC_COMM_401);
+    EXPECT_EQ(queryId(), EC_NO_VALID_REPLY);
     EXPECT_GE(s.clock().monotonicMs() - before, 2000);
 
     inject(Fault::WriteFailure, 1);

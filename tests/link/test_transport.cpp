@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/test_env.h"

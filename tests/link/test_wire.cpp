@@ -3,7 +3,7 @@
 
 #include <numeric>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -91,26 +91,26 @@ TEST_F(Wire, BlockReadsOfEmptyLongAndOversizedBlocks)
 
     s.machine().setSealInfo(std::vector<uint8_t>(2000, 0x42));
     s.machine().clearLog();
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_COMM_401);
+    EXPECT_EQ(s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0), EC_NO_VALID_REPLY);
     EXPECT_EQ(s.frames().size(), 1u);  // the announced size alone ends it
 }
 
 TEST_F(Wire, SizesThatDoNotFitAreRefusedBeforeTheWire)
 {
     unsigned char payload[300] = {};
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_BIND_INFO, payload, 250), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, payload, 11), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, nullptr, 12), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_HEARTBEAT), EC_PARAM);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_BIND_INFO, payload, 250), EC_BAD_PARAMETER);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, payload, 11), EC_BAD_PARAMETER);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, nullptr, 12), EC_BAD_PARAMETER);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_HEARTBEAT), EC_BAD_PARAMETER);
 
     std::vector<char> block(1100, 'x');
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, block.data(), 1023), EC_PARAM);
+    EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, block.data(), 1023), EC_BAD_PARAMETER);
     EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, block.data(), -2), EC_BACKUP_BOARD);
     EXPECT_EQ(s.seal()._ExeBuf(CMD_GET_CONFIG, block.data(), 10), EC_BACKUP_BOARD);
     EXPECT_TRUE(s.frames().empty());
 
     // The largest block is not refused by the library (the machine may still refuse it).
-    EXPECT_NE(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, block.data(), 1022), EC_PARAM);
+    EXPECT_NE(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, block.data(), 1022), EC_BAD_PARAMETER);
     ASSERT_FALSE(s.frames().empty());
     EXPECT_EQ(s.frames()[0][7], 0xFE);
     EXPECT_EQ(s.frames()[0][8], 0x03);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
@@ -24,11 +24,11 @@ TEST_F(Identity, MachineNumberIsCheckedWrittenAndCached)
 {
     EXPECT_STREQ(getMachineNum(), "OV2026000117");
     EXPECT_EQ(s.seal().IsMachineNumOk("OV2026000117"), EC_OK);
-    EXPECT_EQ(s.seal().IsMachineNumOk("OV2026000118"), EC_MACHINE_NUM_PARAM);
-    EXPECT_EQ(s.seal().IsMachineNumOk(""), EC_PARAM_301);
+    EXPECT_EQ(s.seal().IsMachineNumOk("OV2026000118"), EC_MACHINE_NUM_MISMATCH);
+    EXPECT_EQ(s.seal().IsMachineNumOk(""), EC_MACHINE_NUM_MISSING);
 
-    EXPECT_EQ(setMachineNum("OV2026000118X"), EC_PARAM_302);
-    EXPECT_EQ(setMachineNum(nullptr), EC_PARAM_301);
+    EXPECT_EQ(setMachineNum("OV2026000118X"), EC_MACHINE_NUM_TOO_LONG);
+    EXPECT_EQ(setMachineNum(nullptr), EC_MACHINE_NUM_MISSING);
     EXPECT_EQ(s.machine().machineNum(), "OV2026000117");
 
     EXPECT_EQ(setMachineNum("AB1234567890"), EC_OK);
@@ -55,8 +55,8 @@ TEST_F(Identity, TypeIsCutAt16AndRefusedWhenLonger)
     EXPECT_EQ(setMachineType("OVM310"), EC_OK);
     EXPECT_EQ(s.machine().machineType(), "OVM310");
     s.machine().clearLog();
-    EXPECT_EQ(setMachineType("ABCDEFGHIJKLMNOPQ"), EC_PARAM);
-    EXPECT_EQ(setMachineType(nullptr), EC_PARAM);
+    EXPECT_EQ(setMachineType("ABCDEFGHIJKLMNOPQ"), EC_BAD_PARAMETER);
+    EXPECT_EQ(setMachineType(nullptr), EC_BAD_PARAMETER);
     EXPECT_TRUE(s.frames().empty());
 }
 
@@ -95,16 +95,16 @@ TEST_F(Identity, FirmwareVersionAndMode)
 
 TEST_F(Identity, SecurityCodeIsSetOnlyWhileNoneIsStoredAndWithinLimits)
 {
-    EXPECT_EQ(setSecurityCode(nullptr), EC_PARAM_92);
-    EXPECT_EQ(setSecurityCode("12345"), EC_PARAM_93);
-    EXPECT_EQ(setSecurityCode(std::string(51, 'a').c_str()), EC_PARAM_93);
+    EXPECT_EQ(setSecurityCode(nullptr), EC_SECURITY_CODE_MISSING);
+    EXPECT_EQ(setSecurityCode("12345"), EC_SECURITY_CODE_LENGTH);
+    EXPECT_EQ(setSecurityCode(std::string(51, 'a').c_str()), EC_SECURITY_CODE_LENGTH);
     EXPECT_EQ(s.seal().CheckSecurityCode("123456"), EC_OK);
 
     const std::string longest(50, 'z');
     EXPECT_EQ(setSecurityCode(longest.c_str()), EC_OK);
     EXPECT_EQ(s.machine().securityCode(), longest);
 
-    EXPECT_EQ(setSecurityCode("another1"), EC_PARAM_94);
+    EXPECT_EQ(setSecurityCode("another1"), EC_SECURITY_CODE_ALREADY_SET);
     EXPECT_EQ(s.machine().securityCode(), longest);
 
     EXPECT_EQ(delSecurityCode(), EC_OK);

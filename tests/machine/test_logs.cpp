@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/sim/handling.h"
 #include "stampctl/stampctl.h"
@@ -107,13 +107,13 @@ TEST(JoinedText, WholeOrNotAtAll)
 
 TEST_F(Logs, NullTextArgumentsAreRefusedNotDereferenced)
 {
-    EXPECT_EQ(openMachineBackDoorUnNormal(nullptr), EC_PARAM_604);
-    EXPECT_EQ(openMachineBackDoorUnNormalForProduct(nullptr), EC_PARAM_604);
+    EXPECT_EQ(openMachineBackDoorUnNormal(nullptr), EC_OPEN_REASON_MISSING);
+    EXPECT_EQ(openMachineBackDoorUnNormalForProduct(nullptr), EC_OPEN_REASON_MISSING);
     EXPECT_EQ(lockSeal(nullptr), EC_FAIL);
     EXPECT_STREQ(querySloatInfo(nullptr), "-@#-301");
     EXPECT_STREQ(querySealInfo(nullptr), "-@#-301");
-    EXPECT_EQ(initStamp(nullptr, "1#A"), EC_PARAM_301);
-    EXPECT_EQ(initStamp("OV2026000117", nullptr), EC_PARAM_305);
+    EXPECT_EQ(initStamp(nullptr, "1#A"), EC_MACHINE_NUM_MISSING);
+    EXPECT_EQ(initStamp("OV2026000117", nullptr), EC_SEAL_INFO_MISSING);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/sim/handling.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
@@ -59,9 +59,9 @@ TEST_F(Seals, RfidTextNamesOccupiedSlotsButTheListKeepsAllSix)
 
 TEST_F(Seals, SealInformationOfUpTo90BytesIsStoredAndReadBack)
 {
-    EXPECT_EQ(initStamp(kMachineNum, ""), EC_PARAM_305);
-    EXPECT_EQ(initStamp(kMachineNum, std::string(91, 'a').c_str()), EC_PARAM_303);
-    EXPECT_EQ(initStamp("wrong", "1#A"), EC_MACHINE_NUM_PARAM);
+    EXPECT_EQ(initStamp(kMachineNum, ""), EC_SEAL_INFO_MISSING);
+    EXPECT_EQ(initStamp(kMachineNum, std::string(91, 'a').c_str()), EC_SEAL_INFO_TOO_LONG);
+    EXPECT_EQ(initStamp("wrong", "1#A"), EC_MACHINE_NUM_MISMATCH);
     EXPECT_EQ(s.commandsWithCode(kSealBlockCode), 0u);
 
     const std::string head = "1#公章0001;2#合同章0002;";

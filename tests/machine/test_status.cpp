@@ -1,7 +1,7 @@
 // The status record read as one fault, as trace lines, and as readiness to stamp.
 #include <gtest/gtest.h>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
@@ -44,14 +44,14 @@ protected:
 TEST_F(Status, MostImportantFaultWins)
 {
     EXPECT_EQ(faultOf(record(5, 0, 0x04, 0, 0x01)), EC_NO_SEAL);
-    EXPECT_EQ(faultOf(record(5, 0x01, 0, 0, 0x20)), EC_MOTOR_8005);
+    EXPECT_EQ(faultOf(record(5, 0x01, 0, 0, 0x20)), EC_MOTOR_ROTATION);
     EXPECT_EQ(faultOf(record(5, 0x40, 0x02)), EC_SEAL_SLEEVE_CHANGED);
     EXPECT_EQ(faultOf(record(5, 0x40, 0, 0x04)), EC_SEAL_MISPLACED);
-    EXPECT_EQ(faultOf(record(5, 0, 0x01, 0x0C)), EC_MACHINE_FAULT_8017);
-    EXPECT_EQ(faultOf(record(5, 0, 0x01, 0x08)), EC_DEVICE_INIT);
+    EXPECT_EQ(faultOf(record(5, 0, 0x01, 0x0C)), EC_TOP_COVER_LOOSE);
+    EXPECT_EQ(faultOf(record(5, 0, 0x01, 0x08)), EC_DEVICE_SELF_TEST_FAILED);
     EXPECT_EQ(faultOf(record(5, 0, 0x01)), EC_SEAL_MISSING);
     // The state byte is not looked at.
-    EXPECT_EQ(faultOf(record(3, 0x08)), EC_TRAVEL_8013);
+    EXPECT_EQ(faultOf(record(3, 0x08)), EC_TRAVEL_ROTATION);
 }
 
 TEST_F(Status, UnrankedWarningIsLoggedButGivesNoCode)

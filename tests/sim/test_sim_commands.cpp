@@ -1,5 +1,5 @@
 // What the commands change in the machine and what they read back.
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "sim_wire.h"
 
 namespace stampctl::sim::test {

@@ -1,5 +1,5 @@
 // Injected faults, USB presence, and the in-process transport.
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "sim_wire.h"
 
 namespace stampctl::sim::test {

@@ -2,7 +2,7 @@
 #include <atomic>
 #include <thread>
 
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "sim_wire.h"
 
 namespace stampctl::sim::test {

@@ -1,5 +1,5 @@
 // The machine at the frame level: what it answers, what it ignores, what it refuses.
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "sim_wire.h"
 
 namespace stampctl::sim::test {

@@ -48,7 +48,7 @@ TEST_F(Reset, FailuresAndTheirCodes)
     EXPECT_GE(s.commandsWithCode(0x02), 1u);
 
     s.machine().scriptStatus({polls(3, 1), polls(1, 1), polls(5, 0, kMotorFault)});
-    EXPECT_EQ(initializationMachine(), EC_MOTOR_8002);
+    EXPECT_EQ(initializationMachine(), EC_MOTOR_X);
 
     s.machine().scriptStatus({});
     s.machine().setStatus({});

@@ -47,10 +47,10 @@ TEST_F(Cycle, WhatTheMachineIsSent)
 TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
 {
     configure("seal_dy=-10");
-    EXPECT_EQ(stamp(0), (CycleResult{false, EC_PARAM_502, false}));
-    EXPECT_EQ(stamp(7), (CycleResult{false, EC_PARAM_502, false}));
-    EXPECT_EQ(stamp(1, 150, 150, 361), (CycleResult{false, EC_PARAM_503, false}));
-    EXPECT_EQ(stamp(1, 150, 150, -1), (CycleResult{false, EC_PARAM_503, false}));
+    EXPECT_EQ(stamp(0), (CycleResult{false, EC_SEAL_NUMBER_OUT_OF_RANGE, false}));
+    EXPECT_EQ(stamp(7), (CycleResult{false, EC_SEAL_NUMBER_OUT_OF_RANGE, false}));
+    EXPECT_EQ(stamp(1, 150, 150, 361), (CycleResult{false, EC_ANGLE_OUT_OF_RANGE, false}));
+    EXPECT_EQ(stamp(1, 150, 150, -1), (CycleResult{false, EC_ANGLE_OUT_OF_RANGE, false}));
     // Clamped to 4.0 and shifted to -6.0: no position the machine could be sent.
     EXPECT_EQ(stamp(1, 150, 3.0), (CycleResult{false, EC_OUT_OF_BOUNDS, false}));
     EXPECT_TRUE(s.frames().empty());

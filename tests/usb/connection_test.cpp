@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "tests/usb/usb_fixture.h"
 

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/trace.h"
 #include "tests/support/test_env.h"
 
 using namespace stampctl;

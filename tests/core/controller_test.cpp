@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "tests/support/test_env.h"
 
