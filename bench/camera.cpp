@@ -73,11 +73,12 @@ void BM_PhotoProcessing(benchmark::State& state)
     runningCamera();
     const cv::Mat frame = stampctl::sim::paperBoard().render({3264, 2448});
     const std::string cut = benchDir() + "/processing.jpg";
+    CutResult result;
     for (auto _ : state) {
         cv::Mat enlarged;
         cv::resize(frame, enlarged, cv::Size(3342, 2506), 0, 0, cv::INTER_LINEAR);
         const cv::Mat picture = enlarged(cv::Rect(39, 29, 3264, 2448)).clone();
-        CImgHelp::Instance()->AutoCutPaperByImg(picture, "bench", cut.c_str(), nullptr, 0, 0);
+        CImgHelp::Instance()->AutoCutPaperByImg(picture, "bench", cut.c_str(), nullptr, 0, 0, result);
     }
 }
 BENCHMARK(BM_PhotoProcessing)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -96,9 +96,10 @@ void BM_PhotoToCut(benchmark::State& state)
     const cv::Mat& photo = turnedPhoto();
     const std::string out = workDir() + "/cut.jpg";
     CImgHelp* img = CImgHelp::Instance();
-    img->setDate(kJpegQuality, 235, kCutEzh);
+    img->setOutputSettings(kJpegQuality, 235, kCutEzh);
+    CutResult cut;
     for (auto _ : state) {
-        const bool found = img->AutoCutPaperByImg(photo, "bench", out.c_str(), nullptr, 0, 0);
+        const bool found = img->AutoCutPaperByImg(photo, "bench", out.c_str(), nullptr, 0, 0, cut);
         if (!found) state.SkipWithError("sheet not found");
     }
 }
@@ -182,19 +183,20 @@ void BM_PhotoToCutPeakMemory(benchmark::State& state)
 {
     const std::string out = workDir() + "/cut-mem.jpg";
     CImgHelp* img = CImgHelp::Instance();
-    img->setDate(kJpegQuality, 235, kCutEzh);
+    img->setOutputSettings(kJpegQuality, 235, kCutEzh);
     const size_t greyPhoto = static_cast<size_t>(stampctl::sim::kPhotoWidth) * stampctl::sim::kPhotoHeight;
     static CountingAllocator counter(greyPhoto);
     cv::MatAllocator* previous = cv::Mat::getDefaultAllocator();
     turnedPhoto();  // made outside the count
+    CutResult cut;
     for (auto _ : state) {
         state.PauseTiming();
-        img->m_MatCutPic.release();
+        cut = CutResult{};
         cv::Mat::setDefaultAllocator(&counter);
         const cv::Mat photo = turnedPhoto().clone();  // counted: the photo is one of the buffers
         counter.reset();
         state.ResumeTiming();
-        img->AutoCutPaperByImg(photo, "bench", out.c_str(), nullptr, 0, 0);
+        img->AutoCutPaperByImg(photo, "bench", out.c_str(), nullptr, 0, 0, cut);
         state.PauseTiming();
         cv::Mat::setDefaultAllocator(previous);
         state.ResumeTiming();

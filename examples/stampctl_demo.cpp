@@ -14,7 +14,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
-#include "stampctl/imaging/img_help.h"
+#include "stampctl/seal.h"
 #include "stampctl/sim/paper_board.h"
 #include "stampctl/sim/sim_machine.h"
 #include "stampctl/stampctl.h"
@@ -93,7 +93,7 @@ void stampAtClick(int seal, cv::Point click, int angle)
     std::snprintf(what, sizeof what, "manualPrintStart(%d, %d, %d, %d)", seal, click.x, click.y, angle);
     if (!report(what, manualPrintStart(seal, click.x, click.y, angle))) return;
     cv::Point source = click;
-    CImgHelp::Instance()->ConvertXYtoSrcPic(source.x, source.y);
+    CSeal::Instance()->lastCut().ConvertXYtoSrcPic(source.x, source.y);
     auto& board = stampctl::sim::paperBoard();
     const auto impressions = board.impressionsInPicture();
     if (impressions.empty()) return;

@@ -18,6 +18,7 @@
 #include "stampctl/camera/capture_channel.h"
 
 #include "stampctl/core/config.h"
+#include "stampctl/imaging/cut_result.h"
 #include "stampctl/link/cmd_def.h"
 #include "stampctl/link/reply.h"
 #include "stampctl/link/usb_transport.h"
@@ -288,10 +289,16 @@ public:
     int _TakeEnvPhoto(const std::string& filePath);
     bool envVideoRunning() const { return m_environment.running(); }
 
-    // ---- imaging/: blank-area check -------------------------------------------------------------
+    // ---- imaging/: the last cut, blank-area check ----------------------------------------------
+    // The last photo's cut, kept here alone: a copy, so that a photo cut meanwhile cannot change
+    // what a request is working with.
+    CutResult lastCut() const;
+    void storeCut(CutResult cut);
     // 1 when the configured box at (x, y) of the last cut picture holds print, 0 when it is
     // blank, 2 when there is no cut picture or the box leaves it.
     short _isWhitePaper(int x, int y);
+    // The same on a cut the caller already holds.
+    short _isWhitePaper(const CutResult& cut, int x, int y);
 
     CSeal(const CSeal&) = delete;
     CSeal& operator=(const CSeal&) = delete;
@@ -349,10 +356,17 @@ private:
     void setJzRecord(const JZRecord& record);
     static void traceSealOffsets(const JZRecord& record);
 
+    // ---- imaging/ ------------------------------------------------------------------------------
+    // The last photo's cut, which stamping and the blank check read.
+    CutResult m_lastCut;
+    mutable std::mutex m_lastCutLock;
+
     // ---- camera/ -------------------------------------------------------------------------------
     // Last, so that they are destroyed first: each channel joins its capture thread before
     // anything else of the controller goes.
     stampctl::camera::CameraPlatform& m_cameras = stampctl::camera::cameraPlatform();
-    stampctl::camera::CaptureChannel m_document{m_cameras, stampctl::camera::documentCameraSettings()};
-    stampctl::camera::CaptureChannel m_environment{m_cameras, stampctl::camera::environmentCameraSettings()};
+    stampctl::camera::CaptureChannel m_document{m_cameras,
+                                                stampctl::camera::documentCameraSettings()};
+    stampctl::camera::CaptureChannel m_environment{m_cameras,
+                                                   stampctl::camera::environmentCameraSettings()};
 };

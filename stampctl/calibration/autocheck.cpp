@@ -149,7 +149,8 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
     CImgHelp* img = CImgHelp::Instance();
     img->revolveImg_90(path.c_str());
     std::vector<cv::Point> points;
-    img->FindCircleByPaper(path.c_str(), kGridRows, kGridCols, points);
+    CutResult sheet = lastCut();  // the sheet is measured anew; the last turn shows in the trace
+    img->FindCircleByPaper(path.c_str(), kGridRows, kGridCols, points, sheet);
     if (points.size() != kGridCells) return fail("找圆失败");
 
     JZPoint mains[kJZCircleCount];
@@ -169,7 +170,7 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
     }
     TrcWritef(kTraceInfo, "_AutoCheckSeal szOther:%s", text);
     int width = 0, height = 0;
-    img->GetPaperWH(width, height);
+    sheet.GetPaperWH(width, height);
     TrcWritef(kTraceInfo, "_AutoCheckSeal width:%d, height:%d", width, height);
     if (!mainsFound) return fail("找主圆失败");
 

@@ -111,9 +111,12 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
         // A writer that says it wrote nothing has failed as surely as one that throws.
         if (plan.full && !cv::imwrite(filePath, picture))
             throw cv::Exception(cv::Error::StsError, "full photo not written", __func__, __FILE__, __LINE__);
-        if (plan.cut)
+        if (plan.cut) {
+            CutResult cut;
             CImgHelp::Instance()->AutoCutPaperByImg(picture, filePath, cutPath.c_str(), nullptr,
-                                                    m_config.paper_max, quality);
+                                                    m_config.paper_max, quality, cut);
+            storeCut(std::move(cut));
+        }
     } catch (const std::exception&) {
         TrcWritef(kTraceInfo, "-- AutoCutPaperByImg 异常 EC_WRITE_FILE_FAIL");
         return finish(EC_WRITE_FILE_FAIL);

@@ -78,7 +78,7 @@ void CSeal::ReadIni(const char* edition)
         section = kMotionSection210;
 
     readConfigFile(path, section, m_config);
-    CImgHelp::Instance()->setDate(m_config.JpgRar, m_config.DPI,
+    CImgHelp::Instance()->setOutputSettings(m_config.JpgRar, m_config.DPI,
                                   static_cast<unsigned long>(m_config.CutEzh));
     traceConfigSummary(m_config);
 }

@@ -10,6 +10,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kRotateAttempts = 2;
+constexpr double kRotateMinDeg = 0;  // any deviation above this many degrees rotates
 
 bool isHorizontal(BORDER br) { return br == BORDER_TOP || br == BORDER_BOTTOM; }
 
@@ -41,7 +42,7 @@ struct TurnEstimate {
 
 // The top-left corner first; the other borders are searched only while no perpendicular pair
 // has shown a turn.
-void estimateTurn(CImgHelp& img, const cv::Mat& bin, const BorderLine& left, const BorderLine& top,
+void estimateTurn(const CImgHelp& img, const cv::Mat& bin, const BorderLine& left, const BorderLine& top,
                   TurnEstimate& turn)
 {
     if (left.found && top.found && turn.evaluate(left, BORDER_LEFT, top) && turn.perpendicular > 0)
@@ -57,51 +58,55 @@ void estimateTurn(CImgHelp& img, const cv::Mat& bin, const BorderLine& left, con
 
 }  // namespace
 
-bool CImgHelp::AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* name)
+bool CImgHelp::AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* name, CutResult& cut) const
+{
+    (void)name;  // names the photo in the callers' traces only
+    return rotateByPaper(src, dst, cutEzh(), cut);
+}
+
+bool CImgHelp::rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoRotateByPaper");
-    (void)name;  // names the photo in the callers' traces only
     const cv::Mat source = src;  // stays valid even when the caller passes one matrix as both
-    m_linePoints.clear();
-    m_bRotatePaper = false;
+    cut.rotated = false;
     if (source.empty()) {
         log.SetRet("return:%d", 0);
         return false;
     }
 
-    cv::Mat bin = MakeThreshold(source);
+    cv::Mat bin = MakeThreshold(source, level);
     const BorderLine left = FindBorder(bin, BORDER_LEFT);
     const BorderLine top = FindBorder(bin, BORDER_TOP);
     TrcWritef(kTraceInfo, "find left:[%d, %lf, %lf, %lf], top:[%d, %lf, %lf, %lf]", left.found,
               left.deviation, left.rotAngle, left.lineAngle, top.found, top.deviation,
               top.rotAngle, top.lineAngle);
 
-    TurnEstimate turn{0, 0, m_rotateAngle};
+    TurnEstimate turn{0, 0, cut.rotateAngle};
     estimateTurn(*this, bin, left, top, turn);
 
     double deviation = turn.perpendicular > 0 ? turn.perpendicular
                        : turn.parallel > 0    ? turn.parallel
                                               : 0;
     deviation = deviation * 180 / kPi;
-    if (deviation > m_rotateMinDeg)
-        m_bRotatePaper = true;
+    if (deviation > kRotateMinDeg)
+        cut.rotated = true;
     else
-        m_rotateAngle = 0;
+        cut.rotateAngle = 0;
     TrcWritef(kTraceInfo, "make rotate param:[旋转角度:%lf, 弧度:%lf, isRotate:%d]",
-              static_cast<double>(180.0f * m_rotateAngle) / kPi, static_cast<double>(m_rotateAngle),
-              m_bRotatePaper);
+              static_cast<double>(180.0f * cut.rotateAngle) / kPi, static_cast<double>(cut.rotateAngle),
+              cut.rotated);
 
-    if (m_bRotatePaper) {
+    if (cut.rotated) {
         for (int attempt = 1; attempt <= kRotateAttempts; ++attempt) {
             cv::Mat rotated;
             try {
                 TrcWritef(kTraceInfo, "start rotate");
-                cvImgRotate(source, m_rotateAngle, rotated, m_rotDx, m_rotDy);
+                cvImgRotate(source, cut.rotateAngle, rotated, cut.rotDx, cut.rotDy);
                 TrcWritef(kTraceInfo, "end rotate");
                 // The freshly turned matrix is handed over as the caller's new picture: it
                 // shares nothing with the source, and a second full-size copy is saved.
                 dst = rotated;
-                TrcWritef(kTraceInfo, "cvCloneImage end");
+                TrcWritef(kTraceInfo, "dst = rotated end");
                 rotated.release();
                 TrcWritef(kTraceInfo, "dstImg release end");
                 break;
@@ -115,6 +120,6 @@ bool CImgHelp::AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* n
     }
 
     bin.release();
-    log.SetRet("return:%d", m_bRotatePaper);
-    return m_bRotatePaper;
+    log.SetRet("return:%d", cut.rotated);
+    return cut.rotated;
 }

@@ -32,7 +32,8 @@ std::string cellFileName(const char* photo, int row, int col)
 
 }  // namespace
 
-int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points)
+int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
+                                CutResult& sheet) const
 {
     const char* file = orEmpty(szFile);
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindCircleByPaper szFile:%s", file);
@@ -48,7 +49,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
 
     cv::Mat photo = cv::imread(file, cv::IMREAD_COLOR);
     if (photo.empty()) {
-        TrcWritef(kTraceInfo, "cvLoadImage src is NULL(szFile:%s)", file);
+        TrcWritef(kTraceInfo, "imread src is NULL(szFile:%s)", file);
         return 0;
     }
     const std::string base(file);
@@ -59,14 +60,15 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
         cv::Mat bin;
         cv::cvtColor(photo, bin, cv::COLOR_BGR2GRAY);
         cv::threshold(bin, bin, kSheetLevel, kSheetValue, cv::THRESH_BINARY);
-        if (!MakePaperArea(bin, 0)) {
+        if (!MakePaperArea(bin, 0, sheet)) {
             cv::imwrite(resFile, photo);
             return 0;
         }
-        const cv::Rect sheet = ClipRoi(bin, cv::Rect(iCutXmin, iCutYmin, iPixelX, iPixelY));
-        const cv::Rect inner = ClipRoi(bin, cv::Rect(iCutXmin + kInnerMargin, iCutYmin + kInnerMargin,
-                                                     iPixelX - 2 * kInnerMargin, iPixelY - 2 * kInnerMargin));
-        if (!sheet.empty()) cv::imwrite(base + ".cjbz.jpg", bin(sheet));
+        const cv::Rect whole = ClipRoi(bin, sheet.paper);
+        const cv::Rect inner = ClipRoi(bin, cv::Rect(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin,
+                                                     sheet.paper.width - 2 * kInnerMargin,
+                                                     sheet.paper.height - 2 * kInnerMargin));
+        if (!whole.empty()) cv::imwrite(base + ".cjbz.jpg", bin(whole));
         // A sheet too small for an inner area, or a picture that could not be written, leaves
         // nothing to search: an earlier run's file must not stand in for it.
         innerWritten = !inner.empty() && cv::imwrite(innerFile, bin(inner));
@@ -74,7 +76,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
 
     const cv::Mat grid = innerWritten ? cv::imread(innerFile, cv::IMREAD_GRAYSCALE) : cv::Mat();
     if (grid.empty()) {
-        TrcWritef(kTraceInfo, "cvLoadImage is NULL(szTemp:%s)", innerFile.c_str());
+        TrcWritef(kTraceInfo, "imread is NULL(szTemp:%s)", innerFile.c_str());
         return 0;
     }
     const int cellW = grid.cols / cols;
@@ -96,8 +98,8 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
                 DrawCircle(shown, found);
                 cv::imwrite(cellFile, shown);
             }
-            const float offX = static_cast<float>(cell.x + iCutXmin + kInnerMargin);
-            const float offY = static_cast<float>(cell.y + iCutYmin + kInnerMargin);
+            const float offX = static_cast<float>(cell.x + sheet.paper.x + kInnerMargin);
+            const float offY = static_cast<float>(cell.y + sheet.paper.y + kInnerMargin);
             const cv::Point centre(static_cast<int>(offX + found.x), static_cast<int>(offY + found.y));
             points.push_back(centre);
             DrawCircle(photo, TCircle{static_cast<float>(centre.x), static_cast<float>(centre.y), found.r});

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "stampctl/core/trace.h"
-#include "stampctl/imaging/img_help.h"
+#include "stampctl/imaging/cut_result.h"
 
 namespace {
 
@@ -15,30 +15,30 @@ constexpr const char* kTurnedSheet = "270";
 
 }  // namespace
 
-void CImgHelp::ConvertXYtoSrcPic(int& x, int& y) const
+void CutResult::ConvertXYtoSrcPic(int& x, int& y) const
 {
-    if (!m_bPaperFound) return;
-    const int x1 = x + iCutXmin;
-    const int y1 = y + iCutYmin;
-    if (!m_bRotatePaper) {
+    if (!paperFound) return;
+    const int x1 = x + paper.x;
+    const int y1 = y + paper.y;
+    if (!rotated) {
         x = x1;
         y = y1;
         return;
     }
-    const float c = std::cos(m_rotateAngle);
-    const float s = std::sin(m_rotateAngle);
-    x = static_cast<int>(x1 * c + y1 * s + m_rotDx);
-    y = static_cast<int>(-x1 * s + y1 * c + m_rotDy);
+    const float c = std::cos(rotateAngle);
+    const float s = std::sin(rotateAngle);
+    x = static_cast<int>(x1 * c + y1 * s + rotDx);
+    y = static_cast<int>(-x1 * s + y1 * c + rotDy);
 }
 
-void CImgHelp::ConvertPointBaseLeftTop(int& x, int& y, int angle,
-                                       const std::string& paperLeftTop) const
+void CutResult::ConvertPointBaseLeftTop(int& x, int& y, int angle,
+                                        const std::string& paperLeftTop) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ConvertPointBaseLeftTop ix:%d,iy:%d,angle:%d, m_paper_left_top:%s",
                   x, y, angle, paperLeftTop.c_str());
-    const int w = iPixelX;
-    const int h = iPixelY;
-    if (m_bPaperFound) {
+    const int w = paper.width;
+    const int h = paper.height;
+    if (paperFound) {
         const int ix = x, iy = y;
         int nx = ix, ny = iy;
         if (paperLeftTop != kTurnedSheet) {
@@ -62,13 +62,19 @@ void CImgHelp::ConvertPointBaseLeftTop(int& x, int& y, int angle,
     log.SetRet("return ix:%d, iy:%d, pWidth:%d, pHeight:%d", x, y, w, h);
 }
 
-bool CImgHelp::MM2Pixel(int& x, int& y) const
+bool CutResult::MM2Pixel(int& x, int& y) const
 {
     const int inX = x, inY = y;
-    const double perMmX = m_PaperWidth < 1 ? kDefaultPixelsPerMmX : m_PaperWidth / kA4WidthMm;
-    const double perMmY = m_PaperHeight <= 0 ? kDefaultPixelsPerMmY : m_PaperHeight / kA4HeightMm;
+    const double perMmX = paperWidth < 1 ? kDefaultPixelsPerMmX : paperWidth / kA4WidthMm;
+    const double perMmY = paperHeight <= 0 ? kDefaultPixelsPerMmY : paperHeight / kA4HeightMm;
     x = static_cast<int>(x * perMmX);
     y = static_cast<int>(y * perMmY);
     TrcWritef(stampctl::kTraceInfo, "MM2Pixel in(x:%d, y:%d), out(x:%d, y:%d)", inX, inY, x, y);
     return true;
+}
+
+void CutResult::GetPaperWH(int& width, int& height) const
+{
+    width = paper.width;
+    height = paper.height;
 }

@@ -26,52 +26,53 @@ void CImgHelp::SavePic(const char* path, const cv::Mat& img, int quality)
 }
 
 bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
-                                 const char* outPath2, int16_t ltrb_Pixel, int quality)
+                                 const char* outPath2, int16_t ltrb_Pixel, int quality,
+                                 CutResult& cut) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::AutoCutPaperByImg ltrb_Pixel:%d", ltrb_Pixel);
     if (src.empty()) {
         log.SetRet("AutoCutPaperByImg isrc is NULL");
         return false;
     }
-    m_bPaperFound = false;
+    (void)name;  // names the photo in the callers' traces only
+    const OutputSettings settings = outputSettings();
+    cut = CutResult{};
 
     cv::Mat straight;
-    AutoRotateByPaper(src, straight, name);
+    rotateByPaper(src, straight, settings.threshold, cut);
     {
-        const cv::Mat bin = MakeThreshold(straight);
-        m_bPaperFound = MakePaperArea(bin, ltrb_Pixel);
+        const cv::Mat bin = MakeThreshold(straight, settings.threshold);
+        cut.paperFound = MakePaperArea(bin, ltrb_Pixel, cut);
     }
 
-    const int jpgQuality = quality == 0 ? m_jpgRar : quality;
-    if (m_bPaperFound) {
-        const cv::Rect roi = ClipRoi(straight, cv::Rect(iCutXmin, iCutYmin, iPixelX, iPixelY));
+    const int jpgQuality = quality == 0 ? settings.jpgQuality : quality;
+    if (cut.paperFound) {
+        const cv::Rect roi = ClipRoi(straight, cut.paper);
         if (outPath2) SavePic(outPath2, straight(roi), 0);
-        TrcWritef(kTraceInfo, "cvSetImageROI return");
+        TrcWritef(kTraceInfo, "ClipRoi return");
         SavePic(outPath, straight(roi), jpgQuality);
         TrcWritef(kTraceInfo, "SavePic return");
-        m_MatCutPic = straight(roi).clone();
+        cut.picture = straight(roi).clone();
     } else {
         SavePic(outPath, straight, jpgQuality);
-        iCutXmin = 0;
-        iCutYmin = 0;
-        iPixelX = straight.cols;
-        iPixelY = straight.rows;
-        m_MatCutPic = straight;  // the straightened picture is ours alone: no copy needed
+        cut.paper = cv::Rect(0, 0, straight.cols, straight.rows);
+        cut.picture = straight;  // the straightened picture is ours alone: no copy needed
     }
     straight.release();
-    log.SetRet("Return bl:%d", m_bPaperFound);
-    return m_bPaperFound;
+    log.SetRet("Return bl:%d", cut.paperFound);
+    return cut.paperFound;
 }
 
-bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel)
+bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel,
+                            CutResult& cut) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoCutPaper");
     const cv::Mat photo = cv::imread(orEmpty(srcPath), cv::IMREAD_COLOR);
     if (photo.empty()) {
-        log.SetRet("AutoCutPaper cvLoadImage fail = %s", orEmpty(srcPath));
+        log.SetRet("AutoCutPaper imread fail = %s", orEmpty(srcPath));
         return false;
     }
-    const bool found = AutoCutPaperByImg(photo, srcPath, outPath, nullptr, ltrb_Pixel, 0);
+    const bool found = AutoCutPaperByImg(photo, srcPath, outPath, nullptr, ltrb_Pixel, 0, cut);
     log.SetRet("AutoCutPaper return = %d", found);
     return found;
 }
@@ -81,7 +82,7 @@ void CImgHelp::revolveImg_90(const char* path)
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "revolveImg_90, path:%s", orEmpty(path));
     const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_UNCHANGED);
     if (picture.empty()) {
-        TrcWritef(kTraceInfo, "cvLoadImage src is NULL(path:%s)", orEmpty(path));
+        TrcWritef(kTraceInfo, "imread src is NULL(path:%s)", orEmpty(path));
         return;
     }
     cv::Mat turned;
@@ -90,17 +91,17 @@ void CImgHelp::revolveImg_90(const char* path)
     SavePic(path, turned, 0);
 }
 
-bool CImgHelp::IsA4JpgOk(int width, int height)
+bool CImgHelp::IsA4JpgOk(const CutResult& cut, int width, int height)
 {
-    if (m_PaperWidth < 0) {
-        TrcWritef(kTraceInfo, "IsA4JpgOk error m_PaperWidth:%d", m_PaperWidth);
+    if (cut.paperWidth < 0) {
+        TrcWritef(kTraceInfo, "IsA4JpgOk error m_PaperWidth:%d", cut.paperWidth);
         return true;
     }
     // A portrait sheet: the picture's width is the sheet's short side.
-    const int wMin = static_cast<int>(m_PaperHeight * kA4MinShare);
-    const int wMax = static_cast<int>(m_PaperHeight * kA4MaxShare);
-    const int hMin = static_cast<int>(m_PaperWidth * kA4MinShare);
-    const int hMax = static_cast<int>(m_PaperWidth * kA4MaxShare);
+    const int wMin = static_cast<int>(cut.paperHeight * kA4MinShare);
+    const int wMax = static_cast<int>(cut.paperHeight * kA4MaxShare);
+    const int hMin = static_cast<int>(cut.paperWidth * kA4MinShare);
+    const int hMax = static_cast<int>(cut.paperWidth * kA4MaxShare);
     if (width < wMin || width > wMax || height < hMin || height > hMax) {
         TrcWritef(kTraceInfo, "IsA4JpgOk error (w:%d, h:%d)(wMin:%d,wMax:%d, hMin:%d,hMax:%d)",
                   width, height, wMin, wMax, hMin, hMax);
@@ -109,12 +110,12 @@ bool CImgHelp::IsA4JpgOk(int width, int height)
     return true;
 }
 
-bool CImgHelp::IsA4JpgOk(const char* path)
+bool CImgHelp::IsA4JpgOk(const CutResult& cut, const char* path)
 {
     const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_COLOR);
     if (picture.empty()) {
         TrcWritef(kTraceInfo, "IsA4JpgOk is NULL(filePath:%s)", orEmpty(path));
         return false;
     }
-    return IsA4JpgOk(picture.cols, picture.rows);
+    return IsA4JpgOk(cut, picture.cols, picture.rows);
 }

@@ -21,16 +21,23 @@ CImgHelp::CImgHelp()
 
 CImgHelp::~CImgHelp() = default;
 
-void CImgHelp::setDate(int jpgRar, int dpi, unsigned long cutEzh)
+void CImgHelp::setOutputSettings(int jpgRar, int dpi, unsigned long cutEzh)
 {
-    m_jpgRar = jpgRar;
-    m_dpi = dpi;
-    m_cutEzh = cutEzh;
-    TrcWritef(stampctl::kTraceInfo, "CImgHelp::setDate JpgRar:%d, DPI:%d, CutEzh:%d", jpgRar, dpi,
+    {
+        std::lock_guard<std::mutex> lock(m_settingsLock);
+        m_settings = OutputSettings{jpgRar, dpi, cutEzh};
+    }
+    TrcWritef(stampctl::kTraceInfo, "CImgHelp::setOutputSettings JpgRar:%d, DPI:%d, CutEzh:%d", jpgRar, dpi,
               static_cast<int>(cutEzh));
 }
 
-cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo) const
+OutputSettings CImgHelp::outputSettings() const
+{
+    std::lock_guard<std::mutex> lock(m_settingsLock);
+    return m_settings;
+}
+
+cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo, unsigned long level)
 {
     CV_Assert(!photo.empty() && photo.depth() == CV_8U);
     cv::Mat grey;
@@ -40,17 +47,11 @@ cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo) const
         cv::cvtColor(photo, grey, cv::COLOR_BGRA2GRAY);
     else
         grey = photo.clone();
-    cv::threshold(grey, grey, static_cast<double>(m_cutEzh), kPaperValue, cv::THRESH_BINARY);
+    cv::threshold(grey, grey, static_cast<double>(level), kPaperValue, cv::THRESH_BINARY);
     return grey;
 }
 
 cv::Rect CImgHelp::ClipRoi(const cv::Mat& picture, const cv::Rect& region)
 {
     return region & cv::Rect(0, 0, picture.cols, picture.rows);
-}
-
-void CImgHelp::GetPaperWH(int& width, int& height) const
-{
-    width = iPixelX;
-    height = iPixelY;
 }

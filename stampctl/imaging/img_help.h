@@ -1,17 +1,20 @@
 // The process-wide image-processing object: finds the sheet in a photo, straightens and crops
-// it, and keeps what the print path and the blank check read afterwards.
+// it, and hands back what it found as a CutResult; it keeps nothing of any photo.
 //
 // Pictures are 8-bit BGR photos and 1-channel thresholded pictures (cv::Mat). A region of
 // interest is a sub-matrix, clipped to the picture the way the image library always clipped it.
-// There is no lock: one photo request, calibration run or print check at a time.
+// Operations may run on several threads at once: each works on its own locals and the result it
+// was given, and reads the settings once, when it starts.
 #pragma once
 
 #include <cstdint>
-#include <list>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include <opencv2/core.hpp>
+
+#include "stampctl/imaging/cut_result.h"
 
 // Which border of the sheet; the values appear in trace lines.
 enum BORDER {
@@ -40,13 +43,11 @@ struct TEdgePtArr {
     TEdgePt pt[kMaxPoints];
 };
 
-// One recorded border line, end points on the picture's edges.
-struct LINE_POINT {
-    int32_t border;
-    bool flag;
-    int32_t x1, y1;
-    int32_t x2, y2;
-    int32_t reserved;
+// JPEG quality, output resolution and binarisation threshold, from the configuration.
+struct OutputSettings {
+    int jpgQuality = 80;
+    int dpi = 235;
+    unsigned long threshold = 0;
 };
 
 // What the edge scan learns about one border.
@@ -65,69 +66,71 @@ public:
     static CImgHelp* Instance();
 
     // ---- settings (img_help.cpp) ---------------------------------------------------------------
-    // JPEG quality, output resolution, binarisation threshold, from the configuration.
-    void setDate(int jpgRar, int dpi, unsigned long cutEzh);
-    int jpgRar() const { return m_jpgRar; }
-    int dpi() const { return m_dpi; }
-    unsigned long cutEzh() const { return m_cutEzh; }
+    void setOutputSettings(int jpgRar, int dpi, unsigned long cutEzh);
+    OutputSettings outputSettings() const;
+    int jpgRar() const { return outputSettings().jpgQuality; }
+    int dpi() const { return outputSettings().dpi; }
+    unsigned long cutEzh() const { return outputSettings().threshold; }
 
-    // The photo's thresholded picture: grey above `m_cutEzh` becomes 100, the rest 0.
-    cv::Mat MakeThreshold(const cv::Mat& photo) const;
+    // The photo's thresholded picture: grey above the threshold becomes 100, the rest 0.
+    cv::Mat MakeThreshold(const cv::Mat& photo) const { return MakeThreshold(photo, cutEzh()); }
+    static cv::Mat MakeThreshold(const cv::Mat& photo, unsigned long level);
     // A region of interest as the image library keeps it: cut down to the picture.
     static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region);
 
     // ---- edge scan and line fit (paper_edges.cpp, line_fit.cpp) -------------------------------
     bool FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
                             std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
-                            double& rotAngle, double& lineAngle);
+                            double& rotAngle, double& lineAngle) const;
     // The scan of one border with step 10, everything it finds in one record.
-    BorderLine FindBorder(const cv::Mat& bin, BORDER br);
-    bool FindEffectDot(int step, const std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
-                       cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical,
-                       double& lineAngle);
+    BorderLine FindBorder(const cv::Mat& bin, BORDER br) const;
+    static bool FindEffectDot(int step, const std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
+                              cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical,
+                              double& lineAngle);
     static bool IsAngle90(double p, double q);
     static bool IsAngle0(double p, double q);
-    void SaveLinePoint(BORDER br, const cv::Mat& img, const cv::Vec4f& line);
 
     // ---- deskew (auto_rotate.cpp, rotate.cpp) -------------------------------------------------
-    // `dst` becomes a new picture: the straightened photo or a copy of it. True when rotated.
-    bool AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* name);
+    // `dst` becomes a new picture: the straightened photo or a copy of it. True when rotated;
+    // the turn goes into the rotation fields of `cut`.
+    bool AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* name, CutResult& cut) const;
     // Turns the whole picture by `angle` (radians) onto a black background; (dx, dy) is where
     // the result's pixel (0, 0) lies in `src`.
     static void cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy);
 
     // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
-    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel);
-    bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
-                        int& value, BORDER br);
-    void AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel);
+    // The nominal sheet size and, when the sheet is found, its rectangle go into `cut`; a sheet
+    // not found leaves the rectangle as it was.
+    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut) const;
+    static bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
+                               int& value, BORDER br);
+    static void AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& paper);
 
     // ---- crop and picture files (cut.cpp) -----------------------------------------------------
+    // The photo straightened, cut to the sheet and written; `cut` becomes what was found. An
+    // empty photo leaves `cut` as it was.
     bool AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
-                           const char* outPath2, int16_t ltrb_Pixel, int quality);
-    bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel);
+                           const char* outPath2, int16_t ltrb_Pixel, int quality, CutResult& cut) const;
+    bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel, CutResult& cut) const;
     static void SavePic(const char* path, const cv::Mat& img, int quality);
-    void revolveImg_90(const char* path);
-    bool IsA4JpgOk(int width, int height);
-    bool IsA4JpgOk(const char* path);
-    void GetPaperWH(int& width, int& height) const;
-    bool IsAgingMode() const { return false; }
-
-    // ---- picture coordinates (coords.cpp) -----------------------------------------------------
-    void ConvertXYtoSrcPic(int& x, int& y) const;
-    void ConvertPointBaseLeftTop(int& x, int& y, int angle, const std::string& paperLeftTop) const;
-    bool MM2Pixel(int& x, int& y) const;
+    static void revolveImg_90(const char* path);
+    // Whether a picture has the size of the sheet `cut` measured, standing upright.
+    static bool IsA4JpgOk(const CutResult& cut, int width, int height);
+    static bool IsA4JpgOk(const CutResult& cut, const char* path);
 
     // ---- blank-area check (white_paper.cpp) ---------------------------------------------------
-    // 1 when the box holds more dark pixels than `rate`, 0 when blank, 2 when it cannot tell.
-    int IsWhitePaper(int x, int y, int width, int height, float rate);
+    // 1 when the box of the cut picture holds more dark pixels than `rate`, 0 when blank, 2 when
+    // it cannot tell.
+    static int IsWhitePaper(const CutResult& cut, int x, int y, int width, int height, float rate);
 
     // ---- calibration circles (circles.cpp, circle_fit.cpp) -------------------------------------
     // One circle per cell of a rows x cols grid over the sheet, row by row, (-1, -1) for a cell
-    // without one; diagnostic pictures next to the photo. Returns how many were found.
-    int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points);
+    // without one; diagnostic pictures next to the photo. Returns how many were found. The sheet
+    // found is measured into `sheet` as MakePaperArea does.
+    int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
+                          CutResult& sheet) const;
     // True when the one-channel picture holds no circle; otherwise the refined circle is in c.
-    bool FindCircle(const cv::Mat& img, TCircle& c);
+    static bool FindCircle(const cv::Mat& img, TCircle& c);
     // The first dark pixel along each of 720 rays, walked inwards across the band r +- band.
     static TEdgePtArr& FindCircleEdgePt(const cv::Mat& img, TEdgePtArr& pts, const TCircle& c, float band);
     // Marks points farther than `tolerance` from the circle's rim as rejected.
@@ -139,27 +142,13 @@ public:
     CImgHelp(const CImgHelp&) = delete;
     CImgHelp& operator=(const CImgHelp&) = delete;
 
-    // ---- state of the last photo --------------------------------------------------------------
-    uint8_t m_rotateMinDeg = 0;  // any deviation above this many degrees rotates
-    bool m_bRotatePaper = false;
-    bool m_bPaperFound = false;
-    float m_rotateAngle = 0;     // radians, 0 when not rotated
-    int m_PaperWidth = 0;        // nominal sheet size in pixels
-    int m_PaperHeight = 0;
-    int iCutXmin = 0;            // the paper rectangle in the straightened photo
-    int iCutYmin = 0;
-    int iPixelX = 0;
-    int iPixelY = 0;
-    float m_rotDx = 0;           // the straightened photo's (0, 0) in the camera photo
-    float m_rotDy = 0;
-    std::list<LINE_POINT> m_linePoints;
-    cv::Mat m_MatCutPic;         // own copy of the last cut picture
-
 private:
     CImgHelp();
     ~CImgHelp();
 
-    int m_jpgRar = 80;
-    int m_dpi = 235;
-    unsigned long m_cutEzh = 0;
+    // The deskew with the threshold the calling operation started with.
+    bool rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const;
+
+    mutable std::mutex m_settingsLock;
+    OutputSettings m_settings;
 };

@@ -1,6 +1,5 @@
 // The straight line through a border's edge points, and how far it is turned.
 #include <cmath>
-#include <limits>
 #include <map>
 
 #include <opencv2/imgproc.hpp>
@@ -21,16 +20,6 @@ constexpr double kAngle0Max = 0.01;
 // component of about 4e-8 instead of 0. Anything this small is rounding, not a turn; taking it
 // for one would resample a straight photo by a millionth of a degree.
 constexpr float kAxisSnap = 1e-6f;
-
-// Truncates towards zero like a plain conversion, but a line parallel to the picture's edge
-// (an end point at infinity) gives the nearest representable int rather than undefined code.
-int truncToInt(double v)
-{
-    if (std::isnan(v)) return 0;
-    if (v >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (v <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
-}
 
 }  // namespace
 
@@ -87,29 +76,3 @@ bool CImgHelp::IsAngle90(double p, double q)
 }
 
 bool CImgHelp::IsAngle0(double p, double q) { return std::fabs(p - q) < kAngle0Max; }
-
-void CImgHelp::SaveLinePoint(BORDER br, const cv::Mat& img, const cv::Vec4f& line)
-{
-    if (img.empty()) return;
-    const double vx = line[0], vy = line[1], x0 = line[2], y0 = line[3];
-    const double theta = kHalfPi + std::atan2(vy, vx);
-    const double rho = vx * y0 - vy * x0;  // x cos(theta) + y sin(theta) = rho
-    const double c = std::cos(theta), s = std::sin(theta);
-    const double w = img.cols, h = img.rows;
-
-    LINE_POINT lp{};
-    lp.border = br;
-    lp.flag = false;
-    if (theta < kPi / 4 || theta > 3 * kPi / 4) {
-        lp.x1 = truncToInt(rho / c);
-        lp.y1 = 0;
-        lp.x2 = truncToInt((rho - h * s) / c);
-        lp.y2 = img.rows;
-    } else {
-        lp.x1 = 0;
-        lp.y1 = truncToInt(rho / s);
-        lp.x2 = img.cols;
-        lp.y2 = truncToInt((rho - w * c) / s);
-    }
-    m_linePoints.push_back(lp);
-}

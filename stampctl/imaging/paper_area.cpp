@@ -105,7 +105,7 @@ bool CImgHelp::FindSameVector(const std::vector<cv::Point>& edge,
     return true;
 }
 
-void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel)
+void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& paper)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AdjustPaperArea ltrb_Pixel:%d", ltrb_Pixel);
     if (ltrb_Pixel <= 0) return;
@@ -113,7 +113,7 @@ void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel)
     const int w = img.cols;
     const int h = img.rows;
     TrcWritef(kTraceInfo, "AdjustPaperArea before (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d)",
-              iCutXmin, iCutYmin, iPixelX, iPixelY);
+              paper.x, paper.y, paper.width, paper.height);
 
     // Each side grows by the margin, the near sides down to the picture's edge and the far
     // sides to one pixel short of it.
@@ -130,28 +130,29 @@ void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel)
         else
             length += added + m;
     };
-    grow(iCutXmin, iPixelX, w);
-    grow(iCutYmin, iPixelY, h);
+    grow(paper.x, paper.width, w);
+    grow(paper.y, paper.height, h);
     TrcWritef(kTraceInfo,
               "AdjustPaperArea end (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d, w:%d, h:%d)",
-              iCutXmin, iCutYmin, iPixelX, iPixelY, w, h);
+              paper.x, paper.y, paper.width, paper.height, w, h);
 }
 
-bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel)
+bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "MakePaperArea ltrb_Pixel:%d, m_bRotatePaper:%d",
-                  ltrb_Pixel, m_bRotatePaper);
-    m_PaperWidth = kA4LongSide;
-    m_PaperHeight = kA4ShortSide;
+                  ltrb_Pixel, cut.rotated);
+    cut.paperWidth = kA4LongSide;
+    cut.paperHeight = kA4ShortSide;
+    cv::Rect& paper = cut.paper;
     const int w = bin.cols;
     const int h = bin.rows;
 
     if (ltrb_Pixel >= 1) {  // a configured margin: a fixed window, no detection
-        iPixelX = kA4LongSide + 2 * ltrb_Pixel;
-        iPixelY = kA4ShortSide + 2 * ltrb_Pixel;
-        iCutXmin = std::max(w / 2 - iPixelX / 2, 0);
-        iCutYmin = std::max(h / 2 - iPixelY / 2, 0);
-        TrcWritef(kTraceInfo, "MakePaperArea no cut %d-%d-%d-%d", iCutXmin, iCutYmin, iPixelX, iPixelY);
+        paper.width = kA4LongSide + 2 * ltrb_Pixel;
+        paper.height = kA4ShortSide + 2 * ltrb_Pixel;
+        paper.x = std::max(w / 2 - paper.width / 2, 0);
+        paper.y = std::max(h / 2 - paper.height / 2, 0);
+        TrcWritef(kTraceInfo, "MakePaperArea no cut %d-%d-%d-%d", paper.x, paper.y, paper.width, paper.height);
         return true;
     }
 
@@ -173,15 +174,13 @@ bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel)
                   t.deviation, t.rotAngle, same[3], b.deviation, b.rotAngle);
         return false;
     }
-    AdjustPaperArea(bin, ltrb_Pixel);
-    iCutXmin = left;
-    iCutYmin = top;
-    iPixelX = right - left;
-    iPixelY = bottom - top;
+    // Grows nothing here (the margin is below 1); kept for the lines it traces.
+    AdjustPaperArea(bin, ltrb_Pixel, paper);
+    paper = cv::Rect(left, top, right - left, bottom - top);
     TrcWritef(kTraceInfo,
               "MakePaperArea paper success(x:%d, y:%d, w:%d, h:%d) langle:(%lf:%lf), "
               "rangle:(%lf:%lf), tangle:(%lf:%lf), bangle:(%lf:%lf)",
-              iCutXmin, iCutYmin, iPixelX, iPixelY, l.deviation, l.rotAngle, r.deviation,
+              paper.x, paper.y, paper.width, paper.height, l.deviation, l.rotAngle, r.deviation,
               r.rotAngle, t.deviation, t.rotAngle, b.deviation, b.rotAngle);
     return true;
 }

@@ -73,7 +73,7 @@ void scanBorder(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>&
 bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br,
                                   std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
                                   cv::Vec4f& line, double& deviation, double& rotAngle,
-                                  double& lineAngle)
+                                  double& lineAngle) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindOneLineByPaper step=%d,br=%d，w:%d, h:%d", step,
                   static_cast<int>(br), bin.cols, bin.rows);
@@ -94,7 +94,7 @@ bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br,
     return ret;
 }
 
-BorderLine CImgHelp::FindBorder(const cv::Mat& bin, BORDER br)
+BorderLine CImgHelp::FindBorder(const cv::Mat& bin, BORDER br) const
 {
     BorderLine b;
     b.found = FindOneLineByPaper(bin, kScanStep, br, b.edge, b.effect, b.line, b.deviation,

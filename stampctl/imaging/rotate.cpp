@@ -200,7 +200,7 @@ void rotateRowsGrey(const cv::Mat& src, cv::Mat& dst, const Sampling& f, const c
 
 void CImgHelp::cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CCAM_USB_IMPL::ImgRotate");
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::cvImgRotate");
     const float c = std::cos(angle);
     const float s = std::sin(angle);
     const int w = src.cols;

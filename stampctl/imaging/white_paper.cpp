@@ -1,4 +1,4 @@
-// Whether a box of the last cut picture holds print.
+// Whether a box of a cut picture holds print.
 #include <opencv2/imgproc.hpp>
 
 #include "stampctl/core/trace.h"
@@ -14,25 +14,28 @@ constexpr int kCannotTell = 2;
 
 }  // namespace
 
-int CImgHelp::IsWhitePaper(int x, int y, int width, int height, float rate)
+int CImgHelp::IsWhitePaper(const CutResult& cut, int x, int y, int width, int height, float rate)
 {
-    if (!m_MatCutPic.data || m_MatCutPic.total() == 0) {
+    const cv::Mat& picture = cut.picture;
+    if (!picture.data || picture.total() == 0) {
         TrcWritef(stampctl::kTraceInfo, "IsWhitePaper m_MatCutPic.empty");
         return kCannotTell;
     }
     cv::Mat grey;
-    if (m_MatCutPic.channels() == 3)
-        cv::cvtColor(m_MatCutPic, grey, cv::COLOR_BGR2GRAY);
+    if (picture.channels() == 3)
+        cv::cvtColor(picture, grey, cv::COLOR_BGR2GRAY);
     else
-        grey = m_MatCutPic;
+        grey = picture;
 
     // An empty box tells nothing; 64-bit sums so that no far-off box wraps into the picture.
     if (width <= 0 || height <= 0 || x < 0 || y < 0 ||
         static_cast<int64_t>(x) + width > grey.cols || static_cast<int64_t>(y) + height > grey.rows)
         return kCannotTell;
 
-    cv::threshold(grey, grey, kInkLevel, kWhiteValue, cv::THRESH_BINARY);
-    const cv::Mat box = grey(cv::Rect(x, y, width, height));
+    // Into a picture of its own: `grey` may be the shared cut picture itself.
+    cv::Mat bin;
+    cv::threshold(grey, bin, kInkLevel, kWhiteValue, cv::THRESH_BINARY);
+    const cv::Mat box = bin(cv::Rect(x, y, width, height));
     const int ink = static_cast<int>(box.total()) - cv::countNonZero(box);
     const float share = static_cast<float>(static_cast<double>(ink) / (static_cast<double>(width) * height));
     const int result = share > rate ? kMarks : kBlank;

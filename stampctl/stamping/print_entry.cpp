@@ -86,7 +86,7 @@ int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
     const bool quarterTurn = angle == 90 || angle == 270;
     int px = static_cast<int>(x * (quarterTurn ? dx : dy));
     int py = static_cast<int>(y * (quarterTurn ? dy : dx));
-    CImgHelp::Instance()->ConvertPointBaseLeftTop(px, py, angle, m_paper_left_top);
+    lastCut().ConvertPointBaseLeftTop(px, py, angle, m_paper_left_top);
 
     result = _PrintStartByPixel(printNum, px, py, angle, kOrdinarySeal);
     log.SetRet("return:%d, pointX:%d,pointY:%d", result, px, py);
@@ -126,7 +126,7 @@ int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, char nStyle
         }
     }
 
-    CImgHelp::Instance()->ConvertXYtoSrcPic(x, y);
+    lastCut().ConvertXYtoSrcPic(x, y);
     TrcWritef(kTraceInfo, "_PrintStartByPixel 原图坐标 xPixel:%d, yPixel:%d", x, y);
     double mmX = 0, mmY = 0;
     _SrcPixelToMachineMM(printNum, x, y, angle, mmX, mmY);
@@ -174,9 +174,9 @@ int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, char nSt
 
 int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/)
 {
-    CImgHelp* img = CImgHelp::Instance();
+    const CutResult cut = lastCut();
     int w = 0, h = 0;
-    img->GetPaperWH(w, h);
+    cut.GetPaperWH(w, h);
     if (x < 1 || y < 1) {
         TrcWritef(kTraceInfo, "checkPara Return %d, pointX:%d, pointY:%d", EC_OUT_OF_BOUNDS, x, y);
         return EC_OUT_OF_BOUNDS;
@@ -187,7 +187,7 @@ int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/)
     }
 
     int mx = kEdgeMarginMm, my = kEdgeMarginMm;
-    img->MM2Pixel(mx, my);
+    cut.MM2Pixel(mx, my);
     const int xMax = w - mx + 1;
     const int yMax = h - my + 1;
     const bool inside = x >= mx && x <= xMax && y >= my && y <= yMax;
@@ -197,7 +197,7 @@ int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/)
               verdict, mx, xMax, my, yMax, w, h);
     if (!inside || !yes(m_config.bz_check_open)) return verdict;
 
-    if (_isWhitePaper(x, y) == kInkFound) return EC_OK;
+    if (_isWhitePaper(cut, x, y) == kInkFound) return EC_OK;
     TrcWritef(kTraceInfo, "白纸不允许盖章");
     return EC_BLANK_AREA;
 }

@@ -195,7 +195,7 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
         for (int col = 0; col < 4; ++col) {
             const cv::Point click(cvRound(cut.width * (0.12 + 0.76 * col / 3)), cvRound(cut.height * (0.15 + 0.35 * row)));
             cv::Point src = click;
-            CImgHelp::Instance()->ConvertXYtoSrcPic(src.x, src.y);
+            s.seal().lastCut().ConvertXYtoSrcPic(src.x, src.y);
             for (int sealNo = 1; sealNo <= 6; ++sealNo)
                 for (int angle : {0, 90, 180, 270}) {
                     ASSERT_EQ(manualPrintStart(sealNo, click.x, click.y, angle), EC_OK);

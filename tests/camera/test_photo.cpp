@@ -48,12 +48,12 @@ TEST_F(Photo, WhatEachTypeWrites)
 TEST_F(Photo, TypeTwoWritesTheFullPhotoAndKeepsThePreviousCut)
 {
     ASSERT_EQ(take("first.bmp", 0), EC_OK);
-    const cv::Mat before = CImgHelp::Instance()->m_MatCutPic.clone();
+    const cv::Mat before = seal().lastCut().picture.clone();
     board().laySheet({{170, 130}, 2.0});
     ASSERT_EQ(take("second.bmp", 2), EC_OK);
     EXPECT_EQ(sizeOf(file("second.bmp")), cv::Size(3264, 2448));
     EXPECT_FALSE(exists(file("second.jpg")));
-    const cv::Mat& after = CImgHelp::Instance()->m_MatCutPic;
+    const cv::Mat after = seal().lastCut().picture;
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(cv::norm(after, before, cv::NORM_INF), 0);
 }

@@ -28,7 +28,7 @@ protected:
     int find(const sim::PaperPhoto& layout, int rows = 5, int cols = 2)
     {
         cv::imwrite(photo(), sim::drawPaperPhoto(layout));
-        return img()->FindCircleByPaper(photo().c_str(), rows, cols, m_points);
+        return img()->FindCircleByPaper(photo().c_str(), rows, cols, m_points, m_cut);
     }
     void expectAt(const sim::PaperPhoto& layout, double tolerance)
     {
@@ -88,9 +88,9 @@ TEST_F(CircleSearch, TurnedSheetEmptyAndOversizedCells)
 
 TEST_F(CircleSearch, NothingToSearchGivesNoCircles)
 {
-    EXPECT_EQ(img()->FindCircleByPaper(photo().c_str(), 5, 2, m_points), 0);  // no photo at all
+    EXPECT_EQ(img()->FindCircleByPaper(photo().c_str(), 5, 2, m_points, m_cut), 0);  // no photo at all
     EXPECT_TRUE(m_points.empty());
-    EXPECT_TRUE(traced("cvLoadImage src is NULL(szFile:" + photo() + ")"));
+    EXPECT_TRUE(traced("imread src is NULL(szFile:" + photo() + ")"));
     EXPECT_FALSE(fs::exists(photo() + ".res.jpg"));
 
     sim::PaperPhoto board = stampedSheet();
@@ -107,7 +107,7 @@ TEST_F(CircleSearch, NothingToSearchGivesNoCircles)
         EXPECT_TRUE(m_points.empty());
     }
     EXPECT_FALSE(fs::exists(photo() + ".res.jpg"));
-    EXPECT_EQ(img()->FindCircleByPaper(nullptr, 5, 2, m_points), 0);
+    EXPECT_EQ(img()->FindCircleByPaper(nullptr, 5, 2, m_points, m_cut), 0);
 }
 
 // n valid points on the circle (cx, cy, r), spread over the whole rim.

@@ -31,18 +31,18 @@ TEST_F(ImagingTest, BoardWithoutASheetFindsNothingAndKeepsTheRectangle)
     for (BORDER br : {BORDER_LEFT, BORDER_TOP, BORDER_RIGHT, BORDER_BOTTOM})
         EXPECT_TRUE(img()->FindBorder(bin, br).edge.empty()) << br;
     cv::Mat out;
-    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "empty board"));
+    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "empty board", m_cut));
 
     setPaperRect({11, 12, 13, 14});
-    EXPECT_FALSE(img()->MakePaperArea(bin, 0));
+    EXPECT_FALSE(img()->MakePaperArea(bin, 0, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(11, 12, 13, 14));
     EXPECT_TRUE(traced("MakePaperArea paper fail (bL:0, langle:(0.000000:0.000000)), (bB:0, rangle:(0.000000:0.000000)), "
                        "(bT:0, tangle:(0.000000:0.000000)), (bB:0, bangle:(0.000000:0.000000))"));
 
     // The crop then keeps the whole picture.
-    EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "board", path("cut/board.jpg").c_str(), nullptr, 0, 0));
+    EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "board", path("cut/board.jpg").c_str(), nullptr, 0, 0, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(0, 0, 3264, 2448));
-    EXPECT_EQ(img()->m_MatCutPic.size(), photo.size());
+    EXPECT_EQ(m_cut.picture.size(), photo.size());
     EXPECT_EQ(cv::imread(path("cut/board.jpg")).size(), photo.size());
 }
 
@@ -77,21 +77,21 @@ TEST_F(ImagingTest, FoundRectangleLiesWithinThreePixelsOfTheDrawnSheet)
     layout.print = {{{200, 200, 1500, 600}}};
     layout.impressions = {{{2400, 1700}, 100, false}};
     const cv::Mat bin = threshold(sim::drawPaperPhoto(layout));
-    ASSERT_TRUE(img()->MakePaperArea(bin, 0));
+    ASSERT_TRUE(img()->MakePaperArea(bin, 0, m_cut));
     const std::vector<cv::Point2f> c = sim::sheetCorners(layout);
-    EXPECT_NEAR(img()->iCutXmin, c[0].x, 3);
-    EXPECT_NEAR(img()->iCutYmin, c[0].y, 3);
-    EXPECT_NEAR(img()->iPixelX, c[1].x - c[0].x, 3);
-    EXPECT_NEAR(img()->iPixelY, c[3].y - c[0].y, 3);
+    EXPECT_NEAR(m_cut.paper.x, c[0].x, 3);
+    EXPECT_NEAR(m_cut.paper.y, c[0].y, 3);
+    EXPECT_NEAR(m_cut.paper.width, c[1].x - c[0].x, 3);
+    EXPECT_NEAR(m_cut.paper.height, c[3].y - c[0].y, 3);
 }
 
 TEST_F(ImagingTest, MarginGivesAFixedCentredWindow)
 {
     const cv::Mat bin(2448, 3264, CV_8UC1, cv::Scalar(0));
-    ASSERT_TRUE(img()->MakePaperArea(bin, 10));
+    ASSERT_TRUE(img()->MakePaperArea(bin, 10, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(250, 243, 2765, 1963));
     EXPECT_TRUE(traced("MakePaperArea no cut 250-243-2765-1963"));
-    ASSERT_TRUE(img()->MakePaperArea(bin, 100));
+    ASSERT_TRUE(img()->MakePaperArea(bin, 100, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(160, 153, 2945, 2143));
 }
 
@@ -99,7 +99,7 @@ TEST_F(ImagingTest, GrowingTheRectangleStopsAtThePictureEdges)
 {
     const cv::Mat picture(1000, 2000, CV_8UC1);
     setPaperRect({50, 5, 1940, 500});
-    img()->AdjustPaperArea(picture, 20);
+    img()->AdjustPaperArea(picture, 20, m_cut.paper);
     // Left moves out by 20, top only to 0 (5 added); the right side stops one short of the
     // edge, the bottom grows by 20.
     EXPECT_EQ(paperRect(), cv::Rect(30, 0, 1969, 525));
@@ -122,18 +122,18 @@ TEST_F(ImagingTest, BorderCoordinateFallsBackToTheOutermostSupportedEdge)
 TEST_F(ImagingTest, TinyEmptyAndFullPicturesNeverFail)
 {
     const std::string out = path("cut/tiny.jpg");
-    EXPECT_FALSE(img()->AutoCutPaperByImg(cv::Mat(), "none", out.c_str(), nullptr, 0, 0));
+    EXPECT_FALSE(img()->AutoCutPaperByImg(cv::Mat(), "none", out.c_str(), nullptr, 0, 0, m_cut));
     cv::Mat untouched(3, 3, CV_8UC3, cv::Scalar::all(7));
-    EXPECT_FALSE(img()->AutoRotateByPaper(cv::Mat(), untouched, "none"));
+    EXPECT_FALSE(img()->AutoRotateByPaper(cv::Mat(), untouched, "none", m_cut));
     EXPECT_EQ(untouched.at<cv::Vec3b>(0, 0), cv::Vec3b(7, 7, 7));
 
     for (const cv::Size size : {cv::Size(1, 1), cv::Size(2, 3), cv::Size(40, 30), cv::Size(40, 40), cv::Size(130, 90)}) {
         for (const int grey : {0, 255}) {
             SCOPED_TRACE(testing::Message() << size << " grey " << grey);
             const cv::Mat photo(size, CV_8UC3, cv::Scalar::all(grey));
-            const bool found = img()->AutoCutPaperByImg(photo, "tiny", out.c_str(), nullptr, 0, 0);
-            EXPECT_FALSE(img()->m_MatCutPic.empty());
-            EXPECT_LE(img()->m_MatCutPic.cols, size.width);
+            const bool found = img()->AutoCutPaperByImg(photo, "tiny", out.c_str(), nullptr, 0, 0, m_cut);
+            EXPECT_FALSE(m_cut.picture.empty());
+            EXPECT_LE(m_cut.picture.cols, size.width);
             if (grey == 255 && size.width > 30 && size.height > 30) {
                 // Paper on every edge (and four scan lines for the fit): the edge points lie on
                 // the picture's border.
@@ -150,8 +150,8 @@ TEST_F(ImagingTest, SheetFillingThePhotoIsCutToThePhoto)
     layout.sheetSize = {3400, 2600};
     layout.print = {{{400, 400, 1000, 500}}};
     const cv::Mat photo = sim::drawPaperPhoto(layout);
-    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "full", path("cut/full.jpg").c_str(), nullptr, 0, 0));
-    EXPECT_FALSE(img()->m_bRotatePaper);
+    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "full", path("cut/full.jpg").c_str(), nullptr, 0, 0, m_cut));
+    EXPECT_FALSE(m_cut.rotated);
     EXPECT_EQ(paperRect(), cv::Rect(0, 0, 3263, 2447));
 }
 
@@ -159,9 +159,9 @@ TEST_F(ImagingTest, WindowReachingPastThePhotoIsClipped)
 {
     sim::PaperPhoto layout;
     const cv::Mat photo = sim::drawPaperPhoto(layout);
-    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "wide", path("cut/wide.jpg").c_str(), path("cut/wide2.jpg").c_str(), 300, 0));
-    EXPECT_EQ(img()->iPixelX, 3345);  // the rectangle keeps its size; the picture is clipped
-    EXPECT_EQ(img()->m_MatCutPic.size(), photo.size());
+    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "wide", path("cut/wide.jpg").c_str(), path("cut/wide2.jpg").c_str(), 300, 0, m_cut));
+    EXPECT_EQ(m_cut.paper.width, 3345);  // the rectangle keeps its size; the picture is clipped
+    EXPECT_EQ(m_cut.picture.size(), photo.size());
     EXPECT_EQ(cv::imread(path("cut/wide.jpg")).size(), photo.size());
     EXPECT_EQ(cv::imread(path("cut/wide2.jpg")).size(), photo.size());
 }

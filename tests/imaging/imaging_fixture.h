@@ -17,19 +17,17 @@ constexpr int kConfiguredCutEzh = 60;
 
 class ImagingTest : public ::testing::Test {
 protected:
-    void SetUp() override { img()->setDate(80, 235, kConfiguredCutEzh); }
+    void SetUp() override { img()->setOutputSettings(80, 235, kConfiguredCutEzh); }
 
     static CImgHelp* img() { return CImgHelp::Instance(); }
     static cv::Mat threshold(const cv::Mat& photo) { return img()->MakeThreshold(photo); }
-    static cv::Rect paperRect() { return {img()->iCutXmin, img()->iCutYmin, img()->iPixelX, img()->iPixelY}; }
-    static void setPaperRect(const cv::Rect& r)
-    {
-        img()->iCutXmin = r.x, img()->iCutYmin = r.y, img()->iPixelX = r.width, img()->iPixelY = r.height;
-    }
+    cv::Rect paperRect() const { return m_cut.paper; }
+    void setPaperRect(const cv::Rect& r) { m_cut.paper = r; }
     bool traced(const std::string& body) const { return stampctl::test::traced(m_base.path(), body); }
     std::string path(const std::string& name) const { return m_base.file(name); }
 
     TempBaseDir m_base;
+    CutResult m_cut;  // what the operations under test produce
 };
 
 // The first bright pixel going from `from` in direction `step`, or -1.

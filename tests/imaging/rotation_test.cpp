@@ -15,9 +15,9 @@ TEST_F(ImagingTest, StraightSheetIsCopiedNotRotated)
     layout.print = {{{300, 300, 900, 400}}};
     const cv::Mat photo = sim::drawPaperPhoto(layout);
     cv::Mat out;
-    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "straight"));
-    EXPECT_FALSE(img()->m_bRotatePaper);
-    EXPECT_EQ(img()->m_rotateAngle, 0.0f);
+    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "straight", m_cut));
+    EXPECT_FALSE(m_cut.rotated);
+    EXPECT_EQ(m_cut.rotateAngle, 0.0f);
     ASSERT_EQ(out.size(), photo.size());
     EXPECT_NE(out.data, photo.data);
     EXPECT_EQ(cv::norm(out, photo, cv::NORM_INF), 0);
@@ -37,18 +37,18 @@ TEST_P(TurnedSheet, IsStraightenedWithinATenthOfADegree)
     const cv::Mat photo = sim::drawPaperPhoto(layout);
 
     cv::Mat out;
-    ASSERT_TRUE(img()->AutoRotateByPaper(photo, out, "turned"));
+    ASSERT_TRUE(img()->AutoRotateByPaper(photo, out, "turned", m_cut));
     const double expected = turnDeg > 0 ? 2 * kPi - turnDeg * kDeg : -turnDeg * kDeg;
-    EXPECT_NEAR(img()->m_rotateAngle, expected, 0.1 * kDeg);
+    EXPECT_NEAR(m_cut.rotateAngle, expected, 0.1 * kDeg);
     // A clean top-left corner settles it: the right and bottom borders are never scanned.
     for (const std::string& line : traceBodies(m_base.path()))
         EXPECT_EQ(line.find("FindOneLineByPaper step=10,br=2"), std::string::npos) << line;
 
     // The straightened sheet's corners are where the rotation offsets put them.
-    const float c = std::cos(img()->m_rotateAngle), s = std::sin(img()->m_rotateAngle);
+    const float c = std::cos(m_cut.rotateAngle), s = std::sin(m_cut.rotateAngle);
     const cv::Point2f tl = sim::sheetCorners(layout)[0];
     // Invert src = R * dst + d for the top-left corner.
-    const float ux = tl.x - img()->m_rotDx, uy = tl.y - img()->m_rotDy;
+    const float ux = tl.x - m_cut.rotDx, uy = tl.y - m_cut.rotDy;
     const cv::Point2f sheetTl(ux * c - uy * s, ux * s + uy * c);
     const int x1 = cvRound(sheetTl.x + 600), x2 = cvRound(sheetTl.x + 2100);
     const int y1 = cvRound(sheetTl.y + 400), y2 = cvRound(sheetTl.y + 1500);

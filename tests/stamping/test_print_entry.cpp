@@ -15,12 +15,15 @@ namespace {
 CImgHelp* img() { return CImgHelp::Instance(); }
 
 // A cut picture of 1900 x 2700 from a sheet measured at 2745 x 1943 pixels: margins of 221
-// and 222 pixels.
-void cutPicture(const cv::Scalar& colour = cv::Scalar::all(255))
+// and 222 pixels; `ink` is filled black.
+void cutPicture(const cv::Scalar& colour = cv::Scalar::all(255), const cv::Rect& ink = {})
 {
-    img()->iPixelX = 1900, img()->iPixelY = 2700;
-    img()->m_PaperWidth = 2745, img()->m_PaperHeight = 1943;
-    img()->m_MatCutPic = cv::Mat(2700, 1900, CV_8UC3, colour);
+    CutResult cut;
+    cut.paper.width = 1900, cut.paper.height = 2700;
+    cut.paperWidth = 2745, cut.paperHeight = 1943;
+    cut.picture = cv::Mat(2700, 1900, CV_8UC3, colour);
+    cv::rectangle(cut.picture, ink, cv::Scalar::all(0), cv::FILLED);
+    CSeal::Instance()->storeCut(cut);
 }
 
 // Machine millimetres of a source-picture pixel under the simulated machine's own calibration:
@@ -60,7 +63,7 @@ TEST_F(Entry, BlankCheckRefusesEmptyPaper)
     cutPicture();
     EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_BLANK_AREA);
     EXPECT_TRUE(s.traced("白纸不允许盖章"));
-    cv::rectangle(img()->m_MatCutPic, cv::Rect(500, 500, 160, 40), cv::Scalar::all(0), cv::FILLED);
+    cutPicture(cv::Scalar::all(255), cv::Rect(500, 500, 160, 40));
     EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_OK);
     EXPECT_EQ(manualPrintStartByLight(2, 500, 500, 0), EC_OK);
     EXPECT_TRUE(s.machine().stamps().back().photosensitive());
@@ -89,7 +92,9 @@ TEST_F(Entry, PictureStampLandsOnThePageWhereItWasClicked)
     sim::PaperPhoto layout;
     layout.angleDeg = 2.0;
     const cv::Mat photo = sim::drawPaperPhoto(layout);
-    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "t", (s.base() + "/t.jpg").c_str(), nullptr, 0, 0));
+    CutResult cut;
+    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "t", (s.base() + "/t.jpg").c_str(), nullptr, 0, 0, cut));
+    s.seal().storeCut(cut);
     const cv::Point2f onSheet(1500, 700);
     ASSERT_EQ(manualPrintStart(3, 1500, 700, 0), EC_OK);
     const cv::Point2f inPhoto = sim::sheetToPhoto(layout, onSheet);
