@@ -6,11 +6,9 @@
 #include <QMutex>
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -30,7 +28,7 @@ public:
     static CSeal* Instance();
 
     const char* _geterrMsg(int code);
-    // "-@#<code>" in the shared error text, for operations that return text.
+    // "-@#<code>" in the calling thread's error text, for operations that return text.
     const char* GetError(int code);
     // Upper-cases the ASCII letters of `text` in place.
     static void strupr(char* text);
@@ -59,7 +57,8 @@ public:
                   stampctl::link::Board board = stampctl::link::Board::Main);
     // DoCommand inside the "ExeCmd" trace block; `reply` may be null when only the result counts.
     int _ExeCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0,
-                stampctl::link::Reply* reply = nullptr, stampctl::link::Board board = stampctl::link::Board::Main);
+                stampctl::link::Reply* reply = nullptr,
+                stampctl::link::Board board = stampctl::link::Board::Main);
     // The seal information block: written in chunks, or read whole into `block`
     // (kSealBlockBufferSize bytes, always terminated).
     static constexpr size_t kSealBlockBufferSize = 1024;
@@ -155,7 +154,8 @@ public:
     struct RfidRead {
         int hasSeal[kSlotCount] = {};
         std::vector<std::string> tags;              // all six slots, "%02X" x 4 each
-        unsigned char block[stampctl::link::kMaxReplyData] = {};  // the tag block as the machine sent it
+        // The tag block as the machine sent it.
+        unsigned char block[stampctl::link::kMaxReplyData] = {};
         size_t blockLen = 0;
     };
     // _getRFID, handing over what it read as well.

@@ -73,7 +73,8 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
             unsigned char* packet = reply.frame;
             const int rd = m_usb->DevUsbRead(packet, kPacketSize, transferred, kReadTimeoutMs);
             if (rd != 0 || transferred != static_cast<int>(kPacketSize)) {
-                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY, transferred);
+                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY,
+                          transferred);
                 result = EC_NO_VALID_REPLY;
                 break;
             }
@@ -101,7 +102,8 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
     }
     if (result == EC_OK) {
         // The length byte is 3 to 59 here, so this is 0 to 56 bytes.
-        reply.dataLen = reply.frameLen > kReplyDataOverhead ? reply.frameLen - kReplyDataOverhead : 0;
+        reply.dataLen =
+            reply.frameLen > kReplyDataOverhead ? reply.frameLen - kReplyDataOverhead : 0;
         std::memcpy(reply.data, reply.frame + kOffReplyData, reply.dataLen);
     }
 

@@ -84,7 +84,8 @@ int CSeal::SetMachineNumHelp(const char* num)
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::SetMachineNumHelp machineNum:%s", orEmpty(num));
     unsigned char payload[kMachineNumLen];
     padded(payload, num);
-    const int result = _ExeCmd(CMD_SET_MACHINE_NUM, payload, sizeof payload, nullptr, Board::Either);
+    const int result =
+        _ExeCmd(CMD_SET_MACHINE_NUM, payload, sizeof payload, nullptr, Board::Either);
     log.SetRet("Return:%d", result);
     return result;
 }

@@ -117,7 +117,8 @@ int CSeal::_delOpenBackDoorExceptionInfo()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_delOpenBackDoorExceptionInfo");
     int result = initCheckBb();
-    if (result == EC_OK) result = _ExeCmd(CMD_DEL_BACKDOOR_EXCEPTION, nullptr, 0, nullptr, Board::Either);
+    if (result == EC_OK)
+        result = _ExeCmd(CMD_DEL_BACKDOOR_EXCEPTION, nullptr, 0, nullptr, Board::Either);
     log.SetRet("Return Code:%d", result);
     return result;
 }
