@@ -86,6 +86,8 @@ fi
 echo "building the unmutated tree in $build ..."
 cmake --build "$build" -j2 >"$build/build.log" 2>&1 || { tail -30 "$build/build.log"; exit 1; }
 
+build_target() { cmake --build "$build" -j2 --target "$1" >"$build/build.log" 2>&1; }
+
 # Runs the tests selected by ctest's extra options; on a failure names the first failing test.
 run_tests() {
     ctest --test-dir "$build" --stop-on-failure --timeout 60 -j2 "$@" >"$build/test.log" 2>&1 && return 0
@@ -106,17 +108,27 @@ for id in "${ids[@]}"; do
         printf '%-28s NOT APPLICABLE: the snippet occurs %s times in %s\n' "$id" "${count:-?}" "$file"
         continue
     fi
+    # The folder's own test program is built and run first: most mutants die there, long
+    # before the whole tree would have been linked again.
     failed=
-    if ! cmake --build "$build" -j2 >"$build/build.log" 2>&1; then
+    target=all
+    [ -d "tests/$folder" ] && target=test_$folder
+    if ! build_target "$target"; then
         verdict=invalid
-        invalid=$((invalid + 1))
-    elif ! run_tests -L "^$folder\$" || ! run_tests -LE "^$folder\$"; then
-        verdict="killed by $failed"
-        killed=$((killed + 1))
+    elif ! run_tests -L "^$folder\$"; then
+        verdict=killed
+    elif ! build_target all; then
+        verdict=invalid
+    elif ! run_tests -LE "^$folder\$"; then
+        verdict=killed
     else
         verdict=SURVIVED
-        survived=$((survived + 1))
     fi
+    case $verdict in
+    invalid) invalid=$((invalid + 1)) ;;
+    killed) killed=$((killed + 1)); verdict="killed by $failed" ;;
+    *) survived=$((survived + 1)) ;;
+    esac
     restore
     printf '%-28s %-44s %4ss  %s\n' "$id" "$verdict" $((SECONDS - start)) "$(mutations desc "$id")"
 done
