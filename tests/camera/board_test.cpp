@@ -1,10 +1,11 @@
-// The simulated paper board: its geometry agrees with the machine's factory calibration, stamps
-// land where the machine put them (plus a seal's own offset), and real photos can stand in.
+// The simulated paper board: its geometry agrees with the machine's factory calibration, real
+// photos can stand in, and a clicked pixel of the cut picture is where the impression appears.
 #include <cstdlib>
 
 #include <opencv2/imgproc.hpp>
 
 #include "stampctl/sim/machine_state.h"
+#include "stampctl/stampctl.h"
 #include "tests/camera/camera_fixture.h"
 
 namespace stampctl::test {
@@ -35,70 +36,43 @@ TEST_F(Cameras, TheFactoryCalibrationIsWhatTheBoardShows)
     }
 }
 
-TEST_F(Cameras, BoardGeometryRunsMachineYAlongThePicturesLongSide)
-{
-    board().setCameraTurnDeg(0.8);
-    const cv::Point2d a = board().machineToPicture({150, 100});
-    const cv::Point2d b = board().machineToPicture({150, 200});
-    EXPECT_NEAR(a.x - b.x, 920, 15);  // about 9.2 pixels per millimetre, Y growing leftwards
-    EXPECT_NEAR(a.y - b.y, 100 * 9.2 * std::sin(0.8 * CV_PI / 180), 1.5);  // turned clockwise
-
-    for (const cv::Point2d mm : {cv::Point2d(60, 5), cv::Point2d(240, 290)}) {
-        const cv::Point2d back = board().pictureToMachine(board().machineToPicture(mm));
-        EXPECT_NEAR(back.x, mm.x, 1e-9);
-        EXPECT_NEAR(back.y, mm.y, 1e-9);
+class EndToEnd : public Cameras {
+protected:
+    void SetUp() override
+    {
+        Cameras::SetUp();
+        board().laySheet({{150, 160}, 1.5});  // off centre and turned a little
+        ASSERT_EQ(openVideoCap(), EC_OK);
     }
-    const cv::Size frame(3264, 2448);
-    const cv::Point2d corner = sim::PaperBoard::pictureToFrame({0, 0}, frame);
-    EXPECT_NEAR(corner.x, 39 * 3264.0 / 3342, 0.5);  // where the enlargement's cut begins
-    const cv::Point2d back = sim::PaperBoard::frameToPicture(sim::PaperBoard::pictureToFrame({1000, 700}, frame), frame);
-    EXPECT_NEAR(back.x, 1000, 1e-9);
-    EXPECT_NEAR(back.y, 700, 1e-9);
-}
+    cv::Mat photo(const std::string& name)
+    {
+        EXPECT_EQ(getImageFormat(file(name + ".bmp").c_str(), 0, 0, 0), EC_OK);
+        return cv::imread(file(name + ".jpg"), cv::IMREAD_GRAYSCALE);
+    }
+    // The centre of what turned dark between two cut pictures.
+    static cv::Point2d newInk(const cv::Mat& before, const cv::Mat& after)
+    {
+        const cv::Rect common(0, 0, std::min(before.cols, after.cols), std::min(before.rows, after.rows));
+        cv::Mat darker;
+        cv::subtract(before(common), after(common), darker);
+        cv::Mat mask = darker > 80;
+        const cv::Moments m = cv::moments(mask, true);
+        if (m.m00 < 100) return {-1, -1};
+        return {m.m10 / m.m00, m.m01 / m.m00};
+    }
+};
 
-TEST_F(Cameras, StampsLandWhereTheMachinePutThemPlusTheSealsOffset)
+TEST_F(EndToEnd, TheImpressionAppearsWhereTheOperatorClicked)
 {
-    std::vector<sim::StampRequest> made;
-    board().setStampSource([&] { return made; });
-    board().setSealOffsetMm(2, {3, -1});
-    // The head sits 15 mm along X from where the axes put it (the edition's seal_dx of -15
-    // makes up for it).
-    made.push_back({1, 15000 - 1500, 12000, 0, 0, -1, true});
-    made.push_back({2, 15000 - 1500, 12000, 90, 1, -1, true});
-    made.push_back({3, 18000, 9000, 0, 0, -1, false});  // the seal never reached the paper
-    const std::vector<cv::Point2d> seen = board().impressionsInPicture();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_LT(cv::norm(seen[0] - board().machineToPicture({150, 120})), 0.01);
-    EXPECT_LT(cv::norm(seen[1] - board().machineToPicture({153, 119})), 0.01);
+    const cv::Mat before = photo("before");
+    ASSERT_FALSE(before.empty());
+    // A blank place in the lower right of the sheet.
+    const cv::Point click(before.cols * 230 / 297, before.rows * 125 / 210);
+    ASSERT_EQ(manualPrintStart(1, click.x, click.y, 0), EC_OK);
+    ASSERT_EQ(s.machine().stamps().size(), 1u);
 
-    // Ink stays on its paper: a fresh sheet is blank, and turning the camera afterwards moves
-    // the impression in the picture with the place it was made.
-    board().laySheet({{150, 150}, 1});
-    EXPECT_TRUE(board().impressionsInPicture().empty());
-    made.push_back({1, 23000 - 1500, 28000, 0, 0, -1, true});
-    board().setCameraTurnDeg(0.5);
-    EXPECT_LT(cv::norm(board().impressionsInPicture().at(0) - board().machineToPicture({230, 280})), 0.01);
-}
-
-TEST_F(Cameras, PhotosNamedInTheEnvironmentAreReplayedInTurn)
-{
-    const std::string dir = file("replay");
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
-    cv::imwrite(dir + "/a.png", cv::Mat(600, 800, CV_8UC3, cv::Scalar(10, 200, 30)));
-    cv::imwrite(dir + "/b.jpg", cv::Mat(768, 1024, CV_8UC3, cv::Scalar(200, 20, 20)));
-    s.writeFile("replay/notes.txt", "not a picture");
-    ::setenv(sim::kSimPhotosEnv, dir.c_str(), 1);
-    ASSERT_EQ(sim::simPhotoFiles().size(), 2u);
-
-    ASSERT_EQ(seal()._openVideoCap(), EC_OK);
-    ASSERT_EQ(seal()._getImageFormat(file("1.bmp").c_str(), 2, 0, 0), EC_OK);
-    ASSERT_EQ(seal()._getImageFormat(file("2.bmp").c_str(), 0, 0, 0), EC_OK);
-    ASSERT_EQ(seal()._getImageFormat(file("3.bmp").c_str(), 2, 0, 0), EC_OK);
-    ::unsetenv(sim::kSimPhotosEnv);
-    EXPECT_EQ(sizeOf(file("1.bmp")), cv::Size(800, 600));
-    EXPECT_EQ(sizeOf(file("2.bmp")), cv::Size(1024, 768));
-    EXPECT_TRUE(exists(file("2.jpg")));  // through the crop like any photo
-    EXPECT_EQ(sizeOf(file("3.bmp")), cv::Size(800, 600));
+    const cv::Point2d ink = newInk(before, photo("after"));
+    EXPECT_LT(cv::norm(ink - cv::Point2d(click)), 8) << "impression at " << ink << ", clicked " << click;
 }
 
 }  // namespace

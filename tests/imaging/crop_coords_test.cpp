@@ -1,8 +1,10 @@
-// The crop and its files, and the conversions between cut picture, photo and millimetres.
+// The crop and its files, the conversions between cut picture, photo and millimetres, and the
+// blank-area check on the last cut picture.
 #include <cmath>
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "stampctl/stampctl.h"
 #include "tests/imaging/imaging_fixture.h"
 
 namespace stampctl::test {
@@ -27,7 +29,6 @@ TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefau
 
     ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "q", cut.c_str(), nullptr, 0, 35));
     EXPECT_TRUE(readFile(cut) == jpeg(img()->m_MatCutPic, {cv::IMWRITE_JPEG_QUALITY, 35}));
-    EXPECT_TRUE(traced("<--CImgHelp::AutoCutPaperByImg ltrb_Pixel:0 Return bl:1"));
 }
 
 TEST_F(ImagingTest, CutFromAFileAndUnreadableFiles)
@@ -39,7 +40,6 @@ TEST_F(ImagingTest, CutFromAFileAndUnreadableFiles)
     EXPECT_TRUE(img()->IsA4JpgOk(img()->iPixelY, img()->iPixelX));
 
     EXPECT_FALSE(img()->AutoCutPaper(path("missing.jpg").c_str(), cut.c_str(), 0));
-    EXPECT_TRUE(traced("<--AutoCutPaper AutoCutPaper cvLoadImage fail = " + path("missing.jpg")));
     EXPECT_FALSE(img()->AutoCutPaper(nullptr, cut.c_str(), 0));
     // A path no writer understands is the image library's error, left to the photo request.
     EXPECT_THROW(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "x", nullptr, nullptr, 0, 0), cv::Exception);
@@ -53,24 +53,6 @@ TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEnds)
     EXPECT_TRUE(img()->IsA4JpgOk(2137, 3019));
     EXPECT_FALSE(img()->IsA4JpgOk(1747, 2745));
     EXPECT_FALSE(img()->IsA4JpgOk(1943, 3020));
-    EXPECT_TRUE(traced("IsA4JpgOk error (w:1943, h:3020)(wMin:1748,wMax:2137, hMin:2470,hMax:3019)"));
-}
-
-TEST_F(ImagingTest, QuarterTurnIsCounterClockwiseInPlace)
-{
-    cv::Mat picture(2, 3, CV_8UC1);
-    picture.at<uchar>(0, 0) = 1, picture.at<uchar>(0, 1) = 2, picture.at<uchar>(0, 2) = 3;
-    picture.at<uchar>(1, 0) = 4, picture.at<uchar>(1, 1) = 5, picture.at<uchar>(1, 2) = 6;
-    const std::string file = path("turn.png");
-    cv::imwrite(file, picture);
-    img()->revolveImg_90(file.c_str());
-    const cv::Mat turned = cv::imread(file, cv::IMREAD_UNCHANGED);
-    ASSERT_EQ(turned.size(), cv::Size(2, 3));
-    const cv::Mat expected = (cv::Mat_<uchar>(3, 2) << 3, 6, 2, 5, 1, 4);
-    EXPECT_EQ(cv::norm(turned, expected, cv::NORM_INF), 0);
-
-    img()->revolveImg_90(path("missing.png").c_str());
-    EXPECT_TRUE(traced("cvLoadImage src is NULL(path:" + path("missing.png") + ")"));
 }
 
 // The centre of the dark dot near `expected` in `picture`.
@@ -132,9 +114,6 @@ TEST_F(ImagingTest, SheetOrientationTable)
         img()->ConvertPointBaseLeftTop(x, y, row.angle, row.orientation);
         EXPECT_EQ(cv::Point(x, y), row.out) << row.orientation << " " << row.angle;
     }
-    EXPECT_TRUE(traced("<--ConvertPointBaseLeftTop ix:30,iy:40,angle:180, m_paper_left_top:270 "
-                       "return ix:1960, iy:30, pWidth:2000, pHeight:1500"));
-
     // Without a found sheet no point moves.
     img()->m_bPaperFound = false;
     int x = 30, y = 40;
@@ -152,7 +131,48 @@ TEST_F(ImagingTest, MillimetresToPixelsOfTheSheet)
     x = 297, y = 210;
     EXPECT_TRUE(img()->MM2Pixel(x, y));
     EXPECT_EQ(cv::Point(x, y), cv::Point(2745, 1943));
-    EXPECT_TRUE(traced("MM2Pixel in(x:297, y:210), out(x:2745, y:1943)"));
+}
+
+class BlankCheck : public ImagingTest {
+protected:
+    // A white cut picture with `inkPixels` black pixels in its top-left 100 x 100 box.
+    void cutWithInk(int inkPixels)
+    {
+        cv::Mat cut(400, 600, CV_8UC3, cv::Scalar::all(240));
+        for (int i = 0; i < inkPixels; ++i) cut.at<cv::Vec3b>(i / 100, i % 100) = cv::Vec3b(10, 10, 10);
+        img()->m_MatCutPic = cut;
+    }
+};
+
+TEST_F(BlankCheck, ShareOfDarkPixelsAgainstTheRateInsideThePicture)
+{
+    EXPECT_EQ(img()->IsWhitePaper(0, 0, 160, 160, 0.018f), 2);  // no picture yet
+    const float rate = static_cast<float>(18 / 1000.0);
+    for (auto [ink, x, y, verdict] : {std::tuple{0, 0, 0, 0}, {300, 0, 0, 1}, {180, 0, 0, 0}, {181, 0, 0, 1},
+                                      {181, 100, 50, 0}}) {  // exactly the rate is blank; ink left of and above a box is not in it
+        cutWithInk(ink);
+        EXPECT_EQ(img()->IsWhitePaper(x, y, 100, 100, rate), verdict) << ink << " at " << x << "," << y;
+    }
+    // A box that leaves the picture cannot be checked.
+    for (auto [x, y, w, verdict] : {std::tuple{441, 0, 160, 2}, {440, 240, 160, 0}, {0, -1, 160, 2}, {0, 0, 0, 2},
+                                    {0x7fffff00, 0, 0x1000, 2}})
+        EXPECT_EQ(img()->IsWhitePaper(x, y, w, 160, 0.018f), verdict) << x << "," << y << " " << w;
+}
+
+TEST_F(BlankCheck, ExportUsesTheConfiguredBoxOnTheLastPhoto)
+{
+    EXPECT_EQ(isWhitePaper(0, 0), 2);  // no photo since start
+
+    sim::PaperPhoto layout;
+    layout.print = {{{400, 400, 800, 400}}};
+    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "photo", path("cut/p.jpg").c_str(), nullptr, 0, 0));
+    EXPECT_EQ(isWhitePaper(450, 450), 1);    // the default 160 x 160 box on the printed lines
+    EXPECT_EQ(isWhitePaper(1500, 1200), 0);  // blank paper
+    EXPECT_EQ(isWhitePaper(2700, 10), 2);    // past the sheet's right edge
+
+    // A picture the check cannot read is the guard's business, not the caller's crash.
+    img()->m_MatCutPic = cv::Mat(200, 200, CV_8UC2, cv::Scalar::all(0));
+    EXPECT_EQ(isWhitePaper(0, 0), -602);
 }
 
 }  // namespace

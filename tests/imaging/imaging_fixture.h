@@ -26,7 +26,6 @@ protected:
     {
         img()->iCutXmin = r.x, img()->iCutYmin = r.y, img()->iPixelX = r.width, img()->iPixelY = r.height;
     }
-    bool traced(const std::string& body) const { return stampctl::test::traced(m_base.path(), body); }
     std::string path(const std::string& name) const { return m_base.file(name); }
 
     TempBaseDir m_base;
