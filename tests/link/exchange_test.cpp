@@ -95,6 +95,11 @@ TEST_F(Exchange, LengthByteOutsideThePacketIsAMalformedReply)
     }
     s.inject(Fault::BogusLength, 3, FaultTarget::Heartbeat, 200);
     EXPECT_EQ(s.seal().ExeHeart(), EC_PORT_OPENFAIL);
+    // With this number the 64 bytes of a reply that claims 60 sum to the zero behind the packet:
+    // only the bound on the length byte tells it from a good reply.
+    s.machine().setMachineNum("IIIIIIIIIIIT");
+    s.inject(Fault::BogusLength, 3, FaultTarget::Command, 60);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_GET_MACHINE_NUM), EC_CRC_ERR);
 }
 
 TEST_F(Exchange, BackupBoardLetsThroughOnlyPermittedExchangesOnce)
