@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "stampctl/frame/paths.h"
+#include "stampctl/core/paths.h"
 #include "stampctl/seal.h"
 #include "stampctl/sim/sim_machine.h"
 

@@ -16,7 +16,7 @@
 
 #include "stampctl/camera/camera_source.h"
 
-#include "stampctl/frame/config.h"
+#include "stampctl/core/config.h"
 #include "stampctl/link/cmd_def.h"
 #include "stampctl/link/usb_transport.h"
 #include "stampctl/machine/stamp_status.h"

@@ -1,5 +1,5 @@
 // Exports of the calibration record.
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 
@@ -8,7 +8,7 @@ extern "C" {
 int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY,
                  short* offsetX, short* offsetY)
 {
-    if (!longSide || !shortSide) return stampctl::EC_PARAM;
+    if (!longSide || !shortSide) return stampctl::EC_BAD_PARAMETER;
     return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX,
                                             offsetY);
 }

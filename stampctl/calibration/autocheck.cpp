@@ -10,9 +10,9 @@
 
 #include "stampctl/calibration/autocheck.h"
 #include "stampctl/calibration/blocks.h"
-#include "stampctl/frame/paths.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/paths.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/link/access_code.h"
 #include "stampctl/seal.h"

@@ -1,5 +1,5 @@
 // Export of automatic calibration.
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 
@@ -7,7 +7,7 @@ extern "C" {
 
 int AutoCheckSeal(char* szMsg, short* lightFlags)
 {
-    if (!szMsg || !lightFlags) return stampctl::EC_PARAM;
+    if (!szMsg || !lightFlags) return stampctl::EC_BAD_PARAMETER;
     return CSeal::Instance()->_AutoCheckSeal(szMsg, lightFlags);
 }
 

@@ -3,7 +3,7 @@
 // keep a position inside the machine's travel.
 #include <cmath>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "stampctl/calibration/blocks.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -35,7 +35,7 @@ int CSeal::RecvPointInfo()
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "RecvPointInfo");
     int result = _ExeCmd(CMD_GET_POINT_INFO);
     // A block that did not arrive whole would read as a calibration of zeros.
-    if (result == EC_OK && m_RLen < kBaseBlockUsed) result = EC_COMM_401;
+    if (result == EC_OK && m_RLen < kBaseBlockUsed) result = EC_NO_VALID_REPLY;
     if (result != EC_OK) {
         log.SetRet("return %d", result);
         return result;
@@ -65,7 +65,7 @@ int CSeal::RecvPointInfo()
 
     // The rotated corrections stay 0 when they cannot be read; what was read above stands.
     result = _ExeCmd(CMD_GET_ROTATE_POINTS);
-    if (result == EC_OK && m_RLen < kRotateBlockSize) result = EC_COMM_401;
+    if (result == EC_OK && m_RLen < kRotateBlockSize) result = EC_NO_VALID_REPLY;
     if (result == EC_OK) {
         for (int e = 0; e < kRotateEntries; ++e) {
             const int k = recordIndexOfRotation(e);
@@ -95,8 +95,8 @@ int CSeal::_GetAllJZInfo(short& longSide, short& shortSide, short* circleX, shor
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_GetAllJZInfo");
     if (!circleX || !circleY || !offsetX || !offsetY) {
-        log.SetRet("return %d", EC_PARAM);
-        return EC_PARAM;
+        log.SetRet("return %d", EC_BAD_PARAMETER);
+        return EC_BAD_PARAMETER;
     }
     const int result = RecvPointInfo();
     if (result == EC_OK) {
@@ -117,8 +117,8 @@ int CSeal::_DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_DownLoadBaseJZ saveRFID:%d", saveRFID);
     if (!data || len <= 0) {
-        log.SetRet("return %d", EC_PARAM);
-        return EC_PARAM;
+        log.SetRet("return %d", EC_BAD_PARAMETER);
+        return EC_BAD_PARAMETER;
     }
     // The machine always takes the whole block; what the caller did not give is zero.
     unsigned char block[kBaseBlockSize] = {};
@@ -147,16 +147,16 @@ int CSeal::_DownLoadRotateJZ(const short* x, const short* y)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_DownLoadRotateJZ");
     if (!x || !y) {
-        log.SetRet("return %d", EC_PARAM);
-        return EC_PARAM;
+        log.SetRet("return %d", EC_BAD_PARAMETER);
+        return EC_BAD_PARAMETER;
     }
     for (int e = 0; e < kRotateEntries; ++e) {
         // A larger magnitude would overwrite its neighbour's bits and sign.
         if (std::abs(x[e]) > kRotateMagnitudeLimit || std::abs(y[e]) > kRotateMagnitudeLimit) {
             TrcWritef(kTraceError, "_DownLoadRotateJZ entry %d (%d:%d) beyond %d", e, x[e], y[e],
                       kRotateMagnitudeLimit);
-            log.SetRet("return %d", EC_PARAM);
-            return EC_PARAM;
+            log.SetRet("return %d", EC_BAD_PARAMETER);
+            return EC_BAD_PARAMETER;
         }
     }
 

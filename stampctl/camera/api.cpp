@@ -1,8 +1,8 @@
 // Exports of the cameras: the document camera and its photo, the environment camera.
 #include <string>
 
-#include "stampctl/frame/guard.h"
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/guard.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 
@@ -32,7 +32,7 @@ int closeEnvVideoCap(void) { return CSeal::Instance()->_closeEnvVideoCap(); }
 
 int TakeEnvPhoto(const char* filePath)
 {
-    if (!filePath) return stampctl::EC_CAMERA_PARAM_203;
+    if (!filePath) return stampctl::EC_PHOTO_PATH_MISSING;
     return CSeal::Instance()->_TakeEnvPhoto(std::string(filePath));
 }
 

@@ -1,8 +1,8 @@
 // The document camera: finding it, opening and closing it, and its capture thread.
 #include "stampctl/camera/capture_channel.h"
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 
 using namespace stampctl;
 

@@ -4,8 +4,8 @@
 
 #include <opencv2/videoio.hpp>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/trace.h"
 
 using namespace stampctl;
 

@@ -5,8 +5,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "stampctl/camera/capture_channel.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 
 using namespace stampctl;
 

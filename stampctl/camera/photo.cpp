@@ -7,8 +7,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include "stampctl/camera/capture_channel.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 using namespace stampctl;
@@ -66,7 +66,7 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
         log.SetRet("Return %d, m_bRun:%d", result, m_bRun ? 1 : 0);
         return result;
     };
-    if (!filePath || !*filePath) return finish(EC_CAMERA_PARAM_203);
+    if (!filePath || !*filePath) return finish(EC_PHOTO_PATH_MISSING);
 
     const int heart = initCheckBb();
     if (heart != EC_OK) {

@@ -1,7 +1,7 @@
 // Exports of image processing.
 #include "stampctl/stampctl.h"
 
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 
 extern "C" {

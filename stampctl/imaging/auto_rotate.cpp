@@ -1,7 +1,7 @@
 // Deciding from pairs of borders how far the sheet is turned, and straightening the photo.
 #include <cmath>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 using stampctl::kTraceInfo;

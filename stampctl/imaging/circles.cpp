@@ -7,7 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 using stampctl::kTraceInfo;

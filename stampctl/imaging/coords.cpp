@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 
 namespace {
 constexpr double kPaperValue = 100;  // what a bright pixel becomes in the thresholded picture

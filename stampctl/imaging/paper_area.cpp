@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 using stampctl::kTraceInfo;

@@ -2,7 +2,7 @@
 // paper pixels on every tenth row or column.
 #include <algorithm>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 namespace {

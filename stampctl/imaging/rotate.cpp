@@ -14,7 +14,7 @@
 
 #include <immintrin.h>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 namespace {

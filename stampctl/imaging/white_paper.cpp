@@ -1,7 +1,7 @@
 // Whether a box of the last cut picture holds print.
 #include <opencv2/imgproc.hpp>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 namespace {

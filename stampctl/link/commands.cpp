@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/command_table.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
@@ -57,7 +57,7 @@ int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len)
     if (frameLen == 0) {
         TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command",
                   static_cast<int>(cmd), len);
-        result = EC_PARAM;
+        result = EC_BAD_PARAMETER;
     } else {
         result = SendAndRcv(frame, frameLen, m_readData, m_readLen);
         if (result == EC_OK) takeReplyData();
@@ -69,7 +69,7 @@ int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len)
 int CSeal::writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp)
 {
     if (len < 0) return EC_BACKUP_BOARD;
-    if (len > kMaxSealWrite || (len > 0 && !data)) return EC_PARAM;
+    if (len > kMaxSealWrite || (len > 0 && !data)) return EC_BAD_PARAMETER;
 
     unsigned char message[kMaxSealWrite + kSealLengthBytes];
     lenTemp = len + static_cast<int>(kSealLengthBytes);
@@ -94,26 +94,26 @@ int CSeal::readSealBuf(int& done, int& nCount, int& lenTemp)
     unsigned char index = 0;
     int r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1);
     if (r != EC_OK) return r;
-    if (m_RLen < kSealLengthBytes) return EC_COMM_401;
+    if (m_RLen < kSealLengthBytes) return EC_NO_VALID_REPLY;
 
     lenTemp = m_ReplyInfo[0] | (m_ReplyInfo[1] << 8);
     if (lenTemp == 0) return EC_OK;
     nCount = static_cast<int>(m_RLen - kSealLengthBytes);
     std::memcpy(m_BufInfo, m_ReplyInfo + kSealLengthBytes, static_cast<size_t>(nCount));
     done = nCount;
-    if (lenTemp <= done) return lenTemp == done ? EC_OK : EC_COMM_401;
-    if (lenTemp > kMaxSealRead) return EC_COMM_401;
+    if (lenTemp <= done) return lenTemp == done ? EC_OK : EC_NO_VALID_REPLY;
+    if (lenTemp > kMaxSealRead) return EC_NO_VALID_REPLY;
 
     while (done < lenTemp) {
         ++index;
         r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1);
         // A chunk without data would never finish the block.
-        if (r != EC_OK || m_RLen == 0) return EC_COMM_401;
+        if (r != EC_OK || m_RLen == 0) return EC_NO_VALID_REPLY;
         nCount = std::min(static_cast<int>(m_RLen), lenTemp - done);
         std::memcpy(m_BufInfo + done, m_ReplyInfo, static_cast<size_t>(nCount));
         done += nCount;
     }
-    return done == lenTemp ? EC_OK : EC_COMM_401;
+    return done == lenTemp ? EC_OK : EC_NO_VALID_REPLY;
 }
 
 int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len)
@@ -213,7 +213,7 @@ int CSeal::ExeHeart()
 
     int result = EC_OK;
     if (s[3] & status::kWarn1TopCover) {
-        result = EC_MACHINE_FAULT;
+        result = EC_TOP_COVER_OPEN;
         // Disconnecting switches the light off, which polls again and sees the cover again:
         // that inner disconnect finds this one running and only closes the link.
         _disconnMachine();

@@ -2,8 +2,8 @@
 #include <QMutexLocker>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/access_code.h"
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/link/frame.h"
@@ -32,8 +32,8 @@ std::unique_ptr<UsbTransport> CSeal::makeTransport()
 int CSeal::_connMachine(const char* code)
 {
     if (!code) {
-        TrcWritef(kTraceError, "<--_connMachine code is NULL, return:%d", EC_PARAM);
-        return EC_PARAM;
+        TrcWritef(kTraceError, "<--_connMachine code is NULL, return:%d", EC_BAD_PARAMETER);
+        return EC_BAD_PARAMETER;
     }
     _disconnMachine();
     InitBefore();
@@ -60,12 +60,12 @@ int CSeal::_connMachine(const char* code)
     if (std::strcmp(code, kFactoryAccessCode) != 0) {
         char stored[kSafeCodeSize] = {};
         if (ReadSafeCode(stored) != EC_OK) {
-            TrcWritef(kTraceInfo, "Return fail:%d", EC_COMM_FAULT);
-            return EC_COMM_FAULT;
+            TrcWritef(kTraceInfo, "Return fail:%d", EC_SECURITY_CODE_UNREADABLE);
+            return EC_SECURITY_CODE_UNREADABLE;
         }
         if (stored[0] != '\0' && std::strcmp(stored, code) != 0) {
-            TrcWritef(kTraceInfo, "Return fail:%d", EC_PARAM);
-            return EC_PARAM;
+            TrcWritef(kTraceInfo, "Return fail:%d", EC_BAD_PARAMETER);
+            return EC_BAD_PARAMETER;
         }
     }
 

@@ -1,8 +1,8 @@
 // One exchange with the machine: request out, one 64-byte reply in, validated, with retries.
 #include <QMutexLocker>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
 
@@ -74,8 +74,8 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, unsigned cha
             transferred = 0;
             const int rd = m_usb->DevUsbRead(reply, kPacketSize, transferred, kReadTimeoutMs);
             if (rd != 0 || transferred != static_cast<int>(kPacketSize)) {
-                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_COMM_401, transferred);
-                result = EC_COMM_401;
+                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY, transferred);
+                result = EC_NO_VALID_REPLY;
                 break;
             }
             const uint8_t length = reply[kOffLength];
@@ -84,9 +84,9 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, unsigned cha
 
             if (!isReplyKind(reply[kOffKind])) {
                 m_bHostRefuse = true;
-                TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_COMM_401,
+                TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_NO_VALID_REPLY,
                           reply[kOffKind]);
-                result = EC_COMM_401;
+                result = EC_NO_VALID_REPLY;
                 break;
             }
             if (!lengthFits(length)) {
@@ -111,7 +111,7 @@ int CSeal::SendAndRcv(unsigned char* req, unsigned long reqLen, unsigned char* r
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcv m_bZB:%d, m_bSupportBB:%d",
                   m_bZB.load() ? 1 : 0, m_bSupportBB.load() ? 1 : 0);
     int result = SendAndRcvHelp(req, reqLen, reply, replyLen);
-    if (result == EC_COMM_401 && m_bHostRefuse) {
+    if (result == EC_NO_VALID_REPLY && m_bHostRefuse) {
         // The exchange lock is free again: the heartbeat may take it.
         ExeHeart();
         result = GetMachineERR();

@@ -1,6 +1,6 @@
 // The moved-device alarm, the buzzer and the seal locks: one main-board command each.
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -35,8 +35,8 @@ int CSeal::_openPaperDoor(int time)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CW32_STAMP::_openPaperDoor");
     if (!doorTimeFits(time)) {
-        log.SetRet("Return Code:%d", EC_PARAM);
-        return EC_PARAM;
+        log.SetRet("Return Code:%d", EC_BAD_PARAMETER);
+        return EC_BAD_PARAMETER;
     }
     int result = initCheckBb();
     if (result != EC_OK) {
@@ -81,7 +81,7 @@ int CSeal::_checkPaperDoorState()
 int CSeal::_openMachineBackDoor(int time)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_openMachineBackDoor");
-    int result = doorTimeFits(time) ? initCheckZb() : EC_PARAM;
+    int result = doorTimeFits(time) ? initCheckZb() : EC_BAD_PARAMETER;
     if (result == EC_OK) {
         unsigned char payload[kDoorPayloadSize];
         doorPayload(time, payload);
@@ -112,12 +112,12 @@ int CSeal::_openMachineBackDoorUnNormal(const char* openInfo, int nLen)
     TRC_LOGER log(TRC_LOGER::TRC_API, "_openMachineBackDoorUnNormal 异常开锁 nLen:%d, openInfo:%.*s",
                   nLen, nLen > 0 ? nLen : 0, openInfo ? openInfo : "");
     if (nLen < 1) {
-        log.SetRet("Return :%d, 异常信息为空", EC_PARAM_604);
-        return EC_PARAM_604;
+        log.SetRet("Return :%d, 异常信息为空", EC_OPEN_REASON_MISSING);
+        return EC_OPEN_REASON_MISSING;
     }
     if (static_cast<size_t>(nLen) > kAbnormalReasonSize) {
-        log.SetRet("Return :%d, 异常信息超过50字节", EC_PARAM_605);
-        return EC_PARAM_605;
+        log.SetRet("Return :%d, 异常信息超过50字节", EC_OPEN_REASON_TOO_LONG);
+        return EC_OPEN_REASON_TOO_LONG;
     }
 
     unsigned char payload[kAbnormalReasonSize] = {};

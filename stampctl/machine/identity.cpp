@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -60,10 +60,10 @@ const char* CSeal::_getMachineNum()
 
 int CSeal::IsMachineNumOk(const char* num)
 {
-    if (!num || num[0] == '\0') return EC_PARAM_301;
-    if (std::strlen(num) > kMachineNumLen) return EC_PARAM_302;
+    if (!num || num[0] == '\0') return EC_MACHINE_NUM_MISSING;
+    if (std::strlen(num) > kMachineNumLen) return EC_MACHINE_NUM_TOO_LONG;
     if (m_machineNum[0] == '\0') _getMachineNum();
-    return std::strcmp(num, m_machineNum) == 0 ? EC_OK : EC_MACHINE_NUM_PARAM;
+    return std::strcmp(num, m_machineNum) == 0 ? EC_OK : EC_MACHINE_NUM_MISMATCH;
 }
 
 int CSeal::SetMachineNumHelp(const char* num)
@@ -86,7 +86,7 @@ int CSeal::_setMachineNum(const char* num)
         return result;
     }
     result = IsMachineNumOk(num);
-    if (result == EC_PARAM_301 || result == EC_PARAM_302) {
+    if (result == EC_MACHINE_NUM_MISSING || result == EC_MACHINE_NUM_TOO_LONG) {
         log.SetRet("Return :%d, 传入用机机编号不对", result);
         return result;
     }
@@ -122,8 +122,8 @@ int CSeal::_setMachineType(const char* type)
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_setMachineType");
     // A type the machine cannot hold whole is refused rather than cut.
     if (!type || std::strlen(type) > kMachineTypeLen) {
-        log.SetRet("Return fail data error:%d", EC_PARAM);
-        return EC_PARAM;
+        log.SetRet("Return fail data error:%d", EC_BAD_PARAMETER);
+        return EC_BAD_PARAMETER;
     }
     unsigned char payload[kMachineTypeLen];
     padded(payload, type);
@@ -190,9 +190,9 @@ int CSeal::_setFirmwareMode(char mode)
 
 int CSeal::CheckSecurityCode(const char* code)
 {
-    if (!code) return EC_PARAM_92;
+    if (!code) return EC_SECURITY_CODE_MISSING;
     const size_t len = std::strlen(code);
-    if (len < kSecurityCodeMin || len > kSecurityCodeLen) return EC_PARAM_93;
+    if (len < kSecurityCodeMin || len > kSecurityCodeLen) return EC_SECURITY_CODE_LENGTH;
     return EC_OK;
 }
 
@@ -233,13 +233,13 @@ int CSeal::_setSecurityCode(const char* code)
     }
     char stored[kSafeCodeBufferSize] = {};
     if (ReadSafeCode(stored) != EC_OK) {
-        log.SetRet("Return fail:%d", EC_COMM_FAULT);
-        return EC_COMM_FAULT;
+        log.SetRet("Return fail:%d", EC_SECURITY_CODE_UNREADABLE);
+        return EC_SECURITY_CODE_UNREADABLE;
     }
     // A code is only set while none is stored; delSecurityCode clears the old one first.
     if (stored[0] != '\0') {
-        log.SetRet("Return fail:%d", EC_PARAM_94);
-        return EC_PARAM_94;
+        log.SetRet("Return fail:%d", EC_SECURITY_CODE_ALREADY_SET);
+        return EC_SECURITY_CODE_ALREADY_SET;
     }
     result = setSecurityCodeHelp(code);
     log.SetRet("Return %d", result);

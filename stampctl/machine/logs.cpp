@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/seal.h"
 
@@ -100,7 +100,7 @@ const char* CSeal::_readOpenBackDoorExceptionInfo()
         return text;
     }
     if (!joinWhole(records, kLogSeparator, m_SloatInfo, sizeof m_SloatInfo)) {
-        const char* text = GetError(EC_CALL_FAIL_601);
+        const char* text = GetError(EC_TEXT_TOO_LONG);
         log.SetRet("Return fail data error:%s", text);
         return text;
     }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -74,7 +74,7 @@ int CSeal::GetJiaozhunRFID()
     int result = _ExeCmd(CMD_GET_BIND_INFO);
     if (result != EC_OK) return result;
     // A block that did not arrive whole would read as tags of zeros.
-    if (m_RLen < kBindInfoSize) return EC_COMM_401;
+    if (m_RLen < kBindInfoSize) return EC_NO_VALID_REPLY;
 
     m_jzRfidList = tagTexts(m_ReplyInfo + kBindCalibrated, kSlotCount);
     m_bIsBindRFID2Slot = m_ReplyInfo[kBindFlag] == kBindOn;
@@ -94,7 +94,7 @@ int CSeal::_BindRFIDAndSlot(int iBind)
 
     int result = _ExeCmd(CMD_GET_BIND_INFO);
     // Writing back a short block would wipe the tags recorded at calibration.
-    if (result == EC_OK && m_RLen < kBindInfoSize) result = EC_COMM_401;
+    if (result == EC_OK && m_RLen < kBindInfoSize) result = EC_NO_VALID_REPLY;
     if (result != EC_OK) {
         log.SetRet("return %d", result);
         return result;
@@ -104,8 +104,8 @@ int CSeal::_BindRFIDAndSlot(int iBind)
     if (bind) {
         _getRFID();
         if (m_rfidList.empty()) {
-            log.SetRet("return %d", EC_COMM_401);
-            return EC_COMM_401;
+            log.SetRet("return %d", EC_NO_VALID_REPLY);
+            return EC_NO_VALID_REPLY;
         }
         block[kBindFlag] = kBindOn;
         std::memcpy(block + kBindBound, m_ReplyInfo, kRfidBlockSize);

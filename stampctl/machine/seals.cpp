@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/seal.h"
 
@@ -98,7 +98,7 @@ int CSeal::_initStamp(const char* machineNum, const char* slotNumAndStampId)
     }
     const size_t len = slotNumAndStampId ? std::strlen(slotNumAndStampId) : 0;
     if (len == 0 || len > kSealBlockSize) {
-        result = len == 0 ? EC_PARAM_305 : EC_PARAM_303;
+        result = len == 0 ? EC_SEAL_INFO_MISSING : EC_SEAL_INFO_TOO_LONG;
         log.SetRet("Return fail data error:%d, %d", result, static_cast<int>(len));
         return result;
     }

@@ -2,9 +2,9 @@
 // wait for readiness, and the pre-checks that open nearly every machine operation.
 #include <cstdint>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -22,14 +22,14 @@ struct StatusBit {
 
 // In the order LogMachineERR writes them.
 const StatusBit kStatusBits[] = {
-    {kWarn1, 0x01, "警告码:X轴走位置出错", EC_TRAVEL_8010},
-    {kWarn1, 0x02, "警告码:Y轴走位置出错", EC_TRAVEL_8011},
-    {kWarn1, 0x04, "警告码:Z轴走位置出错", EC_TRAVEL_8012},
-    {kWarn1, 0x08, "警告码:旋转走位错误", EC_TRAVEL_8013},
+    {kWarn1, 0x01, "警告码:X轴走位置出错", EC_TRAVEL_X},
+    {kWarn1, 0x02, "警告码:Y轴走位置出错", EC_TRAVEL_Y},
+    {kWarn1, 0x04, "警告码:Z轴走位置出错", EC_TRAVEL_Z},
+    {kWarn1, 0x08, "警告码:旋转走位错误", EC_TRAVEL_ROTATION},
     {kWarn1, 0x10, "警告码:推杆上有印章（印章太多）", EC_OK},
     {kWarn1, 0x20, "警告码:盖章位置超出边界", EC_OK},
     {kWarn1, 0x40, "警告码:印章放置方向错误", EC_SEAL_MISPLACED},
-    {kWarn1, 0x80, "警告码:用印机顶盖已打开,用印机不可操作", EC_MACHINE_FAULT},
+    {kWarn1, 0x80, "警告码:用印机顶盖已打开,用印机不可操作", EC_TOP_COVER_OPEN},
     {kWarn2, 0x01, "警告码:设备里无印章", EC_SEAL_MISSING},
     {kWarn2, 0x02, "警告码:印章信息与上次比较不一致", EC_SEAL_SLEEVE_CHANGED},
     {kWarn2, 0x04, "警告码:盖章槽位无章", EC_NO_SEAL},
@@ -40,22 +40,22 @@ const StatusBit kStatusBits[] = {
     {kWarn2, 0x80, "警告码:盖章过程中印章掉落", EC_OK},
     {kWarn3, 0x01, "警告码:侧门锁未关上", EC_OK},
     {kWarn3, 0x02, "警告码:纸板门未关上", EC_OK},
-    {kWarn3, 0x04, "警告码:用印机上盖未紧固", EC_MACHINE_FAULT_8017},
-    {kWarn3, 0x08, "警告码:上电初始化自检失败", EC_DEVICE_INIT},
+    {kWarn3, 0x04, "警告码:用印机上盖未紧固", EC_TOP_COVER_LOOSE},
+    {kWarn3, 0x08, "警告码:上电初始化自检失败", EC_DEVICE_SELF_TEST_FAILED},
     {kFault, 0x01, "故障码:换章门RFID故障", EC_BACK_DOOR_FAULT},
     {kFault, 0x02, "故障码:纸板门故障", EC_PAPER_DOOR_FAULT},
-    {kFault, 0x04, "故障码:X轴电机故障", EC_MOTOR_8002},
-    {kFault, 0x08, "故障码:Y轴电机故障", EC_MOTOR_8003},
-    {kFault, 0x10, "故障码:Z轴电机故障", EC_MOTOR_8004},
-    {kFault, 0x20, "故障码:旋转电机故障", EC_MOTOR_8005},
+    {kFault, 0x04, "故障码:X轴电机故障", EC_MOTOR_X},
+    {kFault, 0x08, "故障码:Y轴电机故障", EC_MOTOR_Y},
+    {kFault, 0x10, "故障码:Z轴电机故障", EC_MOTOR_Z},
+    {kFault, 0x20, "故障码:旋转电机故障", EC_MOTOR_ROTATION},
 };
 
 // The codes in order of importance: the first whose bit is set is the machine's fault.
 const int kFaultRanking[] = {
-    EC_NO_SEAL,        EC_BACK_DOOR_FAULT, EC_PAPER_DOOR_FAULT,    EC_MOTOR_8002,
-    EC_MOTOR_8003,     EC_MOTOR_8004,      EC_MOTOR_8005,          EC_TRAVEL_8010,
-    EC_TRAVEL_8011,    EC_TRAVEL_8012,     EC_TRAVEL_8013,         EC_SEAL_SLEEVE_CHANGED,
-    EC_SEAL_MISPLACED, EC_MACHINE_FAULT,   EC_MACHINE_FAULT_8017,  EC_DEVICE_INIT,
+    EC_NO_SEAL,        EC_BACK_DOOR_FAULT, EC_PAPER_DOOR_FAULT,    EC_MOTOR_X,
+    EC_MOTOR_Y,     EC_MOTOR_Z,      EC_MOTOR_ROTATION,          EC_TRAVEL_X,
+    EC_TRAVEL_Y,    EC_TRAVEL_Z,     EC_TRAVEL_ROTATION,         EC_SEAL_SLEEVE_CHANGED,
+    EC_SEAL_MISPLACED, EC_TOP_COVER_OPEN,   EC_TOP_COVER_LOOSE,  EC_DEVICE_SELF_TEST_FAILED,
     EC_SEAL_MISSING,
 };
 

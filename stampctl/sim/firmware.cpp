@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "stampctl/sim/wire.h"
 
 namespace stampctl::sim {

@@ -11,7 +11,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "stampctl/sim/paper_board.h"
 
 namespace stampctl::sim {

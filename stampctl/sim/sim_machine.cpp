@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "stampctl/sim/wire.h"
 
 namespace stampctl::sim {

@@ -1,5 +1,5 @@
 // Exports of stamping: the print requests, their checks, and the reset of the mechanism.
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 

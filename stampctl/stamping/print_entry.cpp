@@ -2,8 +2,8 @@
 // seal, at millimetres on the page, or (calibration) at machine millimetres. Each becomes machine
 // millimetres, passes the checks that guard paper and seal, and runs the stamp cycle with at most
 // one retry.
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/seal.h"
 

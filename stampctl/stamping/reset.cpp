@@ -2,9 +2,9 @@
 // ready, reports a fault twice in a row, or runs out of time. The seals are read again after.
 #include <cstdint>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
 

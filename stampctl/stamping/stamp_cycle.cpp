@@ -2,9 +2,9 @@
 // until the stamp is made and the machine is ready again, or until it fails.
 #include <cstdint>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
 
@@ -92,12 +92,12 @@ bool CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, char 
     }
 
     if (printNum < kFirstSeal || printNum > kLastSeal) {
-        retReason = EC_PARAM_502;
+        retReason = EC_SEAL_NUMBER_OUT_OF_RANGE;
         log.SetRet("Return %d, 传入的章号超界", retReason);
         return false;
     }
     if (angle < 0 || angle > kMaxAngle) {
-        retReason = EC_PARAM_503;
+        retReason = EC_ANGLE_OUT_OF_RANGE;
         log.SetRet("Return %d, 转章角度超限", retReason);
         return false;
     }
@@ -141,7 +141,7 @@ bool CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, char 
     retReason = SendAndRcv(frame, kStampFrameSize, reply, replyLen);
     if (retReason != EC_OK) {
         // Refused with the slot empty: another attempt cannot help.
-        if (retReason != EC_COMM_401 && (m_CStampStatus.warn_code2 & kWarn2SlotEmpty)) {
+        if (retReason != EC_NO_VALID_REPLY && (m_CStampStatus.warn_code2 & kWarn2SlotEmpty)) {
             retReason = EC_NO_SEAL;
         } else {
             bAgain = true;

@@ -7,7 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "stampctl/calibration/autocheck.h"
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/sim/paper_board.h"
 #include "stampctl/sim/sim_camera.h"
@@ -121,8 +121,8 @@ TEST_F(AutoCalibration, EveryFailureFromARealCause)
 {
     short flags[6] = {};
     char text[1024];
-    EXPECT_EQ(AutoCheckSeal(nullptr, flags), EC_PARAM);
-    EXPECT_EQ(AutoCheckSeal(text, nullptr), EC_PARAM);
+    EXPECT_EQ(AutoCheckSeal(nullptr, flags), EC_BAD_PARAMETER);
+    EXPECT_EQ(AutoCheckSeal(text, nullptr), EC_BAD_PARAMETER);
 
     camera().setPlugged(false);  // first: once open, the camera stays open
     expectFailure("打开摄像头失败");

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "stampctl/calibration/blocks.h"
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
@@ -106,8 +106,8 @@ TEST_F(Record, ReadBackGivesLongSideFirstAndEveryEntryInRecordOrder)
     // Magnitudes beyond 11 bits would spill into the neighbouring fields: nothing is sent.
     y[4] = -2048;
     s.machine().clearLog();
-    EXPECT_EQ(DownLoadRotateJZ(x, y), EC_PARAM);
-    EXPECT_EQ(GetAllJZInfo(nullptr, &shortSide, cx, cy, ox, oy), EC_PARAM);
+    EXPECT_EQ(DownLoadRotateJZ(x, y), EC_BAD_PARAMETER);
+    EXPECT_EQ(GetAllJZInfo(nullptr, &shortSide, cx, cy, ox, oy), EC_BAD_PARAMETER);
     EXPECT_TRUE(s.frames().empty());
 }
 
@@ -153,7 +153,7 @@ TEST_F(Record, BaseDownloadSendsFiftyBytesAndRecordsSealsOnlyAfterSuccess)
     s.refuse(kCalibCode);
     EXPECT_EQ(DownLoadBaseJZ(block, 50, 1), EC_FAIL);
     EXPECT_EQ(s.machine().bindInfo()[4], 1);
-    EXPECT_EQ(DownLoadBaseJZ(nullptr, 50, 0), EC_PARAM);
+    EXPECT_EQ(DownLoadBaseJZ(nullptr, 50, 0), EC_BAD_PARAMETER);
 }
 
 TEST_F(Mapping, FourCirclesAndTheSealCorrectionOfEachAngle)

@@ -12,7 +12,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/sim/paper_board.h"
 #include "stampctl/sim/sim_camera.h"
 #include "tests/support/sim_session.h"

@@ -55,7 +55,7 @@ TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedOrThePathMissing)
     EXPECT_EQ(s.heartbeats(), polls + 1);
     EXPECT_EQ(seal().GetPHStatus(), CSeal::PH_DONE);
 
-    EXPECT_EQ(seal()._getImageFormat(nullptr, 0, 0, 0), EC_CAMERA_PARAM_203);
+    EXPECT_EQ(seal()._getImageFormat(nullptr, 0, 0, 0), EC_PHOTO_PATH_MISSING);
     EXPECT_EQ(s.heartbeats(), polls + 1);
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
@@ -34,15 +34,15 @@ TEST_F(Connection, FactoryCodeOpensAnyMachineOtherCodesAreChecked)
     EXPECT_TRUE(s.machine().lightOn());
     EXPECT_EQ(isConnMachine(), 0);
 
-    EXPECT_EQ(connMachine(""), EC_PARAM);
-    EXPECT_EQ(connMachine("secret98"), EC_PARAM);
+    EXPECT_EQ(connMachine(""), EC_BAD_PARAMETER);
+    EXPECT_EQ(connMachine("secret98"), EC_BAD_PARAMETER);
     EXPECT_EQ(isConnMachine(), 0);  // refused, but the link stays open
     EXPECT_EQ(connMachine("secret99"), EC_OK);
     s.refuse(kSecurityCode);
-    EXPECT_EQ(connMachine("secret99"), EC_COMM_FAULT);
+    EXPECT_EQ(connMachine("secret99"), EC_SECURITY_CODE_UNREADABLE);
 
     s.machine().clearLog();
-    EXPECT_EQ(connMachine(nullptr), EC_PARAM);
+    EXPECT_EQ(connMachine(nullptr), EC_BAD_PARAMETER);
     EXPECT_TRUE(s.frames().empty());
 }
 
@@ -93,7 +93,7 @@ TEST_F(Connection, OpenTopCoverDisconnectsOnceWithoutLooping)
     ASSERT_EQ(s.connect(), EC_OK);
     s.machine().setTopCoverOpen(true);
 
-    EXPECT_EQ(s.seal().ExeHeart(), EC_MACHINE_FAULT);
+    EXPECT_EQ(s.seal().ExeHeart(), EC_TOP_COVER_OPEN);
     // The poll that saw the cover, and the one of the light-off that sees it again; no more.
     EXPECT_EQ(s.heartbeats(), 2u);
     EXPECT_EQ(s.commandsWithCode(kLightCode), 0u);

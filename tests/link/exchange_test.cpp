@@ -5,7 +5,7 @@
 
 #include <numeric>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -50,10 +50,10 @@ TEST_F(Exchange, InvalidRepliesAreRetriedThreeTimesThenGiveCrcError)
 TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetry)
 {
     s.inject(Fault::ShortPacket, 1, FaultTarget::Command, 40);
-    EXPECT_EQ(queryId(), EC_COMM_401);
+    EXPECT_EQ(queryId(), EC_NO_VALID_REPLY);
     s.inject(Fault::ReadTimeout);
     const int64_t before = s.now();
-    EXPECT_EQ(queryId(), EC_COMM_401);
+    EXPECT_EQ(queryId(), EC_NO_VALID_REPLY);
     EXPECT_GE(s.now() - before, 2000);
     s.inject(Fault::WriteFailure);
     EXPECT_EQ(queryId(), EC_DISCONNECTED);
@@ -186,26 +186,26 @@ TEST_F(Wire, BlockReadsOfEmptyLongAndOversizedBlocks)
 
     s.machine().setSealInfo(std::vector<uint8_t>(2000, 0x42));
     s.machine().clearLog();
-    EXPECT_EQ(readBlock(), EC_COMM_401);
+    EXPECT_EQ(readBlock(), EC_NO_VALID_REPLY);
     EXPECT_EQ(s.frames().size(), 1u);  // the announced size alone ends it
 }
 
 TEST_F(Wire, SizesThatDoNotFitAreRefusedBeforeTheWire)
 {
     unsigned char payload[300] = {};
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_BIND_INFO, payload, 250), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, payload, 11), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, nullptr, 12), EC_PARAM);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_HEARTBEAT), EC_PARAM);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_BIND_INFO, payload, 250), EC_BAD_PARAMETER);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, payload, 11), EC_BAD_PARAMETER);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, nullptr, 12), EC_BAD_PARAMETER);
+    EXPECT_EQ(s.seal()._ExeCmd(CMD_HEARTBEAT), EC_BAD_PARAMETER);
 
     std::vector<char> data(1100, 'x');
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), 1023), EC_PARAM);
+    EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), 1023), EC_BAD_PARAMETER);
     EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), -2), EC_BACKUP_BOARD);
     EXPECT_EQ(s.seal()._ExeBuf(CMD_GET_CONFIG, data.data(), 10), EC_BACKUP_BOARD);
     EXPECT_TRUE(s.frames().empty());
 
     // The largest block is not refused by the library (the machine may still refuse it).
-    EXPECT_NE(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), 1022), EC_PARAM);
+    EXPECT_NE(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), 1022), EC_BAD_PARAMETER);
     const auto frames = s.frames();
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ((Bytes(frames[0].begin() + 7, frames[0].begin() + 9)), (Bytes{0xFE, 0x03}));

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/sim/handling.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
@@ -43,8 +43,8 @@ TEST_F(Doors, OpenTimesTravelLittleEndianAfterTheOpenByte)
 
     // A time the 16-bit field would wrap round is refused before anything is sent.
     s.machine().clearLog();
-    EXPECT_EQ(openPaperDoorEx(65536), EC_PARAM);
-    EXPECT_EQ(openMachineBackDoorEx(-1), EC_PARAM);
+    EXPECT_EQ(openPaperDoorEx(65536), EC_BAD_PARAMETER);
+    EXPECT_EQ(openMachineBackDoorEx(-1), EC_BAD_PARAMETER);
     EXPECT_TRUE(s.frames().empty());
 }
 
@@ -77,9 +77,9 @@ TEST_F(Doors, PaperDoorStateFollowsTheDoorAndPausesOnceItIsClosed)
 
 TEST_F(Doors, AbnormalOpeningSendsUpTo52BytesOfReasonWhileThereIsRoomForTheRecord)
 {
-    EXPECT_EQ(openMachineBackDoorUnNormal(""), EC_PARAM_604);
-    EXPECT_EQ(openMachineBackDoorUnNormal(nullptr), EC_PARAM_604);
-    EXPECT_EQ(openMachineBackDoorUnNormal(std::string(53, 'x').c_str()), EC_PARAM_605);
+    EXPECT_EQ(openMachineBackDoorUnNormal(""), EC_OPEN_REASON_MISSING);
+    EXPECT_EQ(openMachineBackDoorUnNormal(nullptr), EC_OPEN_REASON_MISSING);
+    EXPECT_EQ(openMachineBackDoorUnNormal(std::string(53, 'x').c_str()), EC_OPEN_REASON_TOO_LONG);
     EXPECT_TRUE(s.frames().empty());
 
     const std::string full(52, 'r');

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/sim/handling.h"
 #include "stampctl/stampctl.h"
@@ -30,10 +30,10 @@ TEST_F(Identity, MachineNumberIsCheckedWrittenAndCached)
 {
     EXPECT_STREQ(getMachineNum(), "OV2026000117");
     EXPECT_EQ(s.seal().IsMachineNumOk("OV2026000117"), EC_OK);
-    EXPECT_EQ(s.seal().IsMachineNumOk("OV2026000118"), EC_MACHINE_NUM_PARAM);
-    EXPECT_EQ(s.seal().IsMachineNumOk(""), EC_PARAM_301);
-    EXPECT_EQ(setMachineNum("OV2026000118X"), EC_PARAM_302);
-    EXPECT_EQ(setMachineNum(nullptr), EC_PARAM_301);
+    EXPECT_EQ(s.seal().IsMachineNumOk("OV2026000118"), EC_MACHINE_NUM_MISMATCH);
+    EXPECT_EQ(s.seal().IsMachineNumOk(""), EC_MACHINE_NUM_MISSING);
+    EXPECT_EQ(setMachineNum("OV2026000118X"), EC_MACHINE_NUM_TOO_LONG);
+    EXPECT_EQ(setMachineNum(nullptr), EC_MACHINE_NUM_MISSING);
     EXPECT_EQ(s.machine().machineNum(), "OV2026000117");
 
     EXPECT_EQ(setMachineNum("AB1234567890"), EC_OK);
@@ -51,8 +51,8 @@ TEST_F(Identity, TypeIsCutAt16AndRefusedWhenLongerOrOnTheBackupBoard)
     EXPECT_EQ(setMachineType("OVM310"), EC_OK);
     EXPECT_EQ(s.machine().machineType(), "OVM310");
     s.machine().clearLog();
-    EXPECT_EQ(setMachineType("ABCDEFGHIJKLMNOPQ"), EC_PARAM);
-    EXPECT_EQ(setMachineType(nullptr), EC_PARAM);
+    EXPECT_EQ(setMachineType("ABCDEFGHIJKLMNOPQ"), EC_BAD_PARAMETER);
+    EXPECT_EQ(setMachineType(nullptr), EC_BAD_PARAMETER);
     EXPECT_TRUE(s.frames().empty());
 
     s.machine().setBoard(sim::Board::Backup);  // the number is served, the type is not
@@ -93,14 +93,14 @@ TEST_F(Identity, FirmwareVersionAndMode)
 
 TEST_F(Identity, SecurityCodeIsSetOnlyWhileNoneIsStoredAndWithinLimits)
 {
-    EXPECT_EQ(setSecurityCode(nullptr), EC_PARAM_92);
-    EXPECT_EQ(setSecurityCode("12345"), EC_PARAM_93);
-    EXPECT_EQ(setSecurityCode(std::string(51, 'a').c_str()), EC_PARAM_93);
+    EXPECT_EQ(setSecurityCode(nullptr), EC_SECURITY_CODE_MISSING);
+    EXPECT_EQ(setSecurityCode("12345"), EC_SECURITY_CODE_LENGTH);
+    EXPECT_EQ(setSecurityCode(std::string(51, 'a').c_str()), EC_SECURITY_CODE_LENGTH);
     EXPECT_EQ(s.seal().CheckSecurityCode("123456"), EC_OK);
 
     const std::string longest(50, 'z');
     EXPECT_EQ(setSecurityCode(longest.c_str()), EC_OK);
-    EXPECT_EQ(setSecurityCode("another1"), EC_PARAM_94);
+    EXPECT_EQ(setSecurityCode("another1"), EC_SECURITY_CODE_ALREADY_SET);
     EXPECT_EQ(s.machine().securityCode(), longest);
     EXPECT_EQ(delSecurityCode(), EC_OK);
     EXPECT_EQ(s.machine().securityCode(), "");
@@ -140,11 +140,11 @@ TEST_F(Seals, RfidTextNamesOccupiedSlotsButTheListKeepsAllSix)
 
 TEST_F(Seals, SealInformationOfUpTo90BytesIsStoredAndReadBack)
 {
-    EXPECT_EQ(initStamp(kMachineNum, ""), EC_PARAM_305);
-    EXPECT_EQ(initStamp(kMachineNum, nullptr), EC_PARAM_305);
-    EXPECT_EQ(initStamp(kMachineNum, std::string(91, 'a').c_str()), EC_PARAM_303);
-    EXPECT_EQ(initStamp("wrong", "1#A"), EC_MACHINE_NUM_PARAM);
-    EXPECT_EQ(initStamp(nullptr, "1#A"), EC_PARAM_301);
+    EXPECT_EQ(initStamp(kMachineNum, ""), EC_SEAL_INFO_MISSING);
+    EXPECT_EQ(initStamp(kMachineNum, nullptr), EC_SEAL_INFO_MISSING);
+    EXPECT_EQ(initStamp(kMachineNum, std::string(91, 'a').c_str()), EC_SEAL_INFO_TOO_LONG);
+    EXPECT_EQ(initStamp("wrong", "1#A"), EC_MACHINE_NUM_MISMATCH);
+    EXPECT_EQ(initStamp(nullptr, "1#A"), EC_MACHINE_NUM_MISSING);
     EXPECT_STREQ(querySealInfo(nullptr), "-@#-301");
     EXPECT_EQ(s.commandsWithCode(kSealBlockCode), 0u);
 

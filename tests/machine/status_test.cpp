@@ -1,7 +1,7 @@
 // The status record read as one fault and as readiness to stamp.
 #include <gtest/gtest.h>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
@@ -42,15 +42,15 @@ struct Bit {
     int code;
 };
 const Bit kBits[] = {
-    {0, 0x01, EC_TRAVEL_8010}, {0, 0x02, EC_TRAVEL_8011},        {0, 0x04, EC_TRAVEL_8012},
-    {0, 0x08, EC_TRAVEL_8013}, {0, 0x10, EC_FAIL},               {0, 0x20, EC_FAIL},
+    {0, 0x01, EC_TRAVEL_X}, {0, 0x02, EC_TRAVEL_Y},        {0, 0x04, EC_TRAVEL_Z},
+    {0, 0x08, EC_TRAVEL_ROTATION}, {0, 0x10, EC_FAIL},               {0, 0x20, EC_FAIL},
     {0, 0x40, EC_SEAL_MISPLACED},
     {1, 0x01, EC_SEAL_MISSING}, {1, 0x02, EC_SEAL_SLEEVE_CHANGED}, {1, 0x04, EC_NO_SEAL},
     {1, 0x08, EC_FAIL},         {1, 0x10, EC_FAIL},               {1, 0x80, EC_FAIL},
-    {2, 0x01, EC_FAIL},         {2, 0x02, EC_FAIL},               {2, 0x04, EC_MACHINE_FAULT_8017},
-    {2, 0x08, EC_DEVICE_INIT},
-    {3, 0x01, EC_BACK_DOOR_FAULT}, {3, 0x02, EC_PAPER_DOOR_FAULT}, {3, 0x04, EC_MOTOR_8002},
-    {3, 0x08, EC_MOTOR_8003},   {3, 0x10, EC_MOTOR_8004},         {3, 0x20, EC_MOTOR_8005},
+    {2, 0x01, EC_FAIL},         {2, 0x02, EC_FAIL},               {2, 0x04, EC_TOP_COVER_LOOSE},
+    {2, 0x08, EC_DEVICE_SELF_TEST_FAILED},
+    {3, 0x01, EC_BACK_DOOR_FAULT}, {3, 0x02, EC_PAPER_DOOR_FAULT}, {3, 0x04, EC_MOTOR_X},
+    {3, 0x08, EC_MOTOR_Y},   {3, 0x10, EC_MOTOR_Z},         {3, 0x20, EC_MOTOR_ROTATION},
 };
 
 TEST_F(Status, EachBitGivesItsOwnCode)
@@ -65,11 +65,11 @@ TEST_F(Status, EachBitGivesItsOwnCode)
 TEST_F(Status, MostImportantFaultWins)
 {
     EXPECT_EQ(faultOf(record(5, 0, 0x04, 0, 0x01)), EC_NO_SEAL);
-    EXPECT_EQ(faultOf(record(5, 0x01, 0, 0, 0x20)), EC_MOTOR_8005);
+    EXPECT_EQ(faultOf(record(5, 0x01, 0, 0, 0x20)), EC_MOTOR_ROTATION);
     EXPECT_EQ(faultOf(record(5, 0x40, 0x02)), EC_SEAL_SLEEVE_CHANGED);
     EXPECT_EQ(faultOf(record(5, 0x40, 0, 0x04)), EC_SEAL_MISPLACED);
-    EXPECT_EQ(faultOf(record(5, 0, 0x01, 0x0C)), EC_MACHINE_FAULT_8017);
-    EXPECT_EQ(faultOf(record(3, 0x08)), EC_TRAVEL_8013);  // the state byte is not looked at
+    EXPECT_EQ(faultOf(record(5, 0, 0x01, 0x0C)), EC_TOP_COVER_LOOSE);
+    EXPECT_EQ(faultOf(record(3, 0x08)), EC_TRAVEL_ROTATION);  // the state byte is not looked at
 }
 
 TEST_F(Status, ReadyAtOnceOrAfterBusyAndPreCompletion)

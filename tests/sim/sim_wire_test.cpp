@@ -1,6 +1,6 @@
 // The machine model at the frame level: what it answers, ignores and refuses, and the faults it
 // can be told to commit.
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "sim_wire.h"
 
 namespace stampctl::sim::test {

@@ -58,10 +58,10 @@ TEST_F(Cycle, WhatTheMachineIsSent)
 TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
 {
     configure("seal_dy=-10");
-    EXPECT_EQ(stamp(0), (CycleResult{false, EC_PARAM_502, false}));
-    EXPECT_EQ(stamp(7), (CycleResult{false, EC_PARAM_502, false}));
-    EXPECT_EQ(stamp(1, 150, 150, 361), (CycleResult{false, EC_PARAM_503, false}));
-    EXPECT_EQ(stamp(1, 150, 150, -1), (CycleResult{false, EC_PARAM_503, false}));
+    EXPECT_EQ(stamp(0), (CycleResult{false, EC_SEAL_NUMBER_OUT_OF_RANGE, false}));
+    EXPECT_EQ(stamp(7), (CycleResult{false, EC_SEAL_NUMBER_OUT_OF_RANGE, false}));
+    EXPECT_EQ(stamp(1, 150, 150, 361), (CycleResult{false, EC_ANGLE_OUT_OF_RANGE, false}));
+    EXPECT_EQ(stamp(1, 150, 150, -1), (CycleResult{false, EC_ANGLE_OUT_OF_RANGE, false}));
     // Clamped to 4.0 and shifted to -6.0: no position the machine could be sent.
     EXPECT_EQ(stamp(1, 150, 3.0), (CycleResult{false, EC_OUT_OF_BOUNDS, false}));
     EXPECT_TRUE(s.frames().empty());
@@ -182,7 +182,7 @@ TEST_F(Reset, FailuresAndTheirCodes)
     EXPECT_GE(s.commandsWithCode(0x02), 1u);
 
     s.machine().scriptStatus({polls(3, 1), polls(1, 1), polls(5, 0, kMotorFault)});
-    EXPECT_EQ(initializationMachine(), EC_MOTOR_8002);
+    EXPECT_EQ(initializationMachine(), EC_MOTOR_X);
 
     s.machine().scriptStatus({});
     s.machine().setStatus({});

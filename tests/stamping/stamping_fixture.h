@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/sim/stamp_scripts.h"
 #include "tests/support/sim_session.h"
 

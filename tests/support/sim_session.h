@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 #include "stampctl/seal.h"
 #include "stampctl/sim/sim_machine.h"
 #include "tests/support/test_env.h"

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/paths.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/paths.h"
 
 namespace stampctl::test {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "tests/usb/usb_fixture.h"
 
@@ -68,7 +68,7 @@ TEST_F(ConnectionOverUsbTest, ConnectsOnlyToTheMachineWithTheFactoryOrTheStoredC
     EXPECT_TRUE(m_machine.lightOn());
     EXPECT_EQ(seal()._connMachine("s3cret"), EC_OK);
     EXPECT_EQ(codeQueries(), 1u);
-    EXPECT_EQ(seal()._connMachine("s3cre"), EC_PARAM);
+    EXPECT_EQ(seal()._connMachine("s3cre"), EC_BAD_PARAMETER);
     EXPECT_EQ(seal()._isConnMachine(), 0);  // a refused code leaves the link open
 }
 
@@ -98,7 +98,7 @@ TEST_F(ConnectionOverUsbTest, QuerySetAndChunkedBlockRunEndToEndAndBadRepliesAre
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0], sent[2]);
     m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
-    EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_COMM_401);
+    EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_NO_VALID_REPLY);
     EXPECT_EQ(requests().size(), 4u);
 }
 
@@ -114,7 +114,7 @@ TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter
     const auto start = steady_clock::now();
     unplugMachine();
     exchange.join();
-    EXPECT_EQ(result, EC_COMM_401);
+    EXPECT_EQ(result, EC_NO_VALID_REPLY);
     EXPECT_LT(steady_clock::now() - start, milliseconds(1000));  // not the read time-out
 
     EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_DISCONNECTED);

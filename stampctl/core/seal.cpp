@@ -5,9 +5,9 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "stampctl/frame/paths.h"
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/paths.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 
 using namespace stampctl;

@@ -1,4 +1,4 @@
-#include "stampctl/frame/result_codes.h"
+#include "stampctl/core/result_codes.h"
 
 #include <algorithm>
 #include <iterator>

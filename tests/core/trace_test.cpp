@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/trace.h"
 #include "stampctl/link/frame.h"
 #include "tests/support/test_env.h"
 

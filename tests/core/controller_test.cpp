@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "stampctl/frame/guard.h"
+#include "stampctl/core/guard.h"
 #include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/test_env.h"

@@ -1,4 +1,4 @@
-#include "stampctl/frame/paths.h"
+#include "stampctl/core/paths.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
-#include "stampctl/frame/config.h"
+#include "stampctl/core/config.h"
 
 #include <QSettings>
 #include <QStringList>
 
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 
 namespace stampctl {
 

@@ -1,4 +1,4 @@
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/trace.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -8,8 +8,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "stampctl/frame/clock.h"
-#include "stampctl/frame/paths.h"
+#include "stampctl/core/clock.h"
+#include "stampctl/core/paths.h"
 
 namespace {
 

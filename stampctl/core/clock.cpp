@@ -1,4 +1,4 @@
-#include "stampctl/frame/clock.h"
+#include "stampctl/core/clock.h"
 
 #include <chrono>
 #include <thread>

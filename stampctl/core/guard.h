@@ -1,8 +1,8 @@
 // The exception guard of the exports that must never let an exception reach the caller.
 #pragma once
 
-#include "stampctl/frame/result_codes.h"
-#include "stampctl/frame/trace.h"
+#include "stampctl/core/result_codes.h"
+#include "stampctl/core/trace.h"
 
 namespace stampctl {
 
