@@ -52,6 +52,7 @@ protected:
     static sim::PaperBoard& board() { return sim::paperBoard(); }
     CSeal& seal() { return s.seal(); }
     std::string file(const std::string& name) const { return s.base() + "/" + name; }
+    int envPhoto(const std::string& name) { return seal()._TakeEnvPhoto(file(name)); }
 
     // The capture thread has made `passes` more reads.
     void passes(uint64_t count, sim::SimCamera& cam = sim::documentCamera())

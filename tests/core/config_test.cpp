@@ -6,13 +6,12 @@
 #include "tests/support/test_env.h"
 
 using namespace stampctl;
-using namespace stampctl::test;
 
 namespace {
 
 class ConfigTest : public ::testing::Test {
 protected:
-    TempBaseDir base;
+    test::TempBaseDir base;
     CSeal* seal = CSeal::Instance();
 
     const SealConfig& read(const std::string& ini)
@@ -27,110 +26,68 @@ TEST_F(ConfigTest, DefaultsWithoutAFile)
 {
     const SealConfig& c = seal->config();
     for (uint16_t value : c.motion) EXPECT_EQ(value, 0xFFFF);
-    EXPECT_EQ(c.before_print, "yes");
-    EXPECT_EQ(c.before_print_sleep, 500);
-    EXPECT_EQ(c.paper_max, 0);
-    EXPECT_EQ(c.seal_to_qfz, "no");
-    EXPECT_EQ(c.checkBing, "no");
-    EXPECT_EQ(c.print_error_sleep, 2000);
-    EXPECT_EQ(c.close_paper_door_sleep, 1000);
-    EXPECT_EQ(c.seal_dx, -15);
-    EXPECT_EQ(c.seal_dy, 0);
-    EXPECT_EQ(c.JpgRar, 80);
-    EXPECT_EQ(c.DPI, 235);
-    EXPECT_EQ(c.CutEzh, 60);
-    EXPECT_EQ(c.bz_check_open, "no");
-    EXPECT_EQ(c.bz_width, 160);
-    EXPECT_EQ(c.bz_black_rate, 18);
+    EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz, c.checkBing, c.bz_check_open),
+              std::tuple("yes", "no", "no", "no"));
+    EXPECT_EQ((std::vector<int>{c.before_print_sleep, c.paper_max, c.print_error_sleep, c.close_paper_door_sleep,
+                                c.seal_dx, c.seal_dy, c.JpgRar, c.DPI, c.CutEzh, c.bz_width, c.bz_black_rate}),
+              (std::vector<int>{500, 0, 2000, 1000, -15, 0, 80, 235, 60, 160, 18}));
     EXPECT_EQ(CImgHelp::Instance()->jpgRar(), 80);
     EXPECT_EQ(CImgHelp::Instance()->cutEzh(), 60u);
-
-    const std::string path = base.path() + "/ywb.ini";
-    EXPECT_TRUE(traced(base.path(), "=== " + path + " , szSec:Config ==="));
-    EXPECT_TRUE(traced(base.path(),
-                       "==seal_deep:-1, seal_down_sleep:-1, seal_hold_sleep:-1, seal_oil_deep:-1,   "
-                       "seal_oil_side_pos:-1, seal_oil_hold_hight:-1, seal_oil_down_sleep:-1, "
-                       "seal_oil_sleep:-1, seal_qf_deep:-1, seal_qf_cb_go:-1, seal_qf_cb_back_go:-1==="));
-    EXPECT_TRUE(traced(base.path(),
-                       "== before_print:yes, before_print_sleep:500, paper_max:0, seal_to_qfz:no, "
-                       "seal_to_qfz_180:no, checkBing:no =="));
-    EXPECT_TRUE(traced(base.path(),
-                       "== print_error_sleep:2000, close_paper_door_sleep:1000, seal_dx:-15, seal_dy:0, "
-                       "check_print_pos_allow:no, JpgRar:80, DPI:235, CutEzh:60 =="));
 }
+
+struct Limit {
+    int16_t SealConfig::*field;
+    int expected;
+};
+// Each value on both sides of its limit, over three files (QSettings may keep a file it has read
+// when a rewrite keeps its size within the same second, so the files differ in size). Numbers are
+// kept as their low 16 bits first.
+const std::pair<const char*, std::vector<Limit>> kFiles[] = {
+    {"[OV_STAMP]\nbefore_print_sleep=-5\nseal_dx=-50\nseal_dy=-51\nprint_error_sleep=70000\n"
+     "close_paper_door_sleep=5001\n[CAM_USB]\nJpgRar=-1\nDPI=500\nCutEzh=256\nbz_width=12ab\n",
+     {{&SealConfig::before_print_sleep, 0}, {&SealConfig::seal_dx, -50}, {&SealConfig::seal_dy, 0},
+      {&SealConfig::print_error_sleep, 4464}, {&SealConfig::close_paper_door_sleep, 5000}, {&SealConfig::JpgRar, 80},
+      {&SealConfig::DPI, 500}, {&SealConfig::CutEzh, 60}, {&SealConfig::bz_width, 0}}},
+    {"[OV_STAMP]\nbefore_print_sleep=2500\nseal_dx=51\nprint_error_sleep=15001\n[CAM_USB]\nJpgRar=100\nDPI=501\nCutEzh=-1\n",
+     {{&SealConfig::before_print_sleep, 2000}, {&SealConfig::seal_dx, 0}, {&SealConfig::print_error_sleep, 15000},
+      {&SealConfig::JpgRar, 100}, {&SealConfig::DPI, 235}, {&SealConfig::CutEzh, 60}}},
+    {"[OV_STAMP]\nbefore_print_sleep=2000\nseal_dx=50\n[CAM_USB]\nCutEzh=255\n",
+     {{&SealConfig::before_print_sleep, 2000}, {&SealConfig::seal_dx, 50}, {&SealConfig::CutEzh, 255}}},
+};
 
 TEST_F(ConfigTest, LimitsAtTheirEdges)
 {
-    const auto& low = read("[OV_STAMP]\nbefore_print_sleep=-5\nseal_dx=-50\nseal_dy=51\n"
-                           "print_error_sleep=70000\nclose_paper_door_sleep=5001\n"
-                           "[CAM_USB]\nJpgRar=-1\nDPI=500\nCutEzh=256\n");
-    EXPECT_EQ(low.before_print_sleep, 0);
-    EXPECT_EQ(low.seal_dx, -50);
-    EXPECT_EQ(low.seal_dy, 0);
-    EXPECT_EQ(low.print_error_sleep, 4464) << "stored as its low 16 bits, then below the limit";
-    EXPECT_EQ(low.close_paper_door_sleep, 5000);
-    EXPECT_EQ(low.JpgRar, 80);
-    EXPECT_EQ(low.DPI, 500);
-    EXPECT_EQ(low.CutEzh, 60);
-
-    const auto& high = read("[OV_STAMP]\nbefore_print_sleep=2500\nseal_dx=51\nprint_error_sleep=15001\n"
-                            "[CAM_USB]\nJpgRar=100\nDPI=501\nCutEzh=255\n");
-    EXPECT_EQ(high.before_print_sleep, 2000);
-    EXPECT_EQ(high.seal_dx, 0);
-    EXPECT_EQ(high.print_error_sleep, 15000);
-    EXPECT_EQ(high.JpgRar, 100);
-    EXPECT_EQ(high.DPI, 235);
-    EXPECT_EQ(high.CutEzh, 255);
-    EXPECT_EQ(CImgHelp::Instance()->jpgRar(), 100);
+    for (const auto& [ini, limits] : kFiles) {
+        const SealConfig& c = read(ini);
+        for (const Limit& l : limits) EXPECT_EQ(c.*(l.field), l.expected) << ini;
+    }
     EXPECT_EQ(CImgHelp::Instance()->cutEzh(), 255u);
+    read("[CAM_USB]\nJpgRar=100\n");
+    EXPECT_EQ(CImgHelp::Instance()->jpgRar(), 100);
 }
 
-TEST_F(ConfigTest, KeyNamesAreExactButEveryMotionKeyIsTraced)
+TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
 {
-    const auto& c = read("[Config]\nSeal_Deep=7\nseal_deep=9\nseal_qf_cb_back_go=12\nmystery=abc\n"
-                         "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\n");
-    EXPECT_EQ(c.motion[0], 9);
+    const auto& c = read("[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
+                         "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\n");
+    EXPECT_EQ(c.motion[0], 0);
     EXPECT_EQ(c.motion[11], 12);
     EXPECT_EQ(c.seal_dx, -15);
     EXPECT_EQ(c.before_print, "Yes");
-    EXPECT_TRUE(traced(base.path(), "==11= key:Seal_Deep, value:7 ==="));
-    EXPECT_TRUE(traced(base.path(), "==11= key:mystery, value:abc ==="));
-    EXPECT_TRUE(traced(base.path(), "==11= key:seal_deep, value:9 ==="));
-}
 
-TEST_F(ConfigTest, NumbersThatAreNotNumbersReadAsZero)
-{
-    const auto& c = read("[Config]\nseal_deep=deep\n[OV_STAMP]\nseal_dx=abc\n[CAM_USB]\nbz_width=12ab\n");
-    EXPECT_EQ(c.motion[0], 0);
-    EXPECT_EQ(c.seal_dx, 0);
-    EXPECT_EQ(c.bz_width, 0);
-}
-
-TEST_F(ConfigTest, AKeyGoneFromTheFileReturnsToItsDefault)
-{
-    EXPECT_EQ(read("[OV_STAMP]\nseal_dx=20\ncheckBing=yes\n[Config]\nseal_deep=300\n").seal_dx, 20);
-    const auto& again = read("[OV_STAMP]\ncheckBing=yes\n");
-    EXPECT_EQ(again.seal_dx, -15);
-    EXPECT_EQ(again.motion[0], 0xFFFF);
-    EXPECT_EQ(again.checkBing, "yes");
+    const auto& again = read("[OV_STAMP]\nseal_dy=3\n");
+    EXPECT_EQ(again.motion[11], 0xFFFF);
+    EXPECT_EQ(again.checkBing, "no");
+    EXPECT_EQ(again.seal_dy, 3);
 }
 
 TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
 {
-    const auto& c = read("; written by hand\r\n"
-                         "[OV_STAMP]\r\n"
-                         "  before_print = \"no\"  \r\n"
-                         "# another comment\r\n"
-                         "seal_to_qfz_180=\"yes\"\r\n"
-                         "seal_dy = 12\r\n"
-                         "\r\n"
-                         "[CAM_USB]\r\n"
-                         "bz_check_open = yes\r\n"
+    const auto& c = read("; written by hand\r\n[OV_STAMP]\r\n  before_print = \"no\"  \r\n# another comment\r\n"
+                         "seal_to_qfz_180=\"yes\"\r\nseal_dy = 12\r\n\r\n[CAM_USB]\r\nbz_check_open = yes\r\n"
                          "bz_black_rate=\"25\"\r\n");
-    EXPECT_EQ(c.before_print, "no");
-    EXPECT_EQ(c.seal_to_qfz_180, "yes");
+    EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple("no", "yes", "yes"));
     EXPECT_EQ(c.seal_dy, 12);
-    EXPECT_EQ(c.bz_check_open, "yes");
     EXPECT_EQ(c.bz_black_rate, 25);
 }
 

@@ -1,12 +1,11 @@
-// The crop and its files, and the conversions between cut picture, photo and millimetres.
-#include <atomic>
+// The crop and its files, the conversions between cut picture, photo and millimetres, and the
+// blank-area check on the last cut picture.
 #include <cmath>
-#include <thread>
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "stampctl/stampctl.h"
 #include "stampctl/seal.h"
-
 #include "tests/imaging/imaging_fixture.h"
 
 namespace stampctl::test {
@@ -31,7 +30,6 @@ TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefau
 
     ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "q", cut.c_str(), nullptr, 0, 35, m_cut));
     EXPECT_TRUE(readFile(cut) == jpeg(m_cut.picture, {cv::IMWRITE_JPEG_QUALITY, 35}));
-    EXPECT_TRUE(traced("<--CImgHelp::AutoCutPaperByImg ltrb_Pixel:0 Return bl:1"));
 }
 
 TEST_F(ImagingTest, CutFromAFileAndUnreadableFiles)
@@ -43,7 +41,6 @@ TEST_F(ImagingTest, CutFromAFileAndUnreadableFiles)
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, m_cut.paper.height, m_cut.paper.width));
 
     EXPECT_FALSE(img()->AutoCutPaper(path("missing.jpg").c_str(), cut.c_str(), 0, m_cut));
-    EXPECT_TRUE(traced("<--AutoCutPaper AutoCutPaper imread fail = " + path("missing.jpg")));
     EXPECT_FALSE(img()->AutoCutPaper(nullptr, cut.c_str(), 0, m_cut));
     // A path no writer understands is the image library's error, left to the photo request.
     EXPECT_THROW(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "x", nullptr, nullptr, 0, 0, m_cut), cv::Exception);
@@ -57,24 +54,6 @@ TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEnds)
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, 2137, 3019));
     EXPECT_FALSE(img()->IsA4JpgOk(m_cut, 1747, 2745));
     EXPECT_FALSE(img()->IsA4JpgOk(m_cut, 1943, 3020));
-    EXPECT_TRUE(traced("IsA4JpgOk error (w:1943, h:3020)(wMin:1748,wMax:2137, hMin:2470,hMax:3019)"));
-}
-
-TEST_F(ImagingTest, QuarterTurnIsCounterClockwiseInPlace)
-{
-    cv::Mat picture(2, 3, CV_8UC1);
-    picture.at<uchar>(0, 0) = 1, picture.at<uchar>(0, 1) = 2, picture.at<uchar>(0, 2) = 3;
-    picture.at<uchar>(1, 0) = 4, picture.at<uchar>(1, 1) = 5, picture.at<uchar>(1, 2) = 6;
-    const std::string file = path("turn.png");
-    cv::imwrite(file, picture);
-    img()->revolveImg_90(file.c_str());
-    const cv::Mat turned = cv::imread(file, cv::IMREAD_UNCHANGED);
-    ASSERT_EQ(turned.size(), cv::Size(2, 3));
-    const cv::Mat expected = (cv::Mat_<uchar>(3, 2) << 3, 6, 2, 5, 1, 4);
-    EXPECT_EQ(cv::norm(turned, expected, cv::NORM_INF), 0);
-
-    img()->revolveImg_90(path("missing.png").c_str());
-    EXPECT_TRUE(traced("imread src is NULL(path:" + path("missing.png") + ")"));
 }
 
 // The centre of the dark dot near `expected` in `picture`.
@@ -117,51 +96,6 @@ TEST_P(CutToPhoto, PointOfTheSheetMapsBackToItsPlaceInThePhoto)
 
 INSTANTIATE_TEST_SUITE_P(Turns, CutToPhoto, ::testing::Values(0.0, 2.0, -3.0));
 
-// A stamp works with the cut it took from the controller while the next photo is being cut and
-// stored on another thread; only a stamp asking afterwards sees the new sheet.
-TEST_F(ImagingTest, StampKeepsItsCutWhileTheNextPhotoIsCut)
-{
-    sim::PaperPhoto turned;
-    turned.angleDeg = 2.0;
-    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(turned), "first", path("cut/first.jpg").c_str(),
-                                         nullptr, 0, 0, m_cut));
-    CSeal& seal = *CSeal::Instance();
-    seal.storeCut(m_cut);
-    const CutResult held = seal.lastCut();
-    int x0 = 1500, y0 = 700, w0 = 0, h0 = 0;
-    held.ConvertXYtoSrcPic(x0, y0);
-    held.GetPaperWH(w0, h0);
-
-    sim::PaperPhoto shifted;
-    shifted.sheetCentre = {1500, 1150};
-    const cv::Mat next = sim::drawPaperPhoto(shifted);
-    std::atomic<bool> stored{false};
-    std::thread photo([&] {
-        CutResult cut;
-        img()->AutoCutPaperByImg(next, "next", path("cut/next.jpg").c_str(), nullptr, 0, 0, cut);
-        seal.storeCut(cut);
-        stored = true;
-    });
-    int conversions = 0, moved = 0;
-    do {
-        int x = 1500, y = 700, w = 0, h = 0;
-        held.ConvertXYtoSrcPic(x, y);
-        held.GetPaperWH(w, h);
-        moved += cv::Point(x, y) != cv::Point(x0, y0) || cv::Size(w, h) != cv::Size(w0, h0);
-        ++conversions;
-    } while (!stored);
-    photo.join();
-    EXPECT_GT(conversions, 1);
-    EXPECT_EQ(moved, 0);
-
-    const CutResult now = seal.lastCut();
-    EXPECT_TRUE(held.rotated);
-    EXPECT_FALSE(now.rotated);
-    int x = 1500, y = 700;
-    now.ConvertXYtoSrcPic(x, y);
-    EXPECT_NE(cv::Point(x, y), cv::Point(x0, y0));
-}
-
 TEST_F(ImagingTest, SheetOrientationTable)
 {
     m_cut.paperFound = true;
@@ -181,9 +115,6 @@ TEST_F(ImagingTest, SheetOrientationTable)
         m_cut.ConvertPointBaseLeftTop(x, y, row.angle, row.orientation);
         EXPECT_EQ(cv::Point(x, y), row.out) << row.orientation << " " << row.angle;
     }
-    EXPECT_TRUE(traced("<--ConvertPointBaseLeftTop ix:30,iy:40,angle:180, m_paper_left_top:270 "
-                       "return ix:1960, iy:30, pWidth:2000, pHeight:1500"));
-
     // Without a found sheet no point moves.
     m_cut.paperFound = false;
     int x = 30, y = 40;
@@ -201,7 +132,51 @@ TEST_F(ImagingTest, MillimetresToPixelsOfTheSheet)
     x = 297, y = 210;
     EXPECT_TRUE(m_cut.MM2Pixel(x, y));
     EXPECT_EQ(cv::Point(x, y), cv::Point(2745, 1943));
-    EXPECT_TRUE(traced("MM2Pixel in(x:297, y:210), out(x:2745, y:1943)"));
+}
+
+class BlankCheck : public ImagingTest {
+protected:
+    // A white cut picture with `inkPixels` black pixels in its top-left 100 x 100 box.
+    void cutWithInk(int inkPixels)
+    {
+        cv::Mat cut(400, 600, CV_8UC3, cv::Scalar::all(240));
+        for (int i = 0; i < inkPixels; ++i) cut.at<cv::Vec3b>(i / 100, i % 100) = cv::Vec3b(10, 10, 10);
+        m_cut.picture = cut;
+    }
+};
+
+TEST_F(BlankCheck, ShareOfDarkPixelsAgainstTheRateInsideThePicture)
+{
+    EXPECT_EQ(img()->IsWhitePaper(m_cut, 0, 0, 160, 160, 0.018f), 2);  // no picture yet
+    const float rate = static_cast<float>(18 / 1000.0);
+    for (auto [ink, x, y, verdict] : {std::tuple{0, 0, 0, 0}, {300, 0, 0, 1}, {180, 0, 0, 0}, {181, 0, 0, 1},
+                                      {181, 100, 50, 0}}) {  // exactly the rate is blank; ink left of and above a box is not in it
+        cutWithInk(ink);
+        EXPECT_EQ(img()->IsWhitePaper(m_cut, x, y, 100, 100, rate), verdict) << ink << " at " << x << "," << y;
+    }
+    // A box that leaves the picture cannot be checked.
+    for (auto [x, y, w, verdict] : {std::tuple{441, 0, 160, 2}, {440, 240, 160, 0}, {0, -1, 160, 2}, {0, 0, 0, 2},
+                                    {0x7fffff00, 0, 0x1000, 2}})
+        EXPECT_EQ(img()->IsWhitePaper(m_cut, x, y, w, 160, 0.018f), verdict) << x << "," << y << " " << w;
+}
+
+TEST_F(BlankCheck, ExportUsesTheConfiguredBoxOnTheLastPhoto)
+{
+    EXPECT_EQ(isWhitePaper(0, 0), 2);  // no photo since start
+
+    sim::PaperPhoto layout;
+    layout.print = {{{400, 400, 800, 400}}};
+    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "photo",
+                                         path("cut/p.jpg").c_str(), nullptr, 0, 0, m_cut));
+    CSeal::Instance()->storeCut(m_cut);  // as a photo leaves it
+    EXPECT_EQ(isWhitePaper(450, 450), 1);    // the default 160 x 160 box on the printed lines
+    EXPECT_EQ(isWhitePaper(1500, 1200), 0);  // blank paper
+    EXPECT_EQ(isWhitePaper(2700, 10), 2);    // past the sheet's right edge
+
+    // A picture the check cannot read is the guard's business, not the caller's crash.
+    m_cut.picture = cv::Mat(200, 200, CV_8UC2, cv::Scalar::all(0));
+    CSeal::Instance()->storeCut(m_cut);
+    EXPECT_EQ(isWhitePaper(0, 0), -602);
 }
 
 }  // namespace

@@ -1,26 +1,11 @@
-// Edge scan, line fit and the paper rectangle, including pictures with no sheet, a sheet that
-// fills the picture, and pictures too small for the scan windows.
+// Edge scan, line fit, the paper rectangle and the deskew, including pictures with no sheet, a
+// sheet that fills the picture, and pictures too small for the scan windows.
 #include <cmath>
 
 #include "tests/imaging/imaging_fixture.h"
 
 namespace stampctl::test {
 namespace {
-
-TEST_F(ImagingTest, SheetTouchingTheLeftEdgeGivesAVerticalLineWithoutDeviation)
-{
-    sim::PaperPhoto layout;
-    layout.sheetSize = {3000, 2600};  // taller than the photo: paper on every row
-    layout.sheetCentre = {1400, 1224};
-    const cv::Mat bin = threshold(sim::drawPaperPhoto(layout));
-
-    const BorderLine left = img()->FindBorder(bin, BORDER_LEFT);
-    ASSERT_TRUE(left.found);
-    ASSERT_EQ(left.edge.size(), 245u);  // rows 0, 10, ... 2440
-    for (const cv::Point& p : left.edge) EXPECT_EQ(p.x, 0);
-    EXPECT_EQ(left.deviation, 0);
-    EXPECT_EQ(left.rotAngle, 0);
-}
 
 TEST_F(ImagingTest, BoardWithoutASheetFindsNothingAndKeepsTheRectangle)
 {
@@ -36,38 +21,12 @@ TEST_F(ImagingTest, BoardWithoutASheetFindsNothingAndKeepsTheRectangle)
     setPaperRect({11, 12, 13, 14});
     EXPECT_FALSE(img()->MakePaperArea(bin, 0, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(11, 12, 13, 14));
-    EXPECT_TRUE(traced("MakePaperArea paper fail (bL:0, langle:(0.000000:0.000000)), (bB:0, rangle:(0.000000:0.000000)), "
-                       "(bT:0, tangle:(0.000000:0.000000)), (bB:0, bangle:(0.000000:0.000000))"));
 
     // The crop then keeps the whole picture.
     EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "board", path("cut/board.jpg").c_str(), nullptr, 0, 0, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(0, 0, 3264, 2448));
     EXPECT_EQ(m_cut.picture.size(), photo.size());
     EXPECT_EQ(cv::imread(path("cut/board.jpg")).size(), photo.size());
-}
-
-TEST_F(ImagingTest, LineFitUsesTheLargestGroupAndTheSmallerOffsetOnATie)
-{
-    // Left border points, pairs of neighbouring scan lines: two pairs moving by +2, two by -1,
-    // and one pair that skips a scan line and must not count.
-    const std::vector<cv::Point> edge = {{500, 0},   {498, 10},  {400, 20}, {401, 30},
-                                         {502, 40},  {500, 50},  {403, 60}, {404, 70},
-                                         {700, 80},  {600, 100}};
-    std::vector<cv::Point> effect;
-    cv::Vec4f line;
-    double dev = -1, rot = -1, angle = -1;
-    ASSERT_TRUE(img()->FindEffectDot(10, edge, effect, line, dev, rot, true, angle));
-    EXPECT_EQ(effect, (std::vector<cv::Point>{{400, 20}, {401, 30}, {403, 60}, {404, 70}}));
-
-    // Drifting right going down by 4 px in 50: the rotation is the small positive one.
-    const double expected = std::atan2(4.0, 50.0);
-    EXPECT_NEAR(dev, expected, 0.01);
-    EXPECT_NEAR(rot, expected, 0.01);
-
-    // Below four points, or no pair one scan line apart: no line.
-    EXPECT_FALSE(img()->FindEffectDot(10, {{1, 0}, {1, 10}, {1, 20}}, effect, line, dev, rot, true, angle));
-    EXPECT_FALSE(img()->FindEffectDot(10, {{1, 0}, {1, 30}, {1, 40}, {1, 70}}, effect, line, dev, rot, true, angle));
-    EXPECT_TRUE(effect.empty());
 }
 
 TEST_F(ImagingTest, FoundRectangleLiesWithinThreePixelsOfTheDrawnSheet)
@@ -90,32 +49,8 @@ TEST_F(ImagingTest, MarginGivesAFixedCentredWindow)
     const cv::Mat bin(2448, 3264, CV_8UC1, cv::Scalar(0));
     ASSERT_TRUE(img()->MakePaperArea(bin, 10, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(250, 243, 2765, 1963));
-    EXPECT_TRUE(traced("MakePaperArea no cut 250-243-2765-1963"));
     ASSERT_TRUE(img()->MakePaperArea(bin, 100, m_cut));
     EXPECT_EQ(paperRect(), cv::Rect(160, 153, 2945, 2143));
-}
-
-TEST_F(ImagingTest, GrowingTheRectangleStopsAtThePictureEdges)
-{
-    const cv::Mat picture(1000, 2000, CV_8UC1);
-    setPaperRect({50, 5, 1940, 500});
-    img()->AdjustPaperArea(picture, 20, m_cut.paper);
-    // Left moves out by 20, top only to 0 (5 added); the right side stops one short of the
-    // edge, the bottom grows by 20.
-    EXPECT_EQ(paperRect(), cv::Rect(30, 0, 1969, 525));
-}
-
-TEST_F(ImagingTest, BorderCoordinateFallsBackToTheOutermostSupportedEdge)
-{
-    // Effective points too scattered for a window of three: 100 edge points near x = 40 decide.
-    std::vector<cv::Point> edge;
-    for (int i = 0; i < 110; ++i) edge.emplace_back(40 + i % 3, i * 10);
-    const std::vector<cv::Point> effect = {{300, 0}, {600, 10}};
-    int value = -1;
-    ASSERT_TRUE(img()->FindSameVector(edge, effect, value, BORDER_LEFT));
-    EXPECT_EQ(value, 40);
-    EXPECT_TRUE(traced("FindSameVector br:0, same times:0, value:40"));
-    EXPECT_FALSE(img()->FindSameVector({}, effect, value, BORDER_LEFT));
 }
 
 // Photos that leave the scan windows empty or let the sheet fill everything.
@@ -144,27 +79,59 @@ TEST_F(ImagingTest, TinyEmptyAndFullPicturesNeverFail)
     }
 }
 
-TEST_F(ImagingTest, SheetFillingThePhotoIsCutToThePhoto)
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180;
+
+TEST_F(ImagingTest, StraightSheetIsCopiedNotRotated)
 {
     sim::PaperPhoto layout;
-    layout.sheetSize = {3400, 2600};
-    layout.print = {{{400, 400, 1000, 500}}};
+    layout.print = {{{300, 300, 900, 400}}};
     const cv::Mat photo = sim::drawPaperPhoto(layout);
-    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "full", path("cut/full.jpg").c_str(), nullptr, 0, 0, m_cut));
+    cv::Mat out;
+    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "straight", m_cut));
     EXPECT_FALSE(m_cut.rotated);
-    EXPECT_EQ(paperRect(), cv::Rect(0, 0, 3263, 2447));
+    EXPECT_EQ(m_cut.rotateAngle, 0.0f);
+    ASSERT_EQ(out.size(), photo.size());
+    EXPECT_NE(out.data, photo.data);
+    EXPECT_EQ(cv::norm(out, photo, cv::NORM_INF), 0);
 }
 
-TEST_F(ImagingTest, WindowReachingPastThePhotoIsClipped)
+// A turned sheet comes out axis-parallel, measured on the straightened picture itself.
+class TurnedSheet : public ImagingTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(TurnedSheet, IsStraightenedWithinATenthOfADegree)
 {
+    const double turnDeg = GetParam();
     sim::PaperPhoto layout;
+    layout.angleDeg = turnDeg;
+    layout.sheetCentre = {1600, 1250};
+    layout.print = {{{250, 250, 1000, 300}}, {{1500, 1200, 900, 400}}};
     const cv::Mat photo = sim::drawPaperPhoto(layout);
-    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "wide", path("cut/wide.jpg").c_str(), path("cut/wide2.jpg").c_str(), 300, 0, m_cut));
-    EXPECT_EQ(m_cut.paper.width, 3345);  // the rectangle keeps its size; the picture is clipped
-    EXPECT_EQ(m_cut.picture.size(), photo.size());
-    EXPECT_EQ(cv::imread(path("cut/wide.jpg")).size(), photo.size());
-    EXPECT_EQ(cv::imread(path("cut/wide2.jpg")).size(), photo.size());
+
+    cv::Mat out;
+    ASSERT_TRUE(img()->AutoRotateByPaper(photo, out, "turned", m_cut));
+    const double expected = turnDeg > 0 ? 2 * kPi - turnDeg * kDeg : -turnDeg * kDeg;
+    EXPECT_NEAR(m_cut.rotateAngle, expected, 0.1 * kDeg);
+    // The straightened sheet's corners are where the rotation offsets put them.
+    const float c = std::cos(m_cut.rotateAngle), s = std::sin(m_cut.rotateAngle);
+    const cv::Point2f tl = sim::sheetCorners(layout)[0];
+    // Invert src = R * dst + d for the top-left corner.
+    const float ux = tl.x - m_cut.rotDx, uy = tl.y - m_cut.rotDy;
+    const cv::Point2f sheetTl(ux * c - uy * s, ux * s + uy * c);
+    const int x1 = cvRound(sheetTl.x + 600), x2 = cvRound(sheetTl.x + 2100);
+    const int y1 = cvRound(sheetTl.y + 400), y2 = cvRound(sheetTl.y + 1500);
+
+    const int top1 = firstBright(out, {x1, 0}, {0, 1}), top2 = firstBright(out, {x2, 0}, {0, 1});
+    const int left1 = firstBright(out, {0, y1}, {1, 0}), left2 = firstBright(out, {0, y2}, {1, 0});
+    ASSERT_GE(std::min({top1, top2, left1, left2}), 0);
+    EXPECT_LT(std::fabs(std::atan2(top2 - top1, x2 - x1)), 0.1 * kDeg);
+    EXPECT_LT(std::fabs(std::atan2(left2 - left1, y2 - y1)), 0.1 * kDeg);
+    EXPECT_NEAR(top1, sheetTl.y, 2);
+    EXPECT_NEAR(left1, sheetTl.x, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Angles, TurnedSheet, ::testing::Values(0.5, -0.5, 2.0, -2.0, 5.0, -5.0));
 
 }  // namespace
 }  // namespace stampctl::test

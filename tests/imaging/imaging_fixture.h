@@ -23,7 +23,6 @@ protected:
     static cv::Mat threshold(const cv::Mat& photo) { return img()->MakeThreshold(photo); }
     cv::Rect paperRect() const { return m_cut.paper; }
     void setPaperRect(const cv::Rect& r) { m_cut.paper = r; }
-    bool traced(const std::string& body) const { return stampctl::test::traced(m_base.path(), body); }
     std::string path(const std::string& name) const { return m_base.file(name); }
 
     TempBaseDir m_base;

@@ -100,19 +100,3 @@ TEST_F(Photo, PhotoClickStampAndTheImpressionInTheNextPhoto)
     EXPECT_NE(press("pushButton_Photo"), QString());
     EXPECT_EQ(window.pictureSize(), size);
 }
-
-TEST_F(Photo, LongFileNamesReachTheLibraryWhole)
-{
-    const QString deep = files.file(QString("d").repeated(60) + "/" + QString("e").repeated(60));
-    QDir().mkpath(deep + "/cut");
-    qputenv("STAMPCTL_BASE_DIR", deep.toLocal8Bit());
-    static QString seen;
-    lib().getImageFormat = [](const char* path, int, int, int) {
-        seen = QString::fromUtf8(path);
-        writePicture(seen, 800, 600);
-        return 0;
-    };
-    EXPECT_EQ(press("pushButton_Photo"), QString());
-    EXPECT_TRUE(seen.startsWith(deep + "/cut/")) << seen.toStdString();
-    EXPECT_EQ(window.pictureSize(), QSize(800, 600));
-}

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -33,40 +34,30 @@ Operator::Operator(QMessageBox::StandardButton answer) : answer(answer)
 QStringList Operator::texts() const
 {
     QStringList all;
-    for (const SeenBox& box : boxes)
-        all << box.text;
+    for (const SeenBox& box : boxes) all << box.text;
     return all;
 }
 
 void Operator::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
-        return;
+    if (!modal || !modal->isVisible()) return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        if (onBox && !onBox(box))
-            return;
-        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(),
-                     box->thread() == qApp->thread()};
-        for (QAbstractButton* button : box->buttons())
-            seen.buttons << button->text();
+        if (onBox && !onBox(box)) return;
+        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(), box->thread() == qApp->thread()};
+        for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
         boxes << seen;
         QAbstractButton* choice = box->button(answer);
-        if (!choice && box->buttons().size() == 1)
-            choice = box->buttons().first();
-        if (!choice)
-            choice = box->buttons().first();
-        choice->click();
+        (choice ? choice : box->buttons().first())->click();
     } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-        fileDialogTitles << dialog->windowTitle();
         if (fileNames.isEmpty()) {
             dialog->reject();
         } else {
             dialog->selectFile(fileNames.takeFirst());
             QMetaObject::invokeMethod(dialog, "accept");
         }
-    } else if (onOther) {
-        onOther(modal);
+    } else {
+        modal->close();
     }
 }
 
@@ -75,8 +66,7 @@ bool waitUntil(const std::function<bool()>& done, int ms)
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
+        if (timer.elapsed() > ms) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
     }
@@ -87,8 +77,7 @@ QString writePicture(const QString& path, int width, int height)
 {
     cv::Mat picture(height, width, CV_8UC3);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.at<cv::Vec3b>(y, x) = cv::Vec3b(x % 256, y % 256, (x + y) % 256);
+        for (int x = 0; x < width; ++x) picture.at<cv::Vec3b>(y, x) = cv::Vec3b(x % 256, y % 256, (x + y) % 256);
     cv::imwrite(path.toStdString(), picture);
     return path;
 }
@@ -111,8 +100,7 @@ extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

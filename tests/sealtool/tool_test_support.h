@@ -3,10 +3,7 @@
 #pragma once
 
 #include <functional>
-#include <string>
 
-#include <QDir>
-#include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
@@ -25,7 +22,6 @@ class TempFiles {
 public:
     TempFiles();
     ~TempFiles();
-    QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
 
 private:
@@ -34,26 +30,22 @@ private:
 
 // One message box as the operator saw it.
 struct SeenBox {
-    QString title;
-    QString text;
+    QString title, text;
     QStringList buttons;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool shownByGuiThread = false;
 };
 
-// Answers every message box with `answer` (or its only button) and every file dialog with the
-// next queued file name (cancelling when none is queued), and records what it saw.
+// Answers every message box with `answer` (or its first button) and every file dialog with the
+// next queued file name (cancelling when none is queued), and records the boxes it saw.
 class Operator : public QObject {
 public:
     explicit Operator(QMessageBox::StandardButton answer = QMessageBox::Ok);
-    QList<SeenBox> boxes;
     QStringList texts() const;
-    QStringList fileNames;         // answers for coming file dialogs
-    QStringList fileDialogTitles;  // captions of the file dialogs seen
+    QList<SeenBox> boxes;
+    QStringList fileNames;
     QMessageBox::StandardButton answer;
-    std::function<void(QWidget*)> onOther;  // any other modal window
-    // Asked before a box is answered; false leaves it open for now.
-    std::function<bool(QMessageBox*)> onBox;
+    std::function<bool(QMessageBox*)> onBox;  // asked first; false leaves the box open for now
 
 private:
     void poll();
@@ -75,7 +67,6 @@ private:
 
 // Writes a picture of the given size: a grey ramp so that every pixel is readable.
 QString writePicture(const QString& path, int width, int height);
-
 // Clicks the push button of `window` with the given object name.
 void click(QObject* window, const char* name);
 

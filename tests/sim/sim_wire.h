@@ -27,13 +27,11 @@ inline Bytes frameOf(unsigned char kind, const Bytes& body)
     f.push_back(sum8(f, f.size()));
     return f;
 }
-
 // A set (kind 2) or query (kind 3): 60, code, then the arguments.
-inline Bytes command(unsigned char kind, unsigned char code, const Bytes& args = {})
+inline Bytes command(unsigned char kind, unsigned char code, Bytes args)
 {
-    Bytes body{0x60, code};
-    body.insert(body.end(), args.begin(), args.end());
-    return frameOf(kind, body);
+    args.insert(args.begin(), {0x60, code});
+    return frameOf(kind, args);
 }
 inline Bytes query(unsigned char code, const Bytes& args = {0x00}) { return command(3, code, args); }
 inline Bytes set(unsigned char code, const Bytes& args) { return command(2, code, args); }
@@ -46,14 +44,8 @@ struct Reply {
 
     unsigned char kind() const { return packet[2]; }
     size_t length() const { return packet[3]; }
-    // Reply data: offset 7 up to the checksum.
-    Bytes data() const { return Bytes(packet.begin() + 7, packet.begin() + 4 + length()); }
     std::string text() const { return std::string(reinterpret_cast<const char*>(&packet[7])); }
-    bool checksumOk() const
-    {
-        const size_t n = length() + 5;
-        return n <= packet.size() && sum8(packet, n - 1) == packet[n - 1];
-    }
+    bool checksumOk() const { return length() + 5 <= packet.size() && sum8(packet, length() + 4) == packet[length() + 4]; }
     bool refused() const { return kind() == 0x85; }
 };
 
@@ -70,30 +62,11 @@ inline Reply transact(SimMachine& m, const Bytes& frame, unsigned timeoutMs = 20
 inline Reply accepted(SimMachine& m, const Bytes& frame)
 {
     Reply r = transact(m, frame);
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.transferred, 64);
+    EXPECT_EQ(std::pair(r.rc, r.transferred), std::pair(0, 64));
     EXPECT_EQ(r.kind(), frame[2] | 0x80);
     EXPECT_TRUE(r.checksumOk());
-    if (frame[2] != 1) {
-        EXPECT_EQ(r.packet[4], 0x60);
-        EXPECT_EQ(r.packet[5], frame[5]);
-    }
+    if (frame[2] != 1) EXPECT_EQ(Bytes(r.packet.begin() + 4, r.packet.begin() + 6), Bytes(frame.begin() + 4, frame.begin() + 6));
     return r;
-}
-
-inline Bytes text(const std::string& s, size_t size)
-{
-    Bytes b(s.begin(), s.end());
-    b.resize(size, 0);
-    return b;
-}
-
-// The arguments of most sets: a zero sub-code, then the payload.
-inline Bytes afterZero(const Bytes& payload)
-{
-    Bytes a{0x00};
-    a.insert(a.end(), payload.begin(), payload.end());
-    return a;
 }
 
 }  // namespace stampctl::sim::test

@@ -30,10 +30,7 @@ struct CycleResult {
     bool ok;
     int reason;
     bool again;
-    bool operator==(const CycleResult& o) const
-    {
-        return ok == o.ok && reason == o.reason && again == o.again;
-    }
+    bool operator==(const CycleResult& o) const { return ok == o.ok && reason == o.reason && again == o.again; }
     friend std::ostream& operator<<(std::ostream& os, const CycleResult& r)
     {
         return os << "{" << r.ok << ", " << r.reason << ", " << r.again << "}";
@@ -61,7 +58,7 @@ protected:
     {
         s.machine().scriptNextStamp(sim::StampScript{std::move(phases), complete, false});
     }
-    int64_t now() { return s.clock().monotonicMs(); }
+    int64_t now() { return s.now(); }
     size_t stampCommands() { return s.commandsWithCode(kStampCode); }
     SimSession s;
 };

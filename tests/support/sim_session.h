@@ -27,6 +27,7 @@ public:
     CSeal& seal() { return *CSeal::Instance(); }
     sim::SimMachine& machine() { return sim::machine(); }
     VirtualClock& clock() { return m_clock; }
+    int64_t now() { return m_clock.monotonicMs(); }
     const std::string& base() const { return m_base.path(); }
     void writeFile(const std::string& name, const std::string& text) { m_base.write(name, text); }
 
@@ -37,38 +38,47 @@ public:
         machine().clearLog();
         return r;
     }
+    void inject(sim::Fault fault, int times = 1, sim::FaultTarget target = sim::FaultTarget::Command,
+                int value = -1)
+    {
+        sim::FaultSpec spec;
+        spec.fault = fault;
+        spec.times = times;
+        spec.target = target;
+        spec.value = value;
+        machine().injectFault(spec);
+    }
+    // The next request carrying `code` is refused by the machine (after `skip` such requests).
+    void refuse(int code, int skip = 0)
+    {
+        sim::FaultSpec spec;
+        spec.fault = sim::Fault::Refusal;
+        spec.commandCode = code;
+        spec.skip = skip;
+        machine().injectFault(spec);
+    }
+
     std::vector<Bytes> frames() const { return sim::machine().receivedFrames(); }
-    // Frames of kind 2 or 3 carrying `code` at offset 5.
+    // Frames of kind 2 or 3 carrying `code` at offset 5; the last of them.
     size_t commandsWithCode(unsigned char code) const
     {
         size_t n = 0;
-        for (const Bytes& f : frames())
-            if (f.size() > 5 && f[2] != 1 && f[5] == code) ++n;
+        for (const Bytes& f : frames()) n += f.size() > 5 && f[2] != 1 && f[5] == code;
         return n;
+    }
+    Bytes lastCommand(unsigned char code) const
+    {
+        Bytes last;
+        for (const Bytes& f : frames())
+            if (f.size() > 5 && f[2] != 1 && f[5] == code) last = f;
+        return last;
     }
     size_t heartbeats() const
     {
         size_t n = 0;
-        for (const Bytes& f : frames())
-            if (f.size() > 2 && f[2] == 1) ++n;
+        for (const Bytes& f : frames()) n += f.size() > 2 && f[2] == 1;
         return n;
     }
-    // Trace lines without their time stamp and the blank after it.
-    std::vector<std::string> traceLines() const
-    {
-        std::vector<std::string> lines;
-        for (const std::string& body : traceBodies(base()))
-            lines.push_back(!body.empty() && body[0] == ' ' ? body.substr(1) : body);
-        return lines;
-    }
-    size_t tracedCount(const std::string& line) const
-    {
-        size_t n = 0;
-        for (const std::string& l : traceLines())
-            if (l == line) ++n;
-        return n;
-    }
-    bool traced(const std::string& line) const { return tracedCount(line) > 0; }
 
 private:
     TempBaseDir m_base;

@@ -1,6 +1,5 @@
 #include "tests/support/test_env.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -37,25 +36,16 @@ void TempBaseDir::write(const std::string& name, const std::string& content) con
 
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path, std::ios::binary).rdbuf();
     return out.str();
 }
 
 std::vector<std::string> splitLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    std::string::size_type start = 0;
-    while (start < text.size()) {
-        const auto end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -65,35 +55,24 @@ std::string traceFileFor(const std::string& baseDir, int64_t wallMs)
     struct tm local {};
     localtime_r(&seconds, &local);
     char name[64];
-    std::snprintf(name, sizeof name, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday);
+    std::snprintf(name, sizeof name, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     return baseDir + name;
 }
 
 std::vector<std::string> traceBodies(const std::string& baseDir)
 {
     std::vector<std::string> bodies;
+    // "hh:mm:ss.mmm" and the one space that follows it.
     for (const std::string& line : splitLines(readFile(traceFileFor(baseDir, clock().wallMs()))))
-        // "hh:mm:ss.mmm" and the one space that follows it.
         bodies.push_back(line.size() > 13 ? line.substr(13) : std::string());
     return bodies;
-}
-
-bool traced(const std::string& baseDir, const std::string& body)
-{
-    const auto bodies = traceBodies(baseDir);
-    return std::find(bodies.begin(), bodies.end(), body) != bodies.end();
 }
 
 int64_t localWallMs(int year, int month, int day, int hour, int minute, int second, int ms)
 {
     struct tm local {};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
+    local.tm_year = year - 1900, local.tm_mon = month - 1, local.tm_mday = day;
+    local.tm_hour = hour, local.tm_min = minute, local.tm_sec = second;
     local.tm_isdst = -1;
     return static_cast<int64_t>(std::mktime(&local)) * 1000 + ms;
 }

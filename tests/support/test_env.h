@@ -7,8 +7,8 @@
 
 namespace stampctl::test {
 
-// A fresh directory with "log" in it, installed as the library's base directory for the life
-// of the object and removed afterwards.
+// A fresh directory with "log" and "cut" in it, installed as the library's base directory for
+// the life of the object and removed afterwards.
 class TempBaseDir {
 public:
     TempBaseDir();
@@ -26,15 +26,10 @@ private:
 
 std::string readFile(const std::string& path);
 std::vector<std::string> splitLines(const std::string& text);
-
 // The trace file of the local day of `wallMs`.
 std::string traceFileFor(const std::string& baseDir, int64_t wallMs);
-// The lines of today's trace file (by the clock in force) without their time stamps: "text",
-// "-->entry", "<--entry result".
+// The lines of today's trace file (by the clock in force) without their time stamps.
 std::vector<std::string> traceBodies(const std::string& baseDir);
-// True when some traced line, stamp removed, equals `body`.
-bool traced(const std::string& baseDir, const std::string& body);
-
 // The wall-clock milliseconds of a local date and time.
 int64_t localWallMs(int year, int month, int day, int hour, int minute, int second, int ms);
 

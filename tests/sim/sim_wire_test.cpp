@@ -1,4 +1,5 @@
-// The machine at the frame level: what it answers, what it ignores, what it refuses.
+// The machine model at the frame level: what it answers, ignores and refuses, and the faults it
+// can be told to commit.
 #include "stampctl/core/clock.h"
 #include "sim_wire.h"
 
@@ -63,9 +64,63 @@ TEST(SimWire, UnknownOrMisshapenRequestsAreRefused)
     EXPECT_TRUE(transact(m, frameOf(3, {0x61, 0x0F, 0x00})).refused());  // lead byte not 0x60
     EXPECT_TRUE(transact(m, frameOf(4, {0x60, 0x0F, 0x00})).refused());  // no such kind
     EXPECT_TRUE(transact(m, frameOf(1, {0x00})).refused());              // heartbeat with a body
-    EXPECT_TRUE(transact(m, set(0x01, text("OV1", 11))).refused());      // 11 of 12 bytes
+    EXPECT_TRUE(transact(m, set(0x01, Bytes(11, 0x4F))).refused());      // 11 of 12 bytes
     EXPECT_TRUE(transact(m, query(0x01, {0x00, 0x00})).refused());       // query with extras
     EXPECT_EQ(m.machineNum(), "OV2026000117");
+}
+
+TEST(SimFaults, CorruptRepliesComeNTimesThenTheMachineAnswersProperly)
+{
+    SimMachine m;
+    m.injectFault(Fault::BadChecksum, 2);
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(transact(m, query(0x0F)).checksumOk());
+    accepted(m, query(0x0F));
+
+    m.injectFault(Fault::WrongKind, 1);
+    Reply r = transact(m, query(0x0F));
+    EXPECT_EQ(r.kind(), 0x82);
+    EXPECT_TRUE(r.checksumOk());
+
+    // A heartbeat has no echo to get wrong: the fault waits for the next command.
+    m.injectFault(Fault::WrongEcho, 1);
+    accepted(m, kHeartbeat);
+    r = transact(m, query(0x0F));
+    EXPECT_TRUE(r.checksumOk());
+    EXPECT_NE(r.packet[5], 0x0F);
+    accepted(m, query(0x0F));
+}
+
+TEST(SimFaults, InjectedRefusalIsNotCarriedOut)
+{
+    SimMachine m;
+    m.injectFault(Fault::Refusal, 1, FaultTarget::Command);
+    accepted(m, kHeartbeat);
+    const Reply r = transact(m, set(0x0D, {0x00, 0x01}));
+    EXPECT_TRUE(r.refused());
+    EXPECT_TRUE(r.checksumOk());
+    EXPECT_EQ(Bytes(r.packet.begin() + 4, r.packet.begin() + 7), (Bytes{0x60, 0x0D, 0x00}));
+    EXPECT_FALSE(m.lightOn());
+    ASSERT_EQ(m.receivedFrames().size(), 2u);  // it did arrive
+}
+
+TEST(SimFaults, LostRepliesTakeTheHostsTimeOnTheClockAndHitOnlyTheirTarget)
+{
+    VirtualClock clk;
+    ScopedClock use(&clk);
+    SimMachine m;
+    m.setExchangeLatencyMs(0);
+    m.setAlarmLog({"A", "B", "C"});
+    FaultSpec spec;
+    spec.fault = Fault::ReadTimeout;
+    spec.commandCode = 0x26;
+    spec.skip = 1;
+    m.injectFault(spec);
+    accepted(m, kHeartbeat);
+    EXPECT_EQ(accepted(m, query(0x26, {0})).text(), "A");
+    EXPECT_EQ(transact(m, query(0x26, {1}), 2000).rc, kUsbErrorTimeout);
+    EXPECT_EQ(clk.monotonicMs(), 2000);
+    // The next exchange gets its own reply, not a late one.
+    EXPECT_EQ(accepted(m, query(0x26, {2})).text(), "C");
 }
 
 }  // namespace

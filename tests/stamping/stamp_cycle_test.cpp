@@ -1,8 +1,9 @@
-// One stamp cycle against the simulated machine: what it sends, and how it reads each course the
-// machine can take afterwards.
+// One stamp cycle against the simulated machine (what it sends, how it reads each course the
+// machine can take afterwards), and the reset of the mechanism, polled to its end.
 #include <algorithm>
 
 #include "tests/stamping/stamping_fixture.h"
+#include "stampctl/stampctl.h"
 
 using namespace stampctl;
 using namespace stampctl::test;
@@ -23,6 +24,17 @@ void PrintTo(const Course& c, std::ostream* os) { *os << c.name; }
 
 class Courses : public Stamping, public ::testing::WithParamInterface<Course> {};
 
+
+sim::StatusPhase polls(uint8_t state, int count, uint8_t fault = 0)
+{
+    return phase(state, 0, 0, 0, 0, fault, count);
+}
+
+class Reset : public Stamping {
+protected:
+    void SetUp() override { configure(); }
+};
+
 }  // namespace
 
 TEST_F(Cycle, WhatTheMachineIsSent)
@@ -39,7 +51,6 @@ TEST_F(Cycle, WhatTheMachineIsSent)
     ASSERT_TRUE(stamp(1, 40.0, 150.0, 0, 0, CSeal::STAMP_ACROSS_PAGE).ok);
     const sim::StampRequest made = s.machine().stamps().back();
     EXPECT_EQ(std::tuple(made.x, made.y, made.stampStyle), std::tuple(6000, 14800, 0));
-    EXPECT_TRUE(s.traced("===== 盖章坐标替换m_seal_dx:3, m_seal_dy:-2,  57.00,150.00 --> 60.00,148.00"));
     EXPECT_EQ(s.frames()[1][5], kStyleCode);
     EXPECT_EQ(s.frames()[1][6], 0x00);
 }
@@ -60,15 +71,10 @@ TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
 TEST_F(Cycle, RefusalsByTheMachine)
 {
     configure();
-    sim::FaultSpec refuse;
-    refuse.fault = sim::Fault::Refusal;
-    refuse.commandCode = kStampCode;
-    s.machine().injectFault(refuse);
+    s.refuse(kStampCode);
     EXPECT_EQ(stamp(1), (CycleResult{false, EC_FAIL, true}));
-    refuse.commandCode = kStyleCode;
-    s.machine().injectFault(refuse);
+    s.refuse(kStyleCode);
     EXPECT_EQ(stamp(1, 150, 150, 0, 0, CSeal::STAMP_CALIBRATION), (CycleResult{false, EC_FAIL, true}));
-    EXPECT_TRUE(s.traced("<--CSeal::PrintOneStart Return Code:-602, 校准章指令失败"));
     // Another attempt cannot fill an empty slot.
     s.machine().setSlot(3, false);
     EXPECT_EQ(stamp(3), (CycleResult{false, EC_NO_SEAL, false}));
@@ -131,7 +137,6 @@ TEST_F(Cycle, PausesAndLimits)
     EXPECT_EQ(stamp(), (CycleResult{true, 0, false}));
     EXPECT_GE(now() - t, 1000 + 500);
     EXPECT_LE(now() - t, 1000 + 500 + 250);
-    EXPECT_TRUE(s.traced("预完成后 error"));
     s.clock().advance(2000);
 
     // A reset state lifts the limit to 210 s.
@@ -148,5 +153,55 @@ TEST_F(Cycle, PausesAndLimits)
     script({phase(4, 16500), phase(4, 500)}, true);
     EXPECT_TRUE(stamp().ok);
     EXPECT_TRUE(s.seal()._GetPrintReset());
-    EXPECT_TRUE(s.traced("=== PrintStart error 正在复位..., Timeout ==="));
+}
+
+TEST_F(Reset, ReadyAfterTheSelfCheck)
+{
+    // The machine's own reset: 1, 2, then ready, some seconds later.
+    EXPECT_EQ(initializationMachine(), EC_OK);
+    EXPECT_EQ(s.frames()[1], (Bytes{0xAA, 0x55, 0x02, 0x03, 0x60, 0x00, 0x00, 0x64}));
+    EXPECT_GE(s.commandsWithCode(0x02), 1u);  // the seals read again
+
+    // A fault whose second look already shows ready.
+    s.machine().scriptStatus({polls(3, 1), polls(1, 2), polls(5, 1, kMotorFault), polls(3, 0)});
+    EXPECT_EQ(initializationMachine(), EC_OK);
+}
+
+TEST_F(Reset, NoSealInTheMachineCountsAsInitialised)
+{
+    for (int n = 1; n <= 6; ++n) s.machine().setSlot(n, false);
+    EXPECT_EQ(s.seal().realReset(), EC_SEAL_MISSING);
+    EXPECT_EQ(initializationMachine(), EC_OK);
+}
+
+TEST_F(Reset, FailuresAndTheirCodes)
+{
+    s.machine().scriptStatus({polls(3, 0)});  // never starts
+    s.machine().clearLog();
+    EXPECT_EQ(initializationMachine(), EC_FAIL);
+    EXPECT_GE(s.commandsWithCode(0x02), 1u);
+
+    s.machine().scriptStatus({polls(3, 1), polls(1, 1), polls(5, 0, kMotorFault)});
+    EXPECT_EQ(initializationMachine(), EC_MOTOR_X);
+
+    s.machine().scriptStatus({});
+    s.machine().setStatus({});
+    s.machine().setDoorOpen(sim::Door::Paper, true);
+    s.machine().setDoorOpen(sim::Door::Side, true);
+    s.machine().clearLog();
+    EXPECT_EQ(initializationMachine(), EC_BACK_DOOR_OPEN);
+    s.machine().setDoorOpen(sim::Door::Side, false);
+    EXPECT_EQ(initializationMachine(), EC_PAPER_DOOR_OPEN);
+    EXPECT_EQ(s.commandsWithCode(0x00), 0u);  // no reset command
+}
+
+TEST_F(Reset, GivesUpAfter130Polls)
+{
+    s.machine().scriptStatus({polls(3, 1), polls(1, 0)});
+    s.machine().clearLog();
+    const int64_t t = now();
+    EXPECT_EQ(initializationMachine(), EC_TIMEOUT);
+    EXPECT_EQ(s.heartbeats(), 1u + 1 + 130);
+    EXPECT_GE(now() - t, 131 * 500);
+    EXPECT_LT(now() - t, 131 * 500 + 2000);
 }

@@ -1,4 +1,4 @@
-// Connecting with a code, disconnecting, the edition and motion parameters chosen on the way,
+// Connecting with a code (also with no machine attached at all), disconnecting, the edition and motion parameters chosen on the way,
 // and the top cover that ends a session.
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "stampctl/core/result_codes.h"
+#include "stampctl/link/dev_by_usb.h"
 #include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
@@ -20,42 +21,25 @@ constexpr char kFactory[] = "mt5934mt";
 
 class Connection : public ::testing::Test {
 protected:
-    size_t configWrites() const
-    {
-        size_t n = 0;
-        for (const auto& f : s.frames())
-            if (f[2] == 0x02 && f[5] == kConfigCode) ++n;
-        return n;
-    }
     test::SimSession s;
 };
 
-TEST_F(Connection, FactoryCodeOpensAnyMachineWithoutAskingForItsCode)
+TEST_F(Connection, FactoryCodeOpensAnyMachineOtherCodesAreChecked)
 {
+    EXPECT_EQ(connMachine(""), EC_OK);  // nothing stored: any code will do
     s.machine().setSecurityCode("secret99");
+    s.machine().clearLog();
     EXPECT_EQ(connMachine(kFactory), EC_OK);
     EXPECT_EQ(s.commandsWithCode(kSecurityCode), 0u);
     EXPECT_TRUE(s.machine().lightOn());
     EXPECT_EQ(isConnMachine(), 0);
-    EXPECT_TRUE(s.traced("<--_connMachine return:0"));
-}
 
-TEST_F(Connection, CallersCodeIsCheckedAgainstTheStoredOne)
-{
-    EXPECT_EQ(connMachine(""), EC_OK);  // nothing stored: any code will do
-
-    s.machine().setSecurityCode("secret99");
     EXPECT_EQ(connMachine(""), EC_BAD_PARAMETER);
     EXPECT_EQ(connMachine("secret98"), EC_BAD_PARAMETER);
     EXPECT_EQ(isConnMachine(), 0);  // refused, but the link stays open
     EXPECT_EQ(connMachine("secret99"), EC_OK);
-
-    sim::FaultSpec refuseCode;
-    refuseCode.fault = sim::Fault::Refusal;
-    refuseCode.commandCode = kSecurityCode;
-    s.machine().injectFault(refuseCode);
+    s.refuse(kSecurityCode);
     EXPECT_EQ(connMachine("secret99"), EC_SECURITY_CODE_UNREADABLE);
-    EXPECT_TRUE(s.traced("Return fail:-90"));
 
     s.machine().clearLog();
     EXPECT_EQ(connMachine(nullptr), EC_BAD_PARAMETER);
@@ -66,12 +50,10 @@ TEST_F(Connection, MachineThatIsMissingOrSilentIsNotConnected)
 {
     s.machine().setPlugged(false);
     EXPECT_EQ(connMachine(kFactory), EC_PORT_OPENFAIL);
-    EXPECT_TRUE(s.traced("<--_connMachine DevUsbOpen fail return:-1, -400"));
 
     s.machine().setPlugged(true);
-    s.machine().injectFault(sim::Fault::ReadTimeout, 1, sim::FaultTarget::Heartbeat);
+    s.inject(sim::Fault::ReadTimeout, 1, sim::FaultTarget::Heartbeat);
     EXPECT_EQ(connMachine(kFactory), EC_PORT_OPENFAIL);
-    EXPECT_TRUE(s.traced("<--_connMachine ExeHeart fail return:-400, EC_PORT_OPENFAIL ExeHeart"));
     s.machine().clearLog();
     EXPECT_EQ(isConnMachine(), 1);
     EXPECT_TRUE(s.frames().empty());  // the link was closed behind the failed attempt
@@ -92,20 +74,17 @@ TEST_F(Connection, DisconnectSwitchesTheLightOffAndClosesTheLink)
     EXPECT_EQ(isConnMachine(), 1);
 }
 
-TEST_F(Connection, ControllerTeardownDisconnects)
+TEST_F(Connection, ControllerTeardownSwitchesTheLightOff)
 {
-    // The process that connects exits; its trace shows the teardown switching the light off.
+    // The process that connects exits; only its frame log in the trace is left to look at.
     EXPECT_EXIT(
         {
             connMachine(kFactory);
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
-    const auto lines = s.traceLines();
-    const auto teardown = std::find(lines.begin(), lines.end(), "=== CSeal::~CSeal ===");
-    ASSERT_NE(teardown, lines.end());
-    EXPECT_NE(std::find(teardown, lines.end(), "-->CSeal::_closeideoCapLight"), lines.end());
-    EXPECT_NE(std::find(teardown, lines.end(), "AA 55 02 04 60 0D 00 00 72 ;"), lines.end());
+    const auto lines = test::traceBodies(s.base());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "AA 55 02 04 60 0D 00 00 72 ;"), lines.end());
 }
 
 TEST_F(Connection, OpenTopCoverDisconnectsOnceWithoutLooping)
@@ -128,38 +107,55 @@ TEST_F(Connection, MachineTypeChoosesTheEditionAndFirmwareTheSection)
 {
     s.writeFile("ywb.ini", "[Config]\nseal_deep=555\n[Config_210]\nseal_deep=2100\n");
     s.writeFile("xzb.ini", "[Config]\nseal_deep=777\n");
-
     ASSERT_EQ(s.connect(), EC_OK);
     EXPECT_EQ(s.machine().motionParam(0), 555);
-
     s.machine().setMachineType("OVM310");
     ASSERT_EQ(s.connect(), EC_OK);
     EXPECT_EQ(s.machine().motionParam(0), 777);
-
     s.machine().setMachineType("OVM260");
     s.machine().setFirmwareVersion("OVSTAMP V2.10 2026-01-05");
     ASSERT_EQ(s.connect(), EC_OK);
     EXPECT_EQ(s.machine().motionParam(0), 2100);
-    EXPECT_TRUE(s.traced("=== " + s.base() + "/ywb.ini , szSec:Config_210 ==="));
 }
 
 TEST_F(Connection, OnlyConfiguredMotionParametersAreWritten)
 {
     const auto factory = s.machine().motionBlock();
     ASSERT_EQ(connMachine(kFactory), EC_OK);
-    EXPECT_EQ(configWrites(), 0u);
     EXPECT_EQ(s.machine().motionBlock(), factory);
 
     s.writeFile("ywb.ini", "[Config]\nseal_hold_sleep=333\nseal_qf_cb_back_go=-2\n");
     s.machine().clearLog();
     ASSERT_EQ(connMachine(kFactory), EC_OK);
-    EXPECT_EQ(configWrites(), 1u);
+    size_t writes = 0;
+    for (const auto& f : s.frames()) writes += f[2] == 0x02 && f[5] == kConfigCode;
+    EXPECT_EQ(writes, 1u);
     auto expected = factory;
-    expected[4] = 0x01;  // 333
+    expected[4] = 0x01;  // 333, big-endian
     expected[5] = 0x4D;
     expected[22] = 0xFF;  // -2
     expected[23] = 0xFE;
     EXPECT_EQ(s.machine().motionBlock(), expected);
+}
+
+TEST(Transport, NoMachineAttached)
+{
+    ::unsetenv("STAMPCTL_SIMULATOR");
+    test::TempBaseDir base;
+
+    CDevByUsb usb;
+    usb.SetPoint(0x01, 0x82);
+    for (int reopen = 0; reopen < 3; ++reopen)  // each open gives back the one before
+        EXPECT_EQ(usb.DevUsbOpen(0x5750, 0x0483), -1);
+    usb.DevUsbClose();
+    usb.DevUsbClose();
+    unsigned char frame[5] = {0xAA, 0x55, 0x01, 0x00, 0x00};
+    int transferred = 0;
+    EXPECT_EQ(usb.DevUsbWrite(frame, sizeof frame, transferred, 1000), -1);
+    EXPECT_EQ(usb.DevUsbRead(frame, sizeof frame, transferred, 1000), -1);
+
+    EXPECT_EQ(connMachine("mt5934mt"), EC_PORT_OPENFAIL);
+    EXPECT_EQ(isConnMachine(), 1);
 }
 
 }  // namespace
