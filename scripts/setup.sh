@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
   libopencv-dev libusb-1.0-0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
