@@ -1,11 +1,9 @@
 // How one exchange meets a misbehaving machine (retries, refusals, lost packets, bad lengths,
 // the gate in front of the backup board), and what the library puts on the wire: frames byte for
 // byte, chunked blocks, refused sizes.
-#include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "stampctl/core/result_codes.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -15,16 +13,14 @@ using stampctl::test::Bytes;
 
 namespace {
 
-class Exchange : public ::testing::Test {
+class Exchange : public test::Connected {
 protected:
-    void SetUp() override { ASSERT_EQ(s.connect(), EC_OK); }
     int queryId() { return s.seal()._ExeCmd(CMD_GET_MACHINE_ID, nullptr, 0, &reply); }
     size_t idRequests() const { return s.commandsWithCode(0x11); }
     int readBlock() { return s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, sealBlock); }
     // What the last exchange handed back (after a failed one: nothing), and the seal block read.
     std::string replyData() { return reply.text(reply.dataLen); }
     std::string block(size_t n) { return std::string(sealBlock, n); }
-    test::SimSession s;
     link::Reply reply;
     char sealBlock[CSeal::kSealBlockBufferSize] = {};
 };
@@ -121,7 +117,6 @@ TEST_F(Exchange, BackupBoardAnswersOnlyExchangesThatAllowIt)
     EXPECT_EQ(s.seal()._ExeCmd(CMD_GET_MACHINE_NUM), EC_BACKUP_BOARD);
     EXPECT_EQ(s.frames().size(), 3u);
 }
-
 
 TEST_F(Wire, HeartbeatLightAndIrregularRowsAreExactFrames)
 {
