@@ -1,18 +1,15 @@
 // Automatic calibration on the simulated machine: the sheet is really stamped, photographed and
 // searched, and the calibration it yields really moves the stamps.
-#include <gtest/gtest.h>
 
 #include <set>
 
 #include <opencv2/imgcodecs.hpp>
 
 #include "stampctl/calibration/autocheck.h"
-#include "stampctl/core/result_codes.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/sim/paper_board.h"
 #include "stampctl/sim/sim_camera.h"
 #include "stampctl/sim/stamp_scripts.h"
-#include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
 namespace stampctl::test {

@@ -1,11 +1,9 @@
 // The simulated paper board: its geometry agrees with the machine's factory calibration, real
 // photos can stand in, and a clicked pixel of the cut picture is where the impression appears.
-#include <cstdlib>
 
 #include <opencv2/imgproc.hpp>
 
 #include "stampctl/sim/machine_state.h"
-#include "stampctl/stampctl.h"
 #include "tests/camera/camera_fixture.h"
 
 namespace stampctl::test {

@@ -2,17 +2,13 @@
 // wait for what the capture threads do in their own time.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <functional>
 #include <future>
-#include <string>
 #include <thread>
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "stampctl/core/result_codes.h"
 #include "stampctl/sim/paper_board.h"
 #include "stampctl/sim/sim_camera.h"
 #include "tests/support/sim_session.h"
@@ -76,10 +72,7 @@ protected:
         EXPECT_TRUE(requested);
         return result.get();
     }
-    bool documentThreadEnds()
-    {
-        return eventually([&] { return !seal().videoRunning(); });
-    }
+    bool documentThreadEnds() { return eventually([&] { return !seal().videoRunning(); }); }
     static bool exists(const std::string& path) { return !cv::imread(path).empty(); }
     static cv::Size sizeOf(const std::string& path) { return cv::imread(path).size(); }
 

@@ -1,4 +1,5 @@
-// Configuration: defaults, limits, exact key names, rereading, files from other tools.
+// Configuration: defaults, limits, exact key names, rereading, files from other tools. Which
+// file an edition reads is pinned through the connection.
 #include <gtest/gtest.h>
 
 #include "stampctl/imaging/img_help.h"
@@ -89,15 +90,6 @@ TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
     EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple("no", "yes", "yes"));
     EXPECT_EQ(c.seal_dy, 12);
     EXPECT_EQ(c.bz_black_rate, 25);
-}
-
-TEST_F(ConfigTest, EditionChoosesTheFile)
-{
-    base.write("xzb.ini", "[OV_STAMP]\nseal_dx=7\n");
-    seal->ReadIni("xzb");
-    EXPECT_EQ(seal->config().seal_dx, 7);
-    seal->ReadIni("ywb");
-    EXPECT_EQ(seal->config().seal_dx, -15);
 }
 
 }  // namespace

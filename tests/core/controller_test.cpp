@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <map>
 #include <stdexcept>
-#include <string>
 #include <thread>
 
 #include "stampctl/core/guard.h"
@@ -20,10 +19,8 @@ TEST(Controller, ConcurrentFirstCallsBuildOneController)
 {
     test::TempBaseDir base;
     CSeal* seen[2] = {nullptr, nullptr};
-    std::thread a([&] { seen[0] = CSeal::Instance(); });
-    std::thread b([&] { seen[1] = CSeal::Instance(); });
-    a.join();
-    b.join();
+    std::thread a([&] { seen[0] = CSeal::Instance(); }), b([&] { seen[1] = CSeal::Instance(); });
+    a.join(), b.join();
     ASSERT_NE(seen[0], nullptr);
     EXPECT_EQ(seen[0], seen[1]);
 }
@@ -32,11 +29,8 @@ TEST(Controller, GuardTurnsAnExceptionIntoCallFailure)
 {
     test::TempBaseDir base;
     int calls = 0;
-    EXPECT_EQ(guardedCall("gone", [&]() -> int {
-                  ++calls;
-                  throw std::runtime_error("camera gone");
-              }),
-              EC_FAIL);
+    const auto throwing = [&]() -> int { ++calls, throw std::runtime_error("camera gone"); };
+    EXPECT_EQ(guardedCall("gone", throwing), EC_FAIL);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(guardedCall("unused", [] { return 7; }), 7);
     EXPECT_EQ(guardedCall("unused", [] { return short(-3); }), short(-3));

@@ -2,8 +2,6 @@
 // blank-area check on the last cut picture.
 #include <cmath>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include "stampctl/stampctl.h"
 #include "stampctl/seal.h"
 #include "tests/imaging/imaging_fixture.h"
@@ -18,7 +16,7 @@ std::string jpeg(const cv::Mat& picture, const std::vector<int>& params)
     return {bytes.begin(), bytes.end()};
 }
 
-TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefault)
+TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefaultOrFromAFile)
 {
     sim::PaperPhoto layout;
     layout.print = {{{300, 300, 1200, 400}}};
@@ -30,30 +28,33 @@ TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefau
 
     ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "q", cut.c_str(), nullptr, 0, 35, m_cut));
     EXPECT_TRUE(readFile(cut) == jpeg(m_cut.picture, {cv::IMWRITE_JPEG_QUALITY, 35}));
-}
 
-TEST_F(ImagingTest, CutFromAFileAndUnreadableFiles)
-{
-    sim::PaperPhoto layout;
-    const std::string photoPath = path("cut/photo.png"), cut = path("cut/photo.jpg");
-    cv::imwrite(photoPath, sim::drawPaperPhoto(layout));
+    const std::string photoPath = path("cut/photo.png");
+    cv::imwrite(photoPath, photo);
     EXPECT_TRUE(img()->AutoCutPaper(photoPath.c_str(), cut.c_str(), 0, m_cut));
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, m_cut.paper.height, m_cut.paper.width));
 
     EXPECT_FALSE(img()->AutoCutPaper(path("missing.jpg").c_str(), cut.c_str(), 0, m_cut));
     EXPECT_FALSE(img()->AutoCutPaper(nullptr, cut.c_str(), 0, m_cut));
     // A path no writer understands is the image library's error, left to the photo request.
-    EXPECT_THROW(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "x", nullptr, nullptr, 0, 0, m_cut), cv::Exception);
+    EXPECT_THROW(img()->AutoCutPaperByImg(photo, "x", nullptr, nullptr, 0, 0, m_cut),
+                 cv::Exception);
 }
 
-TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEnds)
+TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEndsAndMillimetresBecomePixelsOfTheSheet)
 {
-    img()->MakePaperArea(cv::Mat(2448, 3264, CV_8UC1, cv::Scalar(0)), 10, m_cut);  // nominal A4 in pixels
+    int x = 297, y = 210;
+    m_cut.MM2Pixel(x, y);  // no sheet measured yet
+    EXPECT_EQ(cv::Point(x, y), cv::Point(2732, 1922));
+    img()->MakePaperArea(cv::Mat(2448, 3264, CV_8UC1, cv::Scalar(0)), 10, m_cut);  // nominal A4
     // Width against 1943 * [0.9, 1.1] = [1748, 2137], height against 2745 * [0.9, 1.1] = [2470, 3019].
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, 1748, 2470));
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, 2137, 3019));
     EXPECT_FALSE(img()->IsA4JpgOk(m_cut, 1747, 2745));
     EXPECT_FALSE(img()->IsA4JpgOk(m_cut, 1943, 3020));
+    x = 297, y = 210;
+    EXPECT_TRUE(m_cut.MM2Pixel(x, y));
+    EXPECT_EQ(cv::Point(x, y), cv::Point(2745, 1943));
 }
 
 // The centre of the dark dot near `expected` in `picture`.
@@ -121,17 +122,6 @@ TEST_F(ImagingTest, SheetOrientationTable)
     m_cut.ConvertXYtoSrcPic(x, y);
     m_cut.ConvertPointBaseLeftTop(x, y, 90, "0");
     EXPECT_EQ(cv::Point(x, y), cv::Point(30, 40));
-}
-
-TEST_F(ImagingTest, MillimetresToPixelsOfTheSheet)
-{
-    int x = 297, y = 210;
-    m_cut.MM2Pixel(x, y);  // no sheet measured yet
-    EXPECT_EQ(cv::Point(x, y), cv::Point(2732, 1922));
-    img()->MakePaperArea(cv::Mat(2448, 3264, CV_8UC1, cv::Scalar(0)), 10, m_cut);
-    x = 297, y = 210;
-    EXPECT_TRUE(m_cut.MM2Pixel(x, y));
-    EXPECT_EQ(cv::Point(x, y), cv::Point(2745, 1943));
 }
 
 class BlankCheck : public ImagingTest {

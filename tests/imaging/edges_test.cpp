@@ -79,7 +79,6 @@ TEST_F(ImagingTest, TinyEmptyAndFullPicturesNeverFail)
     }
 }
 
-
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180;
 

@@ -1,13 +1,8 @@
-// Connecting with a code (also with no machine attached at all), disconnecting, the edition and motion parameters chosen on the way,
+// Connecting with a code, disconnecting, the edition and motion parameters chosen on the way,
 // and the top cover that ends a session.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "stampctl/core/result_codes.h"
-#include "stampctl/link/dev_by_usb.h"
-#include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -46,8 +41,9 @@ TEST_F(Connection, FactoryCodeOpensAnyMachineOtherCodesAreChecked)
     EXPECT_TRUE(s.frames().empty());
 }
 
-TEST_F(Connection, MachineThatIsMissingOrSilentIsNotConnected)
+TEST_F(Connection, MachineThatIsMissingOrSilentIsNotConnectedAndDisconnectClosesTheLink)
 {
+    EXPECT_EQ(disconnMachine(), EC_OK);  // never connected
     s.machine().setPlugged(false);
     EXPECT_EQ(connMachine(kFactory), EC_PORT_OPENFAIL);
 
@@ -62,12 +58,6 @@ TEST_F(Connection, MachineThatIsMissingOrSilentIsNotConnected)
     s.machine().setKernelDriverBound(true);
     EXPECT_EQ(connMachine(kFactory), EC_OK);
     EXPECT_FALSE(s.machine().kernelDriverBound());
-}
-
-TEST_F(Connection, DisconnectSwitchesTheLightOffAndClosesTheLink)
-{
-    EXPECT_EQ(disconnMachine(), EC_OK);  // never connected
-    ASSERT_EQ(connMachine(kFactory), EC_OK);
     ASSERT_TRUE(s.machine().lightOn());
     EXPECT_EQ(disconnMachine(), EC_OK);
     EXPECT_FALSE(s.machine().lightOn());
@@ -136,26 +126,6 @@ TEST_F(Connection, OnlyConfiguredMotionParametersAreWritten)
     expected[22] = 0xFF;  // -2
     expected[23] = 0xFE;
     EXPECT_EQ(s.machine().motionBlock(), expected);
-}
-
-TEST(Transport, NoMachineAttached)
-{
-    ::unsetenv("STAMPCTL_SIMULATOR");
-    test::TempBaseDir base;
-
-    CDevByUsb usb;
-    usb.SetPoint(0x01, 0x82);
-    for (int reopen = 0; reopen < 3; ++reopen)  // each open gives back the one before
-        EXPECT_EQ(usb.DevUsbOpen(0x5750, 0x0483), -1);
-    usb.DevUsbClose();
-    usb.DevUsbClose();
-    unsigned char frame[5] = {0xAA, 0x55, 0x01, 0x00, 0x00};
-    int transferred = 0;
-    EXPECT_EQ(usb.DevUsbWrite(frame, sizeof frame, transferred, 1000), -1);
-    EXPECT_EQ(usb.DevUsbRead(frame, sizeof frame, transferred, 1000), -1);
-
-    EXPECT_EQ(connMachine("mt5934mt"), EC_PORT_OPENFAIL);
-    EXPECT_EQ(isConnMachine(), 1);
 }
 
 }  // namespace

@@ -1,28 +1,18 @@
 // What the machine keeps, through the exports: its identity, its seals and their information
 // and binding, the alarm log and the abnormal-opening records.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "stampctl/core/result_codes.h"
 #include "stampctl/machine/texts.h"
 #include "stampctl/sim/handling.h"
-#include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
 
 namespace {
 
-
-class Identity : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(s.connect(), EC_OK); }
-    test::SimSession s;
-};
+using Identity = test::Connected;
 using Seals = Identity;
 using Logs = Identity;
 
@@ -60,7 +50,7 @@ TEST_F(Identity, TypeIsCutAt16AndRefusedWhenLongerOrOnTheBackupBoard)
     EXPECT_STREQ(getMachineType(), "-@#-610");
 }
 
-TEST_F(Identity, MachineIdGoesAsTwentyBytesWithoutTerminator)
+TEST_F(Identity, MachineIdGoesAsTwentyBytesWithoutTerminatorFirmwareVersionAndMode)
 {
     EXPECT_STREQ(getMachineId(), "SN-OV260-2026-000117");
     s.machine().clearLog();
@@ -75,10 +65,7 @@ TEST_F(Identity, MachineIdGoesAsTwentyBytesWithoutTerminator)
     EXPECT_STREQ(getMachineId(), "12345678901234567890");
     s.inject(sim::Fault::ReadTimeout);
     EXPECT_STREQ(getMachineId(), "");
-}
 
-TEST_F(Identity, FirmwareVersionAndMode)
-{
     EXPECT_STREQ(getFirmwareVer(), "OVSTAMP V2.08 2025-11-20");
     s.inject(sim::Fault::ShortPacket);
     EXPECT_STREQ(getFirmwareVer(), "");
@@ -107,7 +94,6 @@ TEST_F(Identity, SecurityCodeIsSetOnlyWhileNoneIsStoredAndWithinLimits)
     EXPECT_EQ(setSecurityCode("another1"), EC_OK);
     EXPECT_EQ(connMachine("another1"), EC_OK);
 }
-
 
 constexpr unsigned char kSealBlockCode = 0x13;
 const char* const kMachineNum = "OV2026000117";  // the simulated machine's number
@@ -194,7 +180,6 @@ TEST_F(Seals, NoBindingCheckMeansNoRfidRead)
     EXPECT_TRUE(s.frames().empty());
 }
 
-
 constexpr unsigned char kAlarmEntryCode = 0x26;
 
 TEST_F(Logs, AlarmLogEntriesAreJoinedAndCleared)
@@ -207,11 +192,7 @@ TEST_F(Logs, AlarmLogEntriesAreJoinedAndCleared)
 
     // A failing entry gives the failure text, not the part read so far.
     s.machine().setAlarmLog({"A", "B", "C"});
-    sim::FaultSpec spec;
-    spec.fault = sim::Fault::WriteFailure;
-    spec.commandCode = kAlarmEntryCode;
-    spec.skip = 1;
-    s.machine().injectFault(spec);
+    s.injectAt(kAlarmEntryCode, 1, sim::Fault::WriteFailure);
     EXPECT_STREQ(inqAlarmLog(), "-@#-100");
     s.machine().setBoard(sim::Board::Backup);
     EXPECT_STREQ(inqAlarmLog(), "-@#-610");
@@ -245,7 +226,6 @@ TEST_F(Logs, AtMostTenRecordsAreReadAndOnlyWhileAsked)
     s.machine().setBoard(sim::Board::Backup);  // served by the backup board too
     EXPECT_EQ(delOpenBackDoorExceptionInfo(), EC_OK);
     EXPECT_TRUE(s.machine().abnormalRecords().empty());
-    EXPECT_STREQ(readOpenBackDoorExceptionInfo(), "");
 }
 
 TEST(JoinedText, WholeOrNotAtAll)

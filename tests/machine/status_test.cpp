@@ -1,8 +1,5 @@
 // The status record read as one fault and as readiness to stamp.
-#include <gtest/gtest.h>
 
-#include "stampctl/core/result_codes.h"
-#include "stampctl/stampctl.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -14,17 +11,13 @@ namespace {
 StatusRecord record(uint8_t state, uint8_t w1 = 0, uint8_t w2 = 0, uint8_t w3 = 0, uint8_t fault = 0,
                     uint8_t doors = 0)
 {
-    StatusRecord r;
-    r.stampStatus = state;
-    r.warn1 = w1, r.warn2 = w2, r.warn3 = w3, r.fault = fault, r.doorFlags = doors;
-    return r;
+    return StatusRecord{state, 0, doors, w1, w2, w3, fault};
 }
 StatusPhase forMs(const StatusRecord& r, int64_t ms) { return StatusPhase{r, ms, 0}; }
 StatusPhase forPolls(const StatusRecord& r, int polls) { return StatusPhase{r, 0, polls}; }
 
-class Status : public ::testing::Test {
+class Status : public test::Connected {
 protected:
-    void SetUp() override { ASSERT_EQ(s.connect(), EC_OK); }
     // The code GetMachineERR gives after a heartbeat has fetched `r`.
     int faultOf(const StatusRecord& r)
     {
@@ -32,7 +25,6 @@ protected:
         s.seal().ExeHeart();
         return s.seal().GetMachineERR();
     }
-    test::SimSession s;
 };
 
 // Every bit of the warning and fault bytes on its own (the top cover, which disconnects, aside).

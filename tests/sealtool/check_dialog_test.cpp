@@ -1,8 +1,5 @@
 // The calibration dialog: read-back, sending to the machine and the backup file.
-#include <QLineEdit>
 #include <QSettings>
-
-#include <gtest/gtest.h>
 
 #include "calibration_file.h"
 #include "check_dialog.h"
@@ -16,8 +13,7 @@ namespace {
 // Every value of the machine distinct, so that any field mixed up with another shows.
 int fakeReadBack(short* longSide, short* shortSide, short* cx, short* cy, short* ox, short* oy)
 {
-    *longSide = 2970;
-    *shortSide = 2100;
+    *longSide = 2970, *shortSide = 2100;
     for (int i = 0; i < 4; ++i) cx[i] = static_cast<short>(100 + i), cy[i] = static_cast<short>(200 + i);
     for (int i = 0; i < 24; ++i) ox[i] = static_cast<short>(-300 - i), oy[i] = static_cast<short>(400 + i);
     return 0;

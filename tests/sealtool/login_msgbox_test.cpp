@@ -2,15 +2,10 @@
 #include <atomic>
 #include <thread>
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QStyle>
 
-#include <gtest/gtest.h>
-
 #include "dialog.h"
-#include "mainwindow.h"
 #include "msg_box.h"
 #include "run_tool.h"
 #include "tool_test_support.h"

@@ -3,12 +3,8 @@
 #include <vector>
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QRadioButton>
 
-#include <gtest/gtest.h>
-
-#include "mainwindow.h"
 #include "tool_test_support.h"
 
 using namespace sealtool;
@@ -38,12 +34,7 @@ protected:
         g_result = 0;
         window.show();
     }
-    QString press(const char* name)
-    {
-        answering.boxes.clear();
-        click(&window, name);
-        return answering.boxes.isEmpty() ? QString() : answering.boxes.last().text;
-    }
+    QString press(const char* name) { return answering.press(&window, name); }
     QLineEdit* edit(const char* name) { return window.findChild<QLineEdit*>(name); }
     void tick(const QString& name) { window.findChild<QAbstractButton*>(name)->setChecked(true); }
 

@@ -1,14 +1,9 @@
 // The picture view: pointer line, wheel zoom about the pointer, right-button pan, and clicks that
 // choose the stamp position.
-#include <QApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QWheelEvent>
 
-#include <gtest/gtest.h>
-
-#include "mainwindow.h"
 #include "tool_test_support.h"
 
 using namespace sealtool;

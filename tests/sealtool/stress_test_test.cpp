@@ -3,14 +3,10 @@
 #include <mutex>
 #include <vector>
 
-#include <QDir>
-#include <QLabel>
 #include <QRegularExpression>
 
-#include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
-#include "mainwindow.h"
 #include "tool_test_support.h"
 
 using namespace sealtool;

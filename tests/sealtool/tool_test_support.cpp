@@ -1,29 +1,12 @@
 #include "tool_test_support.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QLineEdit>
-#include <QThread>
 
-#include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
 namespace sealtool::test {
-
-TempFiles::TempFiles()
-{
-    QDir(m_dir.path()).mkpath(QStringLiteral("log"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("cut"));
-    qputenv("STAMPCTL_BASE_DIR", m_dir.path().toLocal8Bit());
-}
-
-TempFiles::~TempFiles()
-{
-    qunsetenv("STAMPCTL_BASE_DIR");
-}
 
 Operator::Operator(QMessageBox::StandardButton answer) : answer(answer)
 {
@@ -36,6 +19,13 @@ QStringList Operator::texts() const
     QStringList all;
     for (const SeenBox& box : boxes) all << box.text;
     return all;
+}
+
+QString Operator::press(QObject* window, const char* name)
+{
+    boxes.clear();
+    click(window, name);
+    return boxes.isEmpty() ? QString() : boxes.last().text;
 }
 
 void Operator::poll()

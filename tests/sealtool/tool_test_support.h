@@ -4,6 +4,10 @@
 
 #include <functional>
 
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
@@ -12,7 +16,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include "library.h"
+#include "mainwindow.h"
 
 namespace sealtool::test {
 
@@ -20,8 +27,12 @@ namespace sealtool::test {
 // directory for the life of the object.
 class TempFiles {
 public:
-    TempFiles();
-    ~TempFiles();
+    TempFiles()
+    {
+        for (const char* sub : {"log", "cut"}) QDir(m_dir.path()).mkpath(sub);
+        qputenv("STAMPCTL_BASE_DIR", m_dir.path().toLocal8Bit());
+    }
+    ~TempFiles() { qunsetenv("STAMPCTL_BASE_DIR"); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
 
 private:
@@ -42,6 +53,8 @@ class Operator : public QObject {
 public:
     explicit Operator(QMessageBox::StandardButton answer = QMessageBox::Ok);
     QStringList texts() const;
+    // Clicks the button `name` of `window`: the text of the last box it brought up, or empty.
+    QString press(QObject* window, const char* name);
     QList<SeenBox> boxes;
     QStringList fileNames;
     QMessageBox::StandardButton answer;

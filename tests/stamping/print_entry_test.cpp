@@ -3,7 +3,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include "stampctl/imaging/img_help.h"
-#include "stampctl/stampctl.h"
 #include "tests/stamping/stamping_fixture.h"
 
 using namespace stampctl;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "tests/stamping/stamping_fixture.h"
-#include "stampctl/stampctl.h"
 
 using namespace stampctl;
 using namespace stampctl::test;
@@ -23,7 +22,6 @@ struct Course {
 void PrintTo(const Course& c, std::ostream* os) { *os << c.name; }
 
 class Courses : public Stamping, public ::testing::WithParamInterface<Course> {};
-
 
 sim::StatusPhase polls(uint8_t state, int count, uint8_t fault = 0)
 {

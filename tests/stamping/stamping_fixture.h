@@ -1,12 +1,8 @@
 // A connected session whose machine edition file the test writes, and the stamp cycle's result.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <ostream>
-#include <string>
 
-#include "stampctl/core/result_codes.h"
 #include "stampctl/sim/stamp_scripts.h"
 #include "tests/support/sim_session.h"
 

@@ -1,15 +1,17 @@
 // A fresh controller talking to the simulated machine, on a virtual clock, with a private base
 // directory. Each test case runs in its own process, so the controller built on first use is
-// this session's alone.
+// this session's alone. Includes what the tests on it commonly need.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "stampctl/core/clock.h"
+#include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "stampctl/sim/sim_machine.h"
+#include "stampctl/stampctl.h"
 #include "tests/support/test_env.h"
 
 namespace stampctl::test {
@@ -41,49 +43,43 @@ public:
     void inject(sim::Fault fault, int times = 1, sim::FaultTarget target = sim::FaultTarget::Command,
                 int value = -1)
     {
-        sim::FaultSpec spec;
-        spec.fault = fault;
-        spec.times = times;
-        spec.target = target;
-        spec.value = value;
-        machine().injectFault(spec);
+        machine().injectFault(sim::FaultSpec{fault, times, target, -1, 0, value});
     }
-    // The next request carrying `code` is refused by the machine (after `skip` such requests).
-    void refuse(int code, int skip = 0)
+    // The next request carrying `code` meets `fault` (after `skip` such requests).
+    void injectAt(int code, int skip = 0, sim::Fault fault = sim::Fault::Refusal)
     {
-        sim::FaultSpec spec;
-        spec.fault = sim::Fault::Refusal;
-        spec.commandCode = code;
-        spec.skip = skip;
-        machine().injectFault(spec);
+        machine().injectFault(sim::FaultSpec{fault, 1, sim::FaultTarget::Any, code, skip});
     }
+    void refuse(int code) { injectAt(code); }
 
     std::vector<Bytes> frames() const { return sim::machine().receivedFrames(); }
-    // Frames of kind 2 or 3 carrying `code` at offset 5; the last of them.
-    size_t commandsWithCode(unsigned char code) const
+    // Frames of kind 2 or 3 carrying `code` at offset 5 (-1: the heartbeats instead).
+    std::vector<Bytes> framesWithCode(int code) const
     {
-        size_t n = 0;
-        for (const Bytes& f : frames()) n += f.size() > 5 && f[2] != 1 && f[5] == code;
-        return n;
+        std::vector<Bytes> out;
+        for (const Bytes& f : frames())
+            if (code < 0 ? f[2] == 1 : f.size() > 5 && f[2] != 1 && f[5] == code) out.push_back(f);
+        return out;
     }
+    size_t commandsWithCode(unsigned char code) const { return framesWithCode(code).size(); }
+    size_t heartbeats() const { return framesWithCode(-1).size(); }
     Bytes lastCommand(unsigned char code) const
     {
-        Bytes last;
-        for (const Bytes& f : frames())
-            if (f.size() > 5 && f[2] != 1 && f[5] == code) last = f;
-        return last;
-    }
-    size_t heartbeats() const
-    {
-        size_t n = 0;
-        for (const Bytes& f : frames()) n += f.size() > 2 && f[2] == 1;
-        return n;
+        const auto all = framesWithCode(code);
+        return all.empty() ? Bytes() : all.back();
     }
 
 private:
     TempBaseDir m_base;
     VirtualClock m_clock;
     ScopedClock m_scopedClock;
+};
+
+// A test on a session connected with the factory code.
+class Connected : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(s.connect(), EC_OK); }
+    SimSession s;
 };
 
 }  // namespace stampctl::test

@@ -18,8 +18,7 @@ TempBaseDir::TempBaseDir()
     std::string pattern = (std::filesystem::temp_directory_path() / "stampctl-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     m_path = pattern;
-    std::filesystem::create_directories(m_path + "/log");
-    std::filesystem::create_directories(m_path + "/cut");
+    for (const char* sub : {"/log", "/cut"}) std::filesystem::create_directories(m_path + sub);
     ::setenv(kBaseDirEnv, m_path.c_str(), 1);
 }
 

@@ -1,8 +1,7 @@
-// CDevByUsb through the system's libusb against the emulated machine.
-#include <gtest/gtest.h>
+// CDevByUsb through the system's libusb against the emulated machine. A machine unplugged
+// during a read is followed through the controller (connection_test).
 
 #include <chrono>
-#include <thread>
 
 #include "stampctl/link/dev_by_usb.h"
 #include "tests/usb/usb_fixture.h"
@@ -12,7 +11,6 @@ namespace {
 
 constexpr int kProduct = 0x5750;
 constexpr int kVendor = 0x0483;
-constexpr int kLibusbErrorNoDevice = -4;
 constexpr int kLibusbErrorTimeout = -7;
 constexpr unsigned kShortTimeoutMs = 50;  // a time-out that the test, not the library, chooses
 
@@ -51,22 +49,18 @@ protected:
     CDevByUsb m_dev;  // after the device: closed before it goes
 };
 
-TEST_F(DevByUsbTest, FindsOnlyTheMachineAndClaimsInterfaceZeroAroundEachTransfer)
+TEST_F(DevByUsbTest, ClaimsInterfaceZeroAroundEachTransfer)
 {
-    EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), -1);
-    m_usb.plug(UsbIdentity{0x0483, 0x5751});
-    EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), -1);
-    EXPECT_EQ(write(kHeartbeat), -1);
-    EXPECT_EQ(m_usb.claims(), 0);
-
+    Bytes reply;
+    EXPECT_EQ(write(kHeartbeat), -1);  // not open
+    EXPECT_EQ(read(reply), -1);
+    m_dev.DevUsbClose();  // closing what is not open is harmless
     plugMachine();
     ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
     EXPECT_EQ(write(kHeartbeat), 0);
     EXPECT_EQ(m_written, 5);
-    Bytes reply;
     EXPECT_EQ(read(reply), 0);
     ASSERT_EQ(reply.size(), 64u);
-    EXPECT_EQ(reply[0], 0xAA);
     EXPECT_EQ(reply[2], 0x81);
     EXPECT_EQ(requests(), std::vector<Bytes>{kHeartbeat});
     EXPECT_EQ(std::pair(m_usb.claims(), m_usb.releases()), std::pair(2, 2));
@@ -116,32 +110,6 @@ TEST_F(DevByUsbTest, TimeOutsGiveTheirResultsAndLeaveTheLinkUsable)
     EXPECT_EQ(read(reply), 0);
     EXPECT_EQ(reply.size(), 64u);
     EXPECT_EQ(m_usb.releases(), m_usb.claims());
-}
-
-TEST_F(DevByUsbTest, UnplugWhileReadingFailsTheReadAndEveryTransferAfter)
-{
-    plugMachine();
-    ASSERT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), 0);
-
-    int readResult = 0;
-    std::thread reader([&] {
-        Bytes reply;
-        readResult = read(reply, 5000);
-    });
-    ASSERT_TRUE(m_usb.waitForStalledTransfer(2000));
-    const auto start = std::chrono::steady_clock::now();
-    unplugMachine();
-    reader.join();
-    EXPECT_EQ(readResult, kLibusbErrorNoDevice);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-
-    EXPECT_EQ(write(kHeartbeat), -1);
-    Bytes reply;
-    EXPECT_LT(read(reply), 0);
-    EXPECT_TRUE(requests().empty());
-
-    m_dev.DevUsbClose();
-    EXPECT_EQ(m_dev.DevUsbOpen(kProduct, kVendor), -1);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
-#include <cstddef>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +25,6 @@ constexpr const char* kKernelDriver = "stampctl-test";  // anything but "usbfs" 
 
 // libusb codes as the device callbacks give them, and the URB status that makes libusb report
 // the same code back to the host.
-constexpr int kLibusbIo = -1;
 constexpr int kLibusbNoDevice = -4;
 constexpr int kLibusbOverflow = -8;
 constexpr int kLibusbPipe = -9;
@@ -38,8 +36,7 @@ int urbStatusFor(int libusbCode)
     case kLibusbNoDevice: return -ESHUTDOWN;
     case kLibusbOverflow: return -EOVERFLOW;
     case kLibusbPipe: return -EPIPE;
-    case kLibusbIo:
-    default: return -EPROTO;
+    default: return -EPROTO;  // an I/O error
     }
 }
 
@@ -64,12 +61,9 @@ std::vector<uint8_t> descriptors(UsbIdentity id)
 
 std::string hex(const std::vector<uint8_t>& bytes)
 {
+    static const char digits[] = "0123456789abcdef";
     std::string text;
-    char pair[3];
-    for (uint8_t b : bytes) {
-        std::snprintf(pair, sizeof pair, "%02x", b);
-        text += pair;
-    }
+    for (uint8_t b : bytes) text += {digits[b >> 4], digits[b & 15]};
     return text;
 }
 
@@ -102,6 +96,14 @@ UMockdevIoctlData* resolve(UMockdevIoctlData* data, size_t offset, size_t len)
     return resolved;
 }
 
+void check(bool ok, GError* error)
+{
+    if (ok) return;
+    const std::string why = error ? error->message : "umockdev testbed call failed";
+    if (error) g_error_free(error);
+    throw std::runtime_error("emulated usb: " + why);
+}
+
 usbdevfs_urb* urbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
 
 }  // namespace
@@ -124,10 +126,10 @@ EmulatedUsbDevice::~EmulatedUsbDevice()
     unplug();
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        for (auto* queue : {&m_waiting, &m_done})
+        for (auto* queue : {&m_waiting, &m_done}) {
             for (Urb& urb : *queue) drop(urb);
-        m_waiting.clear();
-        m_done.clear();
+            queue->clear();
+        }
     }
     if (m_handler) g_object_unref(m_handler);
     g_object_unref(m_testbed);  // removes the testbed's directory
@@ -146,11 +148,7 @@ void EmulatedUsbDevice::plug(UsbIdentity identity, bool kernelDriverBound)
     if (!m_attached) {
         // Before the node exists, so that no open can reach a device without its handler.
         GError* error = nullptr;
-        if (!umockdev_testbed_attach_ioctl(m_testbed, kDevNode, m_handler, &error)) {
-            std::string why = error ? error->message : "attach_ioctl failed";
-            if (error) g_error_free(error);
-            throw std::runtime_error("emulated usb: " + why);
-        }
+        check(umockdev_testbed_attach_ioctl(m_testbed, kDevNode, m_handler, &error), error);
         m_attached = true;
     }
     {
@@ -160,11 +158,8 @@ void EmulatedUsbDevice::plug(UsbIdentity identity, bool kernelDriverBound)
         m_detaches = m_claims = m_releases = 0;
     }
     GError* error = nullptr;
-    if (!umockdev_testbed_add_from_string(m_testbed, deviceRecord(identity).c_str(), &error)) {
-        std::string why = error ? error->message : "add_from_string failed";
-        if (error) g_error_free(error);
-        throw std::runtime_error("emulated usb: " + why);
-    }
+    check(umockdev_testbed_add_from_string(m_testbed, deviceRecord(identity).c_str(), &error),
+          error);
     m_sysPath = kSysPath;
 }
 
@@ -195,30 +190,6 @@ bool EmulatedUsbDevice::waitForStalledTransfer(int timeoutMs)
     std::unique_lock<std::mutex> hold(m_lock);
     return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
                               [this] { return !m_waiting.empty(); });
-}
-
-bool EmulatedUsbDevice::kernelDriverBound() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_driverBound;
-}
-
-int EmulatedUsbDevice::driverDetaches() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_detaches;
-}
-
-int EmulatedUsbDevice::claims() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_claims;
-}
-
-int EmulatedUsbDevice::releases() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_releases;
 }
 
 // ---- the usbdevfs side, on umockdev's worker thread ----------------------------------------
@@ -385,10 +356,8 @@ void EmulatedUsbDevice::finish(Urb urb, int status, int actual)
 
 void EmulatedUsbDevice::failWaiting(int status)
 {
-    while (!m_waiting.empty()) {
-        finish(m_waiting.front(), status, 0);
-        m_waiting.pop_front();
-    }
+    for (const Urb& urb : m_waiting) finish(urb, status, 0);
+    m_waiting.clear();
 }
 
 // A handle closed with transfers still queued leaves them to nobody.
@@ -396,12 +365,8 @@ void EmulatedUsbDevice::forgetVanishedClients()
 {
     for (auto* queue : {&m_waiting, &m_done}) {
         for (auto it = queue->begin(); it != queue->end();) {
-            if (umockdev_ioctl_client_get_connected(it->client)) {
-                ++it;
-                continue;
-            }
-            drop(*it);
-            it = queue->erase(it);
+            if (umockdev_ioctl_client_get_connected(it->client)) ++it;
+            else drop(*it), it = queue->erase(it);
         }
     }
 }

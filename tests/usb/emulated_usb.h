@@ -68,12 +68,18 @@ public:
     bool waitForStalledTransfer(int timeoutMs);
 
     // What the host did to the device since it was plugged.
-    bool kernelDriverBound() const;
-    int driverDetaches() const;
-    int claims() const;
-    int releases() const;
+    bool kernelDriverBound() const { return locked(m_driverBound); }
+    int driverDetaches() const { return locked(m_detaches); }
+    int claims() const { return locked(m_claims); }
+    int releases() const { return locked(m_releases); }
 
 private:
+    template <typename T>
+    T locked(const T& value) const
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return value;
+    }
     struct Urb {
         UMockdevIoctlClient* client;
         UMockdevIoctlData* urb;     // the host's usbdevfs_urb

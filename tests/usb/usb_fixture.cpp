@@ -19,12 +19,10 @@ BulkEndpoints firmwareEndpoints(sim::SimMachine& machine)
     return endpoints;
 }
 
-int openDescriptors()
+int entriesOf(const char* dir)
 {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
+    using std::filesystem::directory_iterator;
+    return static_cast<int>(std::distance(directory_iterator(dir), directory_iterator()));
 }
 
 void UsbPathTest::SetUp()

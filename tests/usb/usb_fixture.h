@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "stampctl/sim/sim_machine.h"
 #include "tests/support/test_env.h"
 #include "tests/usb/emulated_usb.h"
@@ -16,8 +13,9 @@ namespace stampctl::test {
 // to (no reply, or an injected read time-out) leaves the host's read waiting until it gives up.
 BulkEndpoints firmwareEndpoints(sim::SimMachine& machine);
 
-// Open descriptors of this process: libusb contexts, handles and event sources all hold some.
-int openDescriptors();
+// Entries of a directory: of /proc/self/fd the open descriptors (libusb contexts, handles and
+// event sources all hold some), of /proc/self/task the threads.
+int entriesOf(const char* dir);
 
 // Each test starts with an empty bus and a default machine that is not plugged in yet.
 class UsbPathTest : public ::testing::Test {
