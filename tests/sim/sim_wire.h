@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -23,7 +25,8 @@ inline unsigned char sum8(const Bytes& b, size_t n)
 inline Bytes frameOf(unsigned char kind, const Bytes& body)
 {
     Bytes f{0xAA, 0x55, kind, static_cast<unsigned char>(body.size())};
-    f.insert(f.end(), body.begin(), body.end());
+    f.resize(4 + body.size());
+    std::copy(body.begin(), body.end(), f.begin() + 4);
     f.push_back(sum8(f, f.size()));
     return f;
 }
@@ -65,7 +68,10 @@ inline Reply accepted(SimMachine& m, const Bytes& frame)
     EXPECT_EQ(std::pair(r.rc, r.transferred), std::pair(0, 64));
     EXPECT_EQ(r.kind(), frame[2] | 0x80);
     EXPECT_TRUE(r.checksumOk());
-    if (frame[2] != 1) EXPECT_EQ(Bytes(r.packet.begin() + 4, r.packet.begin() + 6), Bytes(frame.begin() + 4, frame.begin() + 6));
+    if (frame[2] != 1) {
+        EXPECT_EQ(Bytes(r.packet.begin() + 4, r.packet.begin() + 6),
+                  Bytes(frame.begin() + 4, frame.begin() + 6));
+    }
     return r;
 }
 
