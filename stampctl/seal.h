@@ -166,7 +166,6 @@ public:
     // 0 when slot idxSlot + 1 may stamp, -611 when its seal is not the one bound to it.
     int IsSlotRFIDOk(int idxSlot);
     std::vector<std::string> rfidList() const;
-    std::vector<std::string> bindRfidList() const;
     bool bindingOn() const;
     // The message of -611 from the last refused slot.
     std::string bindDetail() const;

@@ -89,12 +89,6 @@ std::vector<std::string> CSeal::rfidList() const
     return m_rfidList;
 }
 
-std::vector<std::string> CSeal::bindRfidList() const
-{
-    std::lock_guard<std::mutex> lock(m_machineLock);
-    return m_bindRfidList;
-}
-
 bool CSeal::bindingOn() const
 {
     std::lock_guard<std::mutex> lock(m_machineLock);
