@@ -25,9 +25,10 @@ void CSeal::traceSealOffsets(const JZRecord& r)
 {
     for (int seal = 1; seal <= kSealCount; ++seal) {
         const int k = (seal - 1) * kAnglesPerSeal;
-        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, r.m_JZOffsetX[k],
-                  r.m_JZOffsetY[k], r.m_JZOffsetX[k + 1], r.m_JZOffsetY[k + 1], r.m_JZOffsetX[k + 2],
-                  r.m_JZOffsetY[k + 2], r.m_JZOffsetX[k + 3], r.m_JZOffsetY[k + 3]);
+        const auto& x = r.m_JZOffsetX;
+        const auto& y = r.m_JZOffsetY;
+        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, x[k], y[k], x[k + 1],
+                  y[k + 1], x[k + 2], y[k + 2], x[k + 3], y[k + 3]);
     }
 }
 

@@ -79,7 +79,7 @@ void CSeal::ReadIni(const char* edition)
 
     readConfigFile(path, section, m_config);
     CImgHelp::Instance()->setOutputSettings(m_config.JpgRar, m_config.DPI,
-                                  static_cast<unsigned long>(m_config.CutEzh));
+                                            static_cast<unsigned long>(m_config.CutEzh));
     traceConfigSummary(m_config);
 }
 

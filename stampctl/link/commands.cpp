@@ -30,11 +30,11 @@ int16_t bigEndian16(const unsigned char* p)
 int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply,
                      Board board)
 {
-    reply = Reply{};
     unsigned char frame[kFrameBufferSize] = {};
     const CommandRow* row = commandRow(cmd);
     const size_t frameLen = row ? buildCommandFrame(*row, payload, len, frame) : 0;
     if (frameLen == 0) {
+        reply = Reply{};  // the exchange clears it otherwise
         TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command",
                   static_cast<int>(cmd), len);
         return EC_BAD_PARAMETER;
