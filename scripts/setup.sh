@@ -2,6 +2,8 @@
 # Installs what is missing from Debian's packages, then configures and builds.
 #   scripts/setup.sh              plain build in build/
 #   scripts/setup.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/setup.sh --tsan       ThreadSanitizer build of the test programs that start threads, in
+#                                 build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
   xvfb xauth fonts-noto-cjk
+  clang libfuzzer-14-dev
 )
 
 missing=()
@@ -29,13 +32,21 @@ fi
 
 build_dir=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+targets=()
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-asan
   options+=(-DSTAMPCTL_SANITIZE=ON -DSTAMPCTL_BENCH=OFF)
 fi
+if [ "${1:-}" = "--tsan" ]; then
+  build_dir=build-tsan
+  options+=(-DSTAMPCTL_TSAN=ON -DSTAMPCTL_BENCH=OFF)
+  # The programs whose tests run threads: the camera capture threads, concurrent callers, the
+  # trace written from several threads, and the service tool's stress test.
+  targets=(--target test_core test_link test_camera test_sealtool)
+fi
 
 cmake -S . -B "$build_dir" "${options[@]}" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" 2>&1 | grep -Ev '^\[ *[0-9]+%\]|^(Scanning|Consolidate)' || true
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}" 2>&1 | grep -Ev '^\[ *[0-9]+%\]|^(Scanning|Consolidate)' || true
 # The build's own status decides, not the filter above.
-cmake --build "$build_dir" -j"$(nproc)" >/dev/null
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}" >/dev/null
 echo "Built in $build_dir/"

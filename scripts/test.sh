@@ -2,21 +2,29 @@
 # Installs what is missing, builds, and runs the whole test suite.
 #   scripts/test.sh              plain build
 #   scripts/test.sh --sanitize   the same suite under AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/test.sh --tsan       the tests that start threads, under ThreadSanitizer
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh "$@"
 build_dir=build
 [ "${1:-}" = "--sanitize" ] && build_dir=build-asan
+selection=()
+if [ "${1:-}" = "--tsan" ]; then
+  build_dir=build-tsan
+  selection=(-L '^(core|link|camera|sealtool)$')
+fi
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Any report fails the test; the suppressions name third-party code only.
+export TSAN_OPTIONS="second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 set +e
-ctest --test-dir "$build_dir" -j"$(nproc)" --output-on-failure --timeout 300 | tee "$log"
+ctest --test-dir "$build_dir" "${selection[@]}" -j"$(nproc)" --output-on-failure --timeout 300 | tee "$log"
 status=${PIPESTATUS[0]}
 set -e
 

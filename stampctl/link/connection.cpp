@@ -22,9 +22,10 @@ constexpr size_t kSafeCodeSize = 100;
 
 std::unique_ptr<UsbTransport> CSeal::makeTransport()
 {
-    std::unique_ptr<UsbTransport> usb;
+    const TransportFactory installed = transportFactory();
+    std::unique_ptr<UsbTransport> usb = installed ? installed() : nullptr;
 #if STAMPCTL_WITH_SIMULATOR
-    if (sim::simulatorEnabled()) usb = sim::makeSimTransport();
+    if (!usb && sim::simulatorEnabled()) usb = sim::makeSimTransport();
 #endif
     if (!usb) usb = std::make_unique<CDevByUsb>();
     usb->SetPoint(kEndpointOut, kEndpointIn);

@@ -17,3 +17,16 @@ public:
     virtual int DevUsbRead(unsigned char* data, unsigned int len, int& transferred,
                            unsigned int timeoutMs) = 0;
 };
+
+#include <memory>
+
+namespace stampctl::link {
+
+// Where the controller gets its transport from, when something other than libusb or the
+// simulated machine is to answer (the reply fuzzer). Installed before the controller is first
+// used: the controller asks once, when it is built. nullptr: the usual choice.
+using TransportFactory = std::unique_ptr<UsbTransport> (*)();
+void setTransportFactory(TransportFactory factory);
+TransportFactory transportFactory();
+
+}  // namespace stampctl::link
