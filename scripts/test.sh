@@ -12,7 +12,11 @@ build_dir=build
 selection=()
 if [ "${1:-}" = "--tsan" ]; then
   build_dir=build-tsan
-  selection=(-L '^(core|link|camera|sealtool)$')
+  # Left out: the end-to-end photo test, which cuts full-size photos for minutes under the
+  # sanitizer while its camera thread is the one the other camera tests run; the calibration
+  # dialog's test, which starts no thread of ours, only Qt's file-dialog helper thread that Qt
+  # synchronises inside libQt5Core, out of the sanitizer's sight.
+  selection=(-L '^(core|link|camera|sealtool)$' -E '^(EndToEnd|CalibrationDialog)\.')
 fi
 
 export QT_QPA_PLATFORM=offscreen

@@ -81,7 +81,7 @@ public:
         const size_t size = len < kPacketSize ? len : kPacketSize;
         std::memset(data, 0, size);
         const std::vector<uint8_t> bytes = in->ConsumeBytes<uint8_t>(size);
-        std::memcpy(data, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         if ((control & kReadKindMask) == kReadIsShort) {
             transferred = static_cast<int>((control & kShortLengthMask) % size);
             return 0;

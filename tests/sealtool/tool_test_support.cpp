@@ -6,7 +6,15 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#ifndef STAMPCTL_TEST_WAIT_FACTOR
+#define STAMPCTL_TEST_WAIT_FACTOR 1
+#endif
+
 namespace sealtool::test {
+
+namespace {
+constexpr int kWaitFactor = STAMPCTL_TEST_WAIT_FACTOR;
+}  // namespace
 
 Operator::Operator(QMessageBox::StandardButton answer) : answer(answer)
 {
@@ -56,7 +64,7 @@ bool waitUntil(const std::function<bool()>& done, int ms)
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > ms) return false;
+        if (timer.elapsed() > static_cast<qint64>(ms) * kWaitFactor) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
     }
