@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 targets=(replies config photo)
 # Bounded runs of about 20 s each on two cores.
-declare -A bounded_runs=([replies]=4000 [config]=40000 [photo]=8000)
+declare -A bounded_runs=([replies]=4000 [config]=5000 [photo]=5000)
 minutes=
 while (($#)); do
   case $1 in
