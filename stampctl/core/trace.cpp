@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kPathSize = 100;
+constexpr size_t kDayFileSize = 64;
 constexpr size_t kStampSize = 100;
 
 // Appends one whole line with a single write, so that lines of concurrent threads can follow
@@ -27,9 +27,11 @@ void appendLine(const char* head, const char* body, const char* sep = "", const 
         struct tm local {};
         localtime_r(&seconds, &local);
 
-        char path[kPathSize];
-        std::snprintf(path, sizeof path, "%s/log/%04d_%02d_%02d.ini", stampctl::baseDir().c_str(),
-                      local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        // The base directory may be long: a path cut to a fixed buffer would name another file.
+        char day[kDayFileSize];
+        std::snprintf(day, sizeof day, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900,
+                      local.tm_mon + 1, local.tm_mday);
+        const std::string path = stampctl::baseDir() + day;
         char stamp[kStampSize];
         std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min,
                       local.tm_sec, millis);
@@ -39,7 +41,7 @@ void appendLine(const char* head, const char* body, const char* sep = "", const 
                      std::strlen(tail) + 1);
         line.append(stamp).append(head).append(body).append(sep).append(tail).push_back('\n');
 
-        const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) return;
         ssize_t ignored = ::write(fd, line.data(), line.size());
         (void)ignored;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <sys/stat.h>
 #include <thread>
 
 #include "stampctl/core/clock.h"
@@ -86,6 +87,17 @@ TEST_F(TraceTest, MissingDirectoryIsSilent)
     { TRC_LOGER log(TRC_LOGER::TRC_API, "lost too"); }
     ::setenv("STAMPCTL_BASE_DIR", base.path().c_str(), 1);
     EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(TraceTest, ALongBaseDirectoryGetsItsOwnDayFile)
+{
+    const std::string deep = base.path() + "/" + std::string(120, 'd');
+    ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((deep + "/log").c_str(), 0755), 0);
+    ::setenv("STAMPCTL_BASE_DIR", deep.c_str(), 1);
+    TrcWritef(kTraceError, "deep");
+    ::setenv("STAMPCTL_BASE_DIR", base.path().c_str(), 1);
+    EXPECT_EQ(splitLines(readFile(traceFileFor(deep, clk.wallMs()))).size(), 1u);
 }
 
 TEST_F(TraceTest, LinesAroundMidnightLandInTwoDayFiles)
