@@ -48,5 +48,5 @@ for t in "${targets[@]}"; do
     -artifact_prefix="$build/artifacts/$t-" -print_final_stats=1 2>"$build/fuzz_$t.log" ||
     { tail -60 "$build/fuzz_$t.log"; echo "fuzz_$t FAILED (log: $build/fuzz_$t.log)"; exit 1; }
   grep -E '^Done|stat::number_of_executed_units|stat::average_exec_per_sec' "$build/fuzz_$t.log" || true
-  echo "corpus: $(find "$work" -type f | wc -l) inputs"
+  echo "corpus: $(find "$seeds" -type f | wc -l) seeds, $(find "$work" -type f | wc -l) inputs found"
 done
