@@ -191,6 +191,50 @@ bool placesLookBlank(CSeal& seal, const bool present[CSeal::kSlotCount + 1], con
     return true;
 }
 
+// Each seal's correction moves its stamps by what its check stamp missed by, in hundredths of a
+// millimetre. A seal whose impression is implausibly far off keeps what it had; one without an
+// impression gets none.
+struct SealCorrections {
+    int dx[CSeal::kSlotCount + 1] = {};
+    int dy[CSeal::kSlotCount + 1] = {};
+    bool calibrated[CSeal::kSlotCount + 1] = {};
+    bool keepStored[CSeal::kSlotCount + 1] = {};
+    const CSeal::JZRecord* stored = nullptr;
+
+    // Seal k's correction for record entry i.
+    int at(int k, int i, bool xAxis) const
+    {
+        if (keepStored[k]) return xAxis ? stored->m_JZOffsetX[i] : stored->m_JZOffsetY[i];
+        return xAxis ? dx[k] : dy[k];
+    }
+};
+
+SealCorrections measureSeals(CSeal& seal, const std::vector<cv::Point>& points,
+                             const CSeal::JZPoint mains[CSeal::kJZCircleCount], const CSeal::JZRecord& stored)
+{
+    SealCorrections fix;
+    fix.stored = &stored;
+    for (int k = 2; k <= CSeal::kSlotCount; ++k) {
+        const cv::Point& s = points[kFirstSealEntry + k - 1];
+        int wholeX = 0, wholeY = 0;  // the map as traced; the correction uses it untruncated
+        double mx = 0, my = 0;
+        if (s.x <= 0 || s.y <= 0 || !seal.Pixel2MMByPoints(s.x, s.y, wholeX, wholeY, mains) ||
+            !seal.Pixel2MMByPointsExact(s.x, s.y, mx, my, mains))
+            continue;
+        const double offX = g_PointCheckX[k - 1] - mx, offY = g_PointCheckY[k - 1] - my;
+        if (std::hypot(offX, offY) > kSealReachMm) {
+            TrcWritef(kTraceError, "_AutoCheckSeal seal %d impression %.2f mm off its point: kept as it was", k,
+                      std::hypot(offX, offY));
+            fix.keepStored[k] = true;
+            continue;
+        }
+        fix.dx[k] = static_cast<int>(std::lround(offX * kHundredthsPerMm));
+        fix.dy[k] = static_cast<int>(std::lround(offY * kHundredthsPerMm));
+        fix.calibrated[k] = true;
+    }
+    return fix;
+}
+
 }  // namespace
 
 namespace stampctl::calibration {
@@ -292,41 +336,14 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
     TrcWritef(kTraceInfo, "_AutoCheckSeal main circles %.2f mm off the rectangle at %.3f px/mm", mainMiss, scale);
     if (!(mainMiss <= kMainToleranceMm)) return fail(kNotBlankMessage);
 
-    // Each seal's correction moves its stamps by what its check stamp missed by, in hundredths of
-    // a millimetre. A seal whose impression is implausibly far off keeps what it had.
-    int dx[kSlotCount + 1] = {}, dy[kSlotCount + 1] = {};
-    bool calibrated[kSlotCount + 1] = {};
-    bool keepStored[kSlotCount + 1] = {};
-    for (int k = 2; k <= kSlotCount; ++k) {
-        const cv::Point& s = points[kFirstSealEntry + k - 1];
-        int wholeX = 0, wholeY = 0;
-        double mx = 0, my = 0;
-        if (s.x > 0 && s.y > 0 && Pixel2MMByPoints(s.x, s.y, wholeX, wholeY, mains) &&
-            Pixel2MMByPointsExact(s.x, s.y, mx, my, mains)) {
-            const double offX = g_PointCheckX[k - 1] - mx, offY = g_PointCheckY[k - 1] - my;
-            if (std::hypot(offX, offY) > kSealReachMm) {
-                TrcWritef(kTraceError, "_AutoCheckSeal seal %d impression %.2f mm off its point: kept as it was", k,
-                          std::hypot(offX, offY));
-                keepStored[k] = true;
-                continue;
-            }
-            dx[k] = static_cast<int>(std::lround(offX * kHundredthsPerMm));
-            dy[k] = static_cast<int>(std::lround(offY * kHundredthsPerMm));
-            calibrated[k] = true;
-        }
-    }
     using namespace stampctl::calibration;
-    // The correction of seal k for record entry i, hundredths of a millimetre.
-    const auto correction = [&](int k, int i, bool xAxis) {
-        if (keepStored[k]) return static_cast<int>(xAxis ? stored.m_JZOffsetX[i] : stored.m_JZOffsetY[i]);
-        return xAxis ? dx[k] : dy[k];
-    };
+    const SealCorrections fix = measureSeals(*this, points, mains, stored);
     const auto zeroDegree = [](int k) { return (k - 1) * kAnglesPerSeal; };
     text[0] = '\0';
     for (int k = 1; k <= kSlotCount; ++k)
         appendf(text, sizeof text, "diff %d:(%0.2f,%0.2f),", k,
-                correction(k, zeroDegree(k), true) / double(kHundredthsPerMm),
-                correction(k, zeroDegree(k), false) / double(kHundredthsPerMm));
+                fix.at(k, zeroDegree(k), true) / double(kHundredthsPerMm),
+                fix.at(k, zeroDegree(k), false) / double(kHundredthsPerMm));
     TrcWritef(kTraceInfo, "%s", text);
 
     unsigned char block[kBaseBlockSize] = {};
@@ -337,24 +354,24 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
         putLe16(block + kOffCircles + 4 * i + 2, mains[i].y);
     }
     for (int k = 1; k <= kSlotCount; ++k) {
-        putLe16(block + kOffZeroDegree + 4 * (k - 1), correction(k, zeroDegree(k), true));
-        putLe16(block + kOffZeroDegree + 4 * (k - 1) + 2, correction(k, zeroDegree(k), false));
+        putLe16(block + kOffZeroDegree + 4 * (k - 1), fix.at(k, zeroDegree(k), true));
+        putLe16(block + kOffZeroDegree + 4 * (k - 1) + 2, fix.at(k, zeroDegree(k), false));
     }
     text[0] = '\0';
     for (unsigned char b : block) appendf(text, sizeof text, "%02X", b);
     TrcWritef(kTraceInfo, "%s", text);
     if (_DownLoadBaseJZ(block, static_cast<int>(kBaseBlockSize), 1) != EC_OK) return fail("保存信息失败，校准失败");
 
-    // Every angle of a seal gets the correction measured at 0 degrees.
+    // Every angle of a seal gets the correction measured at 0 degrees; a seal kept keeps its own.
     short rotX[kRotateEntries], rotY[kRotateEntries];
     for (int e = 0; e < kRotateEntries; ++e) {
         const int k = e / kRotatedPerSeal + 1;
-        rotX[e] = static_cast<short>(correction(k, recordIndexOfRotation(e), true));
-        rotY[e] = static_cast<short>(correction(k, recordIndexOfRotation(e), false));
+        rotX[e] = static_cast<short>(fix.at(k, recordIndexOfRotation(e), true));
+        rotY[e] = static_cast<short>(fix.at(k, recordIndexOfRotation(e), false));
     }
     _DownLoadRotateJZ(rotX, rotY);  // the base block is in: the calibration stands without it
 
-    AutoCheckReport(szMsg, kMsgSize, calibrated, mains);
+    AutoCheckReport(szMsg, kMsgSize, fix.calibrated, mains);
     TrcWritef(kTraceInfo, "%s", szMsg);
     log.SetRet("return %d", kCalibrated);
     return kCalibrated;

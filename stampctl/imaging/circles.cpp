@@ -31,6 +31,14 @@ std::string cellFileName(const char* photo, int row, int col)
     return n > 0 && static_cast<size_t>(n) < sizeof name ? std::string(name) : std::string();
 }
 
+cv::Mat sheetThreshold(const cv::Mat& photo)
+{
+    cv::Mat bin;
+    cv::cvtColor(photo, bin, cv::COLOR_BGR2GRAY);
+    cv::threshold(bin, bin, kSheetLevel, kSheetValue, cv::THRESH_BINARY);
+    return bin;
+}
+
 // The board: dark pixels joined to the photo's border, grown a little over the ringing that the
 // cell files' compression leaves along the sheet's edge. A turned sheet leaves dark board corners
 // inside the sheet's rectangle, and a rim search reaching them pulls the circle off; nothing on
@@ -73,9 +81,7 @@ std::vector<double> CImgHelp::InkAroundByPaper(const char* szFile, const std::ve
 {
     const cv::Mat photo = cv::imread(orEmpty(szFile), cv::IMREAD_COLOR);
     if (photo.empty()) return {};
-    cv::Mat bin;
-    cv::cvtColor(photo, bin, cv::COLOR_BGR2GRAY);
-    cv::threshold(bin, bin, kSheetLevel, kSheetValue, cv::THRESH_BINARY);
+    const cv::Mat bin = sheetThreshold(photo);
     CutResult sheet;
     if (!findSheet(bin, sheet, a4)) return {};
     const cv::Mat board = boardMask(bin);
@@ -122,9 +128,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
     bool innerWritten = false;
     cv::Mat board;
     {
-        cv::Mat bin;
-        cv::cvtColor(photo, bin, cv::COLOR_BGR2GRAY);
-        cv::threshold(bin, bin, kSheetLevel, kSheetValue, cv::THRESH_BINARY);
+        const cv::Mat bin = sheetThreshold(photo);
         if (!findSheet(bin, sheet, a4)) {
             cv::imwrite(resFile, photo);
             return 0;
@@ -155,7 +159,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
             if (!cellFile.empty() && !cell.empty() && cv::imwrite(cellFile, grid(cell)))
                 cellPic = cv::imread(cellFile, cv::IMREAD_GRAYSCALE);
             const cv::Rect inPhoto = cell + cv::Point(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin);
-            if (!cellPic.empty() && cellPic.size() == inPhoto.size() && (inPhoto & cv::Rect(0, 0, board.cols, board.rows)) == inPhoto)
+            if (!cellPic.empty() && cellPic.size() == inPhoto.size() && ClipRoi(board, inPhoto) == inPhoto)
                 cellPic.setTo(kSheetValue, board(inPhoto));
             TCircle found{};
             if (cellPic.empty() || FindCircle(cellPic, found)) {
