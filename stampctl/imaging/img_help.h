@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,10 +57,16 @@ struct SheetSize {
     int longSide = 2745;
     int shortSide = 1943;
 
-    // The record's sides, or the nominal sheet while the record holds none.
+    // The record's sides, or the nominal sheet while the record holds none or sides more than 15 %
+    // off it: a calibration once run on a photo without a sheet wrote the whole photo's size, which
+    // must not make the whole photo pass for a sheet.
     static SheetSize FromRecord(int recordLong, int recordShort)
     {
-        return recordLong > 0 && recordShort > 0 ? SheetSize{recordLong, recordShort} : SheetSize{};
+        const SheetSize nominal;
+        const auto near = [](int side, int nominalSide) { return std::abs(side - nominalSide) <= nominalSide * 0.15; };
+        return near(recordLong, nominal.longSide) && near(recordShort, nominal.shortSide)
+                   ? SheetSize{recordLong, recordShort}
+                   : nominal;
     }
 };
 

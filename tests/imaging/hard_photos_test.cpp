@@ -30,6 +30,13 @@ TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwn
         EXPECT_NEAR(m_cut.rotateAngle * kDeg, 358, 0.05) << int(board);
     }
     EXPECT_TRUE(traced(m_base.path(), "(Otsu)"));
+    // A record holding the whole photo's size (an old calibration on no sheet) does not widen the check.
+    sim::PaperPhoto light;
+    light.board = 64;
+    light.angleDeg = 2;
+    img()->AutoCutPaperByImg(sim::drawPaperPhoto(light), "rec", path("cut/r.jpg").c_str(), nullptr, 0, 0, m_cut,
+                             SheetSize::FromRecord(3253, 2421));
+    EXPECT_NEAR(m_cut.paper.width, 2745, 6);
 }
 
 TEST_F(ImagingTest, NoiseIsNoSheetTheWholeUnturnedPhotoIsCutAndPointsPassThrough)
