@@ -254,6 +254,8 @@ public:
     bool CheckMMOK(double& x, double& y);
     // The four-circle map over circles given by the caller, truncated to whole millimetres.
     bool Pixel2MMByPoints(int ix, int iy, int& ixOut, int& iyOut, const JZPoint* circles);
+    // The same map without truncation; false for a negative point or circle.
+    bool Pixel2MMByPointsExact(int ix, int iy, double& mmX, double& mmY, const JZPoint* circles);
 
     // Automatic calibration from a stamped and photographed white sheet: 0, or -1 with the
     // reason in szMsg (1024 bytes). lightFlags: six flags, 1 for a photosensitive seal.

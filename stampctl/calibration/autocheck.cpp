@@ -1,6 +1,9 @@
 // Automatic calibration: seal 1 stamps the four calibration points and every other seal its own
 // check point on a white sheet; the document camera photographs the sheet, and the circles found
 // in the photo become the calibration record.
+#include <algorithm>
+#include <cmath>
+#include <complex>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +50,28 @@ constexpr int kFirstSealEntry = 2;
 constexpr int kHundredthsPerMm = 100;
 
 const char* const kCutPictureFile = "/cut/jiaozhun.jpg";
+const char* const kBlankPictureFile = "/cut/jiaozhun_blank.jpg";
+const char* const kNotBlankMessage = "校准纸不是空白纸或未放正";
+
+constexpr double kA4LongMm = 297;
+
+// The calibration points' rectangle, and how far the main circles found may lie off it at their
+// own best scale and turn. Measured on the simulated machine: on blank sheets turned up to 3
+// degrees the circles lie 0.40 mm off (the camera's pixels are 0.5 % wider than high), at a scale
+// within 0.6 % of the stored sheet's; circles stamped over a printed page and pulled by the print
+// lie 3.2 mm off at a scale 5.4 % too small.
+constexpr double kMainToleranceMm = 1.5;
+constexpr double kScaleTolerance = 0.04;
+// Mechanical offsets of a seal are a few millimetres (the simulated seals up to 3.6 mm); a check
+// impression farther than this from its point is something else in the cell (print, a smudge).
+// The stored corrections could hold up to 9.99 mm.
+constexpr double kSealReachMm = 6.0;
+// Before stamping: a place counts as blank while at most this share of it is dark. Blank sheets
+// gave 0 in every place (101 places, turned up to 3 degrees: noise never reaches the sheet
+// threshold); a printed page gave 6 % (one line of text across a seal's place) to 56 %.
+constexpr double kBlankInkShare = 0.005;
+constexpr double kSealRadiusMm = 20;       // a 40 mm seal
+constexpr double kBlankCheckMarginMm = 3;  // the impression may land this much off
 
 void putLe16(unsigned char* at, int value)
 {
@@ -78,6 +103,136 @@ std::string cameraAdvice(int d)
     else
         std::snprintf(advice, sizeof advice, "不必调整摄像头");
     return advice;
+}
+
+// The machine positions stamped: the calibration points, then each other present seal's check point.
+std::vector<cv::Point2d> plannedStamps(const bool present[CSeal::kSlotCount + 1])
+{
+    std::vector<cv::Point2d> at;
+    for (const MachinePoint& p : g_PointCheck) at.emplace_back(p.x, p.y);
+    for (int k = 2; k <= CSeal::kSlotCount; ++k)
+        if (present[k]) at.emplace_back(g_PointCheckX[k - 1], g_PointCheckY[k - 1]);
+    return at;
+}
+
+// A machine position in the turned photo, interpolated between the stored circles (the inverse
+// of the four-circle map, close enough to find a seal's place).
+cv::Point machineToTurned(const cv::Point2d& mm, const CSeal::JZPoint c[CSeal::kJZCircleCount])
+{
+    const MachinePoint& a = g_PointCheck[0];
+    const MachinePoint& d = g_PointCheck[3];
+    const double u = (mm.x - a.x) / (d.x - a.x), v = (mm.y - a.y) / (d.y - a.y);
+    const auto mix = [&](int p0, int p1, int p2, int p3) {
+        return (1 - u) * (1 - v) * p0 + u * (1 - v) * p1 + (1 - u) * v * p2 + u * v * p3;
+    };
+    return {cvRound(mix(c[0].x, c[1].x, c[2].x, c[3].x)), cvRound(mix(c[0].y, c[1].y, c[2].y, c[3].y))};
+}
+
+// How far (mm) the main circles lie off the calibration points' rectangle at their own best
+// scale and turn, or a huge value when their scale is not the picture's. The turned photo's x
+// runs along the machine's X and its y along the machine's Y.
+double mainRectangleMiss(const CSeal::JZPoint m[CSeal::kJZCircleCount], double nominalPxPerMm, double& scale)
+{
+    using C = std::complex<double>;
+    C ideal[4], found[4], idealMean, foundMean;
+    for (int i = 0; i < 4; ++i) {
+        ideal[i] = C(g_PointCheck[i].x, g_PointCheck[i].y);
+        found[i] = C(m[i].x, m[i].y);
+        idealMean += ideal[i] / 4.0;
+        foundMean += found[i] / 4.0;
+    }
+    C num;
+    double den = 0;
+    for (int i = 0; i < 4; ++i) {
+        num += (found[i] - foundMean) * std::conj(ideal[i] - idealMean);
+        den += std::norm(ideal[i] - idealMean);
+    }
+    const C z = num / den;  // pixels per millimetre and the turn, as one complex factor
+    scale = std::abs(z);
+    if (std::abs(scale / nominalPxPerMm - 1) > kScaleTolerance) return HUGE_VAL;
+    double worst = 0;
+    for (int i = 0; i < 4; ++i)
+        worst = std::max(worst, std::abs(found[i] - foundMean - z * (ideal[i] - idealMean)) / scale);
+    return worst;
+}
+
+// Before the first stamp: every place a circle goes must be blank paper. Judged only when a photo
+// shows a plausible sheet and the stored calibration tells where the places are; false only when
+// ink is seen.
+bool placesLookBlank(CSeal& seal, const bool present[CSeal::kSlotCount + 1], const CSeal::JZRecord& stored,
+                     const SheetSize& a4)
+{
+    if (stored.m_A4LongSide <= 0) {
+        TrcWritef(kTraceInfo, "_AutoCheckSeal blank check skipped: no stored calibration");
+        return true;
+    }
+    const std::string path = baseDir() + kBlankPictureFile;
+    if (seal._getImageFormat(path.c_str(), kPhotoFullOnly, 0, 0) != EC_OK) {
+        TrcWritef(kTraceInfo, "_AutoCheckSeal blank check skipped: no photo");
+        return true;
+    }
+    CImgHelp* img = CImgHelp::Instance();
+    img->revolveImg_90(path.c_str());
+    const std::vector<cv::Point2d> planned = plannedStamps(present);
+    std::vector<cv::Point> centres;
+    for (const cv::Point2d& mm : planned) centres.push_back(machineToTurned(mm, stored.m_JZCircle.data()));
+    const int radius = cvRound((kSealRadiusMm + kBlankCheckMarginMm) * a4.longSide / kA4LongMm);
+    const std::vector<double> ink = img->InkAroundByPaper(path.c_str(), centres, radius, a4);
+    if (ink.empty()) {
+        TrcWritef(kTraceInfo, "_AutoCheckSeal blank check skipped: no sheet in the photo");
+        return true;
+    }
+    for (size_t i = 0; i < ink.size(); ++i) {
+        if (ink[i] <= kBlankInkShare) continue;
+        TrcWritef(kTraceError, "_AutoCheckSeal (%.0f, %.0f) mm is not blank: %.1f %% dark", planned[i].x,
+                  planned[i].y, ink[i] * 100);
+        return false;
+    }
+    return true;
+}
+
+// Each seal's correction moves its stamps by what its check stamp missed by, in hundredths of a
+// millimetre. A seal whose impression is implausibly far off keeps what it had; one without an
+// impression gets none.
+struct SealCorrections {
+    int dx[CSeal::kSlotCount + 1] = {};
+    int dy[CSeal::kSlotCount + 1] = {};
+    bool calibrated[CSeal::kSlotCount + 1] = {};
+    bool keepStored[CSeal::kSlotCount + 1] = {};
+    const CSeal::JZRecord* stored = nullptr;
+
+    // Seal k's correction for record entry i.
+    int at(int k, int i, bool xAxis) const
+    {
+        if (keepStored[k]) return xAxis ? stored->m_JZOffsetX[i] : stored->m_JZOffsetY[i];
+        return xAxis ? dx[k] : dy[k];
+    }
+};
+
+SealCorrections measureSeals(CSeal& seal, const std::vector<cv::Point>& points,
+                             const CSeal::JZPoint mains[CSeal::kJZCircleCount], const CSeal::JZRecord& stored)
+{
+    SealCorrections fix;
+    fix.stored = &stored;
+    for (int k = 2; k <= CSeal::kSlotCount; ++k) {
+        const cv::Point& s = points[kFirstSealEntry + k - 1];
+        int wholeX = 0, wholeY = 0;  // the map as traced; the correction uses it untruncated
+        double mx = 0, my = 0;
+        if (s.x <= 0 || s.y <= 0 || !seal.Pixel2MMByPoints(s.x, s.y, wholeX, wholeY, mains) ||
+            !seal.Pixel2MMByPointsExact(s.x, s.y, mx, my, mains))
+            continue;
+        const double offX = g_PointCheckX[k - 1] - mx, offY = g_PointCheckY[k - 1] - my;
+        if (std::hypot(offX, offY) > kSealReachMm) {
+            TrcWritef(kTraceError, "_AutoCheckSeal seal %d impression %.2f mm off its point: kept as it was", k,
+                      std::hypot(offX, offY));
+            fix.keepStored[k] = true;
+            continue;
+        }
+        fix.dx[k] = static_cast<int>(std::lround(offX * kHundredthsPerMm));
+        fix.dy[k] = static_cast<int>(std::lround(offY * kHundredthsPerMm));
+        fix.calibrated[k] = true;
+    }
+    return fix;
 }
 
 }  // namespace
@@ -136,6 +291,9 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
 
     if (_checkVideoState() != kCameraRunning && _openVideoCap() != EC_OK) return fail("打开摄像头失败");
     if (!present[1]) return fail("未检测到1号主章，无法校准");
+    const JZRecord stored = jzRecord();
+    const SheetSize a4 = SheetSize::FromRecord(stored.m_A4LongSide, stored.m_A4ShortSide);
+    if (!placesLookBlank(*this, present, stored, a4)) return fail(kNotBlankMessage);
 
     for (const MachinePoint& p : g_PointCheck)
         if (_directPrintStart(1, p.x, p.y, 0, nStyle(1)) != EC_OK) return fail("校准失败, 盖章失败");
@@ -150,7 +308,7 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
     img->revolveImg_90(path.c_str());
     std::vector<cv::Point> points;
     CutResult sheet = lastCut();  // the sheet is measured anew; the last turn shows in the trace
-    img->FindCircleByPaper(path.c_str(), kGridRows, kGridCols, points, sheet);
+    img->FindCircleByPaper(path.c_str(), kGridRows, kGridCols, points, sheet, a4);
     if (points.size() != kGridCells) return fail("找圆失败");
 
     JZPoint mains[kJZCircleCount];
@@ -173,24 +331,21 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
     sheet.GetPaperWH(width, height);
     TrcWritef(kTraceInfo, "_AutoCheckSeal width:%d, height:%d", width, height);
     if (!mainsFound) return fail("找主圆失败");
-
-    // Each seal's correction moves its stamps by what its check stamp missed by.
-    int dx[kSlotCount + 1] = {}, dy[kSlotCount + 1] = {};
-    bool calibrated[kSlotCount + 1] = {};
-    for (int k = 2; k <= kSlotCount; ++k) {
-        const cv::Point& s = points[kFirstSealEntry + k - 1];
-        int mx = 0, my = 0;
-        if (s.x > 0 && s.y > 0 && Pixel2MMByPoints(s.x, s.y, mx, my, mains)) {
-            dx[k] = g_PointCheckX[k - 1] - mx;
-            dy[k] = g_PointCheckY[k - 1] - my;
-            calibrated[k] = true;
-        }
-    }
-    text[0] = '\0';
-    for (int k = 1; k <= kSlotCount; ++k) appendf(text, sizeof text, "diff %d:(%d,%d),", k, dx[k], dy[k]);
-    TrcWritef(kTraceInfo, "%s", text);
+    double scale = 0;
+    const double mainMiss = mainRectangleMiss(mains, a4.longSide / kA4LongMm, scale);
+    TrcWritef(kTraceInfo, "_AutoCheckSeal main circles %.2f mm off the rectangle at %.3f px/mm", mainMiss, scale);
+    if (!(mainMiss <= kMainToleranceMm)) return fail(kNotBlankMessage);
 
     using namespace stampctl::calibration;
+    const SealCorrections fix = measureSeals(*this, points, mains, stored);
+    const auto zeroDegree = [](int k) { return (k - 1) * kAnglesPerSeal; };
+    text[0] = '\0';
+    for (int k = 1; k <= kSlotCount; ++k)
+        appendf(text, sizeof text, "diff %d:(%0.2f,%0.2f),", k,
+                fix.at(k, zeroDegree(k), true) / double(kHundredthsPerMm),
+                fix.at(k, zeroDegree(k), false) / double(kHundredthsPerMm));
+    TrcWritef(kTraceInfo, "%s", text);
+
     unsigned char block[kBaseBlockSize] = {};
     putLe16(block + kOffShortSide, width);
     putLe16(block + kOffLongSide, height);
@@ -199,24 +354,24 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
         putLe16(block + kOffCircles + 4 * i + 2, mains[i].y);
     }
     for (int k = 1; k <= kSlotCount; ++k) {
-        putLe16(block + kOffZeroDegree + 4 * (k - 1), dx[k] * kHundredthsPerMm);
-        putLe16(block + kOffZeroDegree + 4 * (k - 1) + 2, dy[k] * kHundredthsPerMm);
+        putLe16(block + kOffZeroDegree + 4 * (k - 1), fix.at(k, zeroDegree(k), true));
+        putLe16(block + kOffZeroDegree + 4 * (k - 1) + 2, fix.at(k, zeroDegree(k), false));
     }
     text[0] = '\0';
     for (unsigned char b : block) appendf(text, sizeof text, "%02X", b);
     TrcWritef(kTraceInfo, "%s", text);
     if (_DownLoadBaseJZ(block, static_cast<int>(kBaseBlockSize), 1) != EC_OK) return fail("保存信息失败，校准失败");
 
-    // Every angle of a seal gets the correction measured at 0 degrees.
+    // Every angle of a seal gets the correction measured at 0 degrees; a seal kept keeps its own.
     short rotX[kRotateEntries], rotY[kRotateEntries];
     for (int e = 0; e < kRotateEntries; ++e) {
         const int k = e / kRotatedPerSeal + 1;
-        rotX[e] = static_cast<short>(dx[k] * kHundredthsPerMm);
-        rotY[e] = static_cast<short>(dy[k] * kHundredthsPerMm);
+        rotX[e] = static_cast<short>(fix.at(k, recordIndexOfRotation(e), true));
+        rotY[e] = static_cast<short>(fix.at(k, recordIndexOfRotation(e), false));
     }
     _DownLoadRotateJZ(rotX, rotY);  // the base block is in: the calibration stands without it
 
-    AutoCheckReport(szMsg, kMsgSize, calibrated, mains);
+    AutoCheckReport(szMsg, kMsgSize, fix.calibrated, mains);
     TrcWritef(kTraceInfo, "%s", szMsg);
     log.SetRet("return %d", kCalibrated);
     return kCalibrated;

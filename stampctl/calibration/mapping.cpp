@@ -185,3 +185,14 @@ bool CSeal::Pixel2MMByPoints(int ix, int iy, int& ixOut, int& iyOut, const JZPoi
     log.SetRet("return bl:%d", 1);
     return true;
 }
+
+bool CSeal::Pixel2MMByPointsExact(int ix, int iy, double& mmX, double& mmY, const JZPoint* circles)
+{
+    if (ix < 0 || iy < 0 || !circles) return false;
+    for (int i = 0; i < kJZCircleCount; ++i)
+        if (circles[i].x < 0 || circles[i].y < 0) return false;
+    const FourCircleMap m = mapByCircles(*this, circles, ix, iy);
+    mmX = m.fxx;
+    mmY = m.fyy;
+    return true;
+}

@@ -113,8 +113,10 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
             throw cv::Exception(cv::Error::StsError, "full photo not written", __func__, __FILE__, __LINE__);
         if (plan.cut) {
             CutResult cut;
+            const JZRecord jz = jzRecord();
             CImgHelp::Instance()->AutoCutPaperByImg(picture, filePath, cutPath.c_str(), nullptr,
-                                                    m_config.paper_max, quality, cut);
+                                                    m_config.paper_max, quality, cut,
+                                                    SheetSize::FromRecord(jz.m_A4LongSide, jz.m_A4ShortSide));
             storeCut(std::move(cut));
         }
     } catch (const std::exception&) {

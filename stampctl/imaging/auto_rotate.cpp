@@ -1,5 +1,6 @@
 // Deciding from pairs of borders how far the sheet is turned, and straightening the photo.
 #include <cmath>
+#include <utility>
 
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
@@ -26,7 +27,11 @@ struct TurnEstimate {
     {
         const BorderLine& horizontal = isHorizontal(brA) ? a : b;
         const BorderLine& vertical = isHorizontal(brA) ? b : a;
-        const BorderLine& pick = vertical.deviation < horizontal.deviation ? vertical : horizontal;
+        // A sheet running off the photo shows the photo's edge as its border there, straight
+        // and at no turn: the pair's other border tells the turn.
+        const BorderLine& pick = vertical.frame != horizontal.frame ? (vertical.frame ? horizontal : vertical)
+                                 : vertical.deviation < horizontal.deviation ? vertical
+                                                                             : horizontal;
         if (CImgHelp::IsAngle90(a.lineAngle, b.lineAngle)) {
             perpendicular = pick.deviation;
             angle = static_cast<float>(pick.rotAngle);
@@ -81,6 +86,8 @@ bool CImgHelp::rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long lev
               left.deviation, left.rotAngle, left.lineAngle, top.found, top.deviation,
               top.rotAngle, top.lineAngle);
 
+    for (const auto& [line, br] : {std::pair{&left, BORDER_LEFT}, std::pair{&top, BORDER_TOP}})
+        if (line->frame) TrcWritef(kTraceInfo, "AutoRotateByPaper border %d lies along the photo's edge", br);
     TurnEstimate turn{0, 0, cut.rotateAngle};
     estimateTurn(*this, bin, left, top, turn);
 

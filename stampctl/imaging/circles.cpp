@@ -19,6 +19,7 @@ constexpr double kSheetValue = 100;
 constexpr int kInnerMargin = 20;    // keeps the sheet's own edges out of the cells
 constexpr size_t kCellNameSize = 256;
 const cv::Point kNoCircle(-1, -1);
+constexpr int kMaskGrowth = 9;      // pixels: 4 on each side of the board's edge
 
 const char* orEmpty(const char* text) { return text ? text : ""; }
 
@@ -30,10 +31,79 @@ std::string cellFileName(const char* photo, int row, int col)
     return n > 0 && static_cast<size_t>(n) < sizeof name ? std::string(name) : std::string();
 }
 
+cv::Mat sheetThreshold(const cv::Mat& photo)
+{
+    cv::Mat bin;
+    cv::cvtColor(photo, bin, cv::COLOR_BGR2GRAY);
+    cv::threshold(bin, bin, kSheetLevel, kSheetValue, cv::THRESH_BINARY);
+    return bin;
+}
+
+// The board: dark pixels joined to the photo's border, grown a little over the ringing that the
+// cell files' compression leaves along the sheet's edge. A turned sheet leaves dark board corners
+// inside the sheet's rectangle, and a rim search reaching them pulls the circle off; nothing on
+// the sheet (circles, print) is joined to the border.
+cv::Mat boardMask(const cv::Mat& bin)
+{
+    const cv::Mat dark = bin == 0;
+    cv::Mat labels;
+    const int count = cv::connectedComponents(dark, labels, 4, CV_32S);
+    std::vector<uchar> joined(static_cast<size_t>(count), 0);
+    const auto mark = [&](int x, int y) {
+        if (dark.at<uchar>(y, x)) joined[static_cast<size_t>(labels.at<int>(y, x))] = 255;
+    };
+    for (int x = 0; x < bin.cols; ++x) mark(x, 0), mark(x, bin.rows - 1);
+    for (int y = 0; y < bin.rows; ++y) mark(0, y), mark(bin.cols - 1, y);
+    cv::Mat mask(bin.size(), CV_8UC1);
+    for (int y = 0; y < bin.rows; ++y) {
+        const int* label = labels.ptr<int>(y);
+        uchar* out = mask.ptr<uchar>(y);
+        for (int x = 0; x < bin.cols; ++x) out[x] = joined[static_cast<size_t>(label[x])];
+    }
+    cv::dilate(mask, mask, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kMaskGrowth, kMaskGrowth)));
+    return mask;
+}
+
 }  // namespace
 
+bool CImgHelp::findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& a4) const
+{
+    if (!MakePaperArea(bin, 0, sheet)) return false;
+    // Circles found on what is not the sheet would calibrate the machine to nonsense.
+    const std::string failure = SheetCheckFailure(sheet.paper, bin.size(), a4);
+    if (failure.empty()) return true;
+    TrcWritef(kTraceInfo, "FindCircleByPaper no sheet: %s", failure.c_str());
+    return false;
+}
+
+std::vector<double> CImgHelp::InkAroundByPaper(const char* szFile, const std::vector<cv::Point>& centres,
+                                               int radius, const SheetSize& a4) const
+{
+    const cv::Mat photo = cv::imread(orEmpty(szFile), cv::IMREAD_COLOR);
+    if (photo.empty()) return {};
+    const cv::Mat bin = sheetThreshold(photo);
+    CutResult sheet;
+    if (!findSheet(bin, sheet, a4)) return {};
+    const cv::Mat board = boardMask(bin);
+    std::vector<double> shares;
+    for (const cv::Point& c : centres) {
+        const cv::Rect box = ClipRoi(bin, cv::Rect(c.x - radius, c.y - radius, 2 * radius + 1, 2 * radius + 1));
+        if (box.empty()) {
+            shares.push_back(0.0);
+            continue;
+        }
+        cv::Mat disc(box.size(), CV_8UC1, cv::Scalar(0));
+        cv::circle(disc, c - box.tl(), radius, cv::Scalar(255), cv::FILLED);
+        disc.setTo(0, board(box));  // only the sheet counts
+        const double area = cv::countNonZero(disc);
+        disc.setTo(0, bin(box));    // paper is not ink
+        shares.push_back(area > 0 ? cv::countNonZero(disc) / area : 0.0);
+    }
+    return shares;
+}
+
 int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
-                                CutResult& sheet) const
+                                CutResult& sheet, const SheetSize& a4) const
 {
     const char* file = orEmpty(szFile);
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindCircleByPaper szFile:%s", file);
@@ -56,14 +126,14 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
     const std::string resFile = base + ".res.jpg";
     const std::string innerFile = base + ".bz.jpg";
     bool innerWritten = false;
+    cv::Mat board;
     {
-        cv::Mat bin;
-        cv::cvtColor(photo, bin, cv::COLOR_BGR2GRAY);
-        cv::threshold(bin, bin, kSheetLevel, kSheetValue, cv::THRESH_BINARY);
-        if (!MakePaperArea(bin, 0, sheet)) {
+        const cv::Mat bin = sheetThreshold(photo);
+        if (!findSheet(bin, sheet, a4)) {
             cv::imwrite(resFile, photo);
             return 0;
         }
+        board = boardMask(bin);
         const cv::Rect whole = ClipRoi(bin, sheet.paper);
         const cv::Rect inner = ClipRoi(bin, cv::Rect(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin,
                                                      sheet.paper.width - 2 * kInnerMargin,
@@ -88,6 +158,9 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
             cv::Mat cellPic;
             if (!cellFile.empty() && !cell.empty() && cv::imwrite(cellFile, grid(cell)))
                 cellPic = cv::imread(cellFile, cv::IMREAD_GRAYSCALE);
+            const cv::Rect inPhoto = cell + cv::Point(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin);
+            if (!cellPic.empty() && cellPic.size() == inPhoto.size() && ClipRoi(board, inPhoto) == inPhoto)
+                cellPic.setTo(kSheetValue, board(inPhoto));
             TCircle found{};
             if (cellPic.empty() || FindCircle(cellPic, found)) {
                 points.push_back(kNoCircle);

@@ -1,4 +1,6 @@
 // Cropping the straightened photo to the sheet, and the picture-file helpers.
+#include <string>
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -25,9 +27,21 @@ void CImgHelp::SavePic(const char* path, const cv::Mat& img, int quality)
     cv::imwrite(orEmpty(path), img, params);
 }
 
+std::string CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel,
+                                 const SheetSize& a4, cv::Mat& straight, CutResult& cut) const
+{
+    cut = CutResult{};
+    rotateByPaper(src, straight, level, cut);
+    const cv::Mat bin = MakeThreshold(straight, level);
+    cut.paperFound = MakePaperArea(bin, ltrb_Pixel, cut);
+    if (!cut.paperFound) return "no sheet edges";
+    // A configured margin is a fixed window, not a detection: nothing to check.
+    return ltrb_Pixel >= 1 ? std::string() : SheetCheckFailure(cut.paper, straight.size(), a4);
+}
+
 bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
                                  const char* outPath2, int16_t ltrb_Pixel, int quality,
-                                 CutResult& cut) const
+                                 CutResult& cut, const SheetSize& a4) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::AutoCutPaperByImg ltrb_Pixel:%d", ltrb_Pixel);
     if (src.empty()) {
@@ -36,13 +50,27 @@ bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const cha
     }
     (void)name;  // names the photo in the callers' traces only
     const OutputSettings settings = outputSettings();
-    cut = CutResult{};
 
     cv::Mat straight;
-    rotateByPaper(src, straight, settings.threshold, cut);
-    {
-        const cv::Mat bin = MakeThreshold(straight, settings.threshold);
-        cut.paperFound = MakePaperArea(bin, ltrb_Pixel, cut);
+    unsigned long level = settings.threshold;
+    const std::string configured = cutAttempt(src, level, ltrb_Pixel, a4, straight, cut);
+    std::string failure = configured;
+    if (!configured.empty()) {
+        level = OtsuLevel(src);
+        failure = cutAttempt(src, level, ltrb_Pixel, a4, straight, cut);
+    }
+    if (failure.empty()) {
+        TrcWritef(kTraceInfo, "AutoCutPaperByImg threshold:%lu (%s)", level,
+                  configured.empty() ? "CutEzh" : "Otsu");
+    } else {
+        TrcWritef(kTraceInfo, "AutoCutPaperByImg no sheet: CutEzh %lu: %s; Otsu %lu: %s", settings.threshold,
+                  configured.c_str(), level, failure.c_str());
+        // Neither turn nor rectangle can be trusted: the photo itself is the picture, and its
+        // pixels are the photo's own.
+        cut = CutResult{};
+        cut.paperWidth = SheetSize{}.longSide;
+        cut.paperHeight = SheetSize{}.shortSide;
+        straight = src.clone();
     }
 
     const int jpgQuality = quality == 0 ? settings.jpgQuality : quality;

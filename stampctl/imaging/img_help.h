@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -50,6 +51,25 @@ struct OutputSettings {
     unsigned long threshold = 0;
 };
 
+// The sheet a photo should show, in pixels: the machine's measured A4 when its calibration record
+// is loaded, otherwise a nominal A4 at about 235 dots per inch.
+struct SheetSize {
+    int longSide = 2745;
+    int shortSide = 1943;
+
+    // The record's sides, or the nominal sheet while the record holds none or sides more than 15 %
+    // off it: a calibration once run on a photo without a sheet wrote the whole photo's size, which
+    // must not make the whole photo pass for a sheet.
+    static SheetSize FromRecord(int recordLong, int recordShort)
+    {
+        const SheetSize nominal;
+        const auto near = [](int side, int nominalSide) { return std::abs(side - nominalSide) <= nominalSide * 0.15; };
+        return near(recordLong, nominal.longSide) && near(recordShort, nominal.shortSide)
+                   ? SheetSize{recordLong, recordShort}
+                   : nominal;
+    }
+};
+
 // What the edge scan learns about one border.
 struct BorderLine {
     bool found = false;
@@ -59,6 +79,7 @@ struct BorderLine {
     double deviation = 0;           // angle to the image axis, 0 to pi/2
     double rotAngle = 0;            // rotation that makes the border axis-parallel, 0 to 2 pi
     double lineAngle = 0;           // folded line angle, 0 to pi, for comparing borders
+    bool frame = false;             // the line is the photo's own edge, which the sheet runs past
 };
 
 class CImgHelp {
@@ -109,14 +130,27 @@ public:
     // ---- crop and picture files (cut.cpp) -----------------------------------------------------
     // The photo straightened, cut to the sheet and written; `cut` becomes what was found. An
     // empty photo leaves `cut` as it was.
+    // A sheet that fails the plausibility check at the configured threshold is looked for once
+    // more at the photo's own (Otsu) threshold; when that fails too, the photo is kept unturned
+    // and whole, as for a sheet not found.
     bool AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
-                           const char* outPath2, int16_t ltrb_Pixel, int quality, CutResult& cut) const;
+                           const char* outPath2, int16_t ltrb_Pixel, int quality, CutResult& cut,
+                           const SheetSize& a4 = SheetSize{}) const;
     bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel, CutResult& cut) const;
     static void SavePic(const char* path, const cv::Mat& img, int quality);
     static void revolveImg_90(const char* path);
     // Whether a picture has the size of the sheet `cut` measured, standing upright.
     static bool IsA4JpgOk(const CutResult& cut, int width, int height);
     static bool IsA4JpgOk(const CutResult& cut, const char* path);
+
+    // ---- plausibility of a found sheet (sheet_check.cpp) --------------------------------------
+    // Empty when `paper`, found in a picture of `picture` size, can be the sheet `a4`; otherwise
+    // the check it failed, for the trace.
+    static std::string SheetCheckFailure(const cv::Rect& paper, cv::Size picture, const SheetSize& a4);
+    // The threshold that best splits the photo's grey levels in two (Otsu's method).
+    static unsigned long OtsuLevel(const cv::Mat& photo);
+    // Whether the border's line is the photo's own edge rather than the sheet's.
+    static bool IsFrameLine(const BorderLine& line, BORDER br, cv::Size picture);
 
     // ---- blank-area check (white_paper.cpp) ---------------------------------------------------
     // 1 when the box of the cut picture holds more dark pixels than `rate`, 0 when blank, 2 when
@@ -127,8 +161,14 @@ public:
     // One circle per cell of a rows x cols grid over the sheet, row by row, (-1, -1) for a cell
     // without one; diagnostic pictures next to the photo. Returns how many were found. The sheet
     // found is measured into `sheet` as MakePaperArea does.
+    // A sheet that fails the plausibility check counts as not found. The rim search sees only
+    // the sheet: the board around it is masked out of every cell.
     int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
-                          CutResult& sheet) const;
+                          CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
+    // Before stamping: the share of dark sheet pixels within `radius` of each centre (pixels of
+    // the photo in szFile). Empty when the photo shows no sheet that passes the plausibility check.
+    std::vector<double> InkAroundByPaper(const char* szFile, const std::vector<cv::Point>& centres, int radius,
+                                         const SheetSize& a4 = SheetSize{}) const;
     // True when the one-channel picture holds no circle; otherwise the refined circle is in c.
     static bool FindCircle(const cv::Mat& img, TCircle& c);
     // The first dark pixel along each of 720 rays, walked inwards across the band r +- band.
@@ -148,6 +188,12 @@ private:
 
     // The deskew with the threshold the calling operation started with.
     bool rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const;
+    // The calibration sheet in its thresholded photo, found and plausible.
+    bool findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& a4) const;
+    // Straightens and measures the sheet at one threshold; empty when the sheet passes the
+    // plausibility check, otherwise the check it failed.
+    std::string cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel, const SheetSize& a4,
+                           cv::Mat& straight, CutResult& cut) const;
 
     mutable std::mutex m_settingsLock;
     OutputSettings m_settings;

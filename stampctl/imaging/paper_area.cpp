@@ -10,8 +10,8 @@ using stampctl::kTraceInfo;
 
 namespace {
 
-constexpr int kA4LongSide = 2745;   // pixels at about 235 dots per inch
-constexpr int kA4ShortSide = 1943;
+constexpr int kA4LongSide = SheetSize{}.longSide;
+constexpr int kA4ShortSide = SheetSize{}.shortSide;
 constexpr int kWindowReach = 20;    // neighbours on each side counted with a coordinate
 constexpr int kMinWindowScore = 3;
 constexpr int kSupportReach = 100;  // edge points closer than this support each other

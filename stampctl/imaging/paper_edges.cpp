@@ -99,5 +99,6 @@ BorderLine CImgHelp::FindBorder(const cv::Mat& bin, BORDER br) const
     BorderLine b;
     b.found = FindOneLineByPaper(bin, kScanStep, br, b.edge, b.effect, b.line, b.deviation,
                                  b.rotAngle, b.lineAngle);
+    b.frame = b.found && IsFrameLine(b, br, bin.size());
     return b;
 }

@@ -47,6 +47,8 @@ void PaperBoard::resetToDefault()
     m_sheet = SheetPlacement{};
     m_printMm = defaultPrint();
     m_turnDeg = 0;
+    m_boardGrey = PaperPhoto{}.board;
+    m_pureNoise = false;
     m_sealOffsetMm.fill({0, 0});
     m_stamps.clear();
     ++m_version;
@@ -75,6 +77,20 @@ void PaperBoard::setPrintMm(const std::vector<cv::Rect2d>& blocks)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     m_printMm = blocks;
+    ++m_version;
+}
+
+void PaperBoard::setBoardGrey(uint8_t grey)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_boardGrey = grey;
+    ++m_version;
+}
+
+void PaperBoard::setPureNoise(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_pureNoise = on;
     ++m_version;
 }
 
@@ -214,6 +230,8 @@ PaperPhoto PaperBoard::layoutFor(cv::Size frame) const
     PaperPhoto layout;
     layout.photo = frame;
     layout.withSheet = m_hasSheet;
+    layout.board = m_boardGrey;
+    layout.pureNoise = m_pureNoise;
     if (!m_hasSheet) return layout;
 
     auto toFrame = [&](cv::Point2d sheetMm) {

@@ -68,6 +68,10 @@ public:
     // Printed marks on the sheet, each a block of text lines; rectangles in millimetres from the
     // sheet's top-left corner as the camera sees it (x along the long side).
     void setPrintMm(const std::vector<cv::Rect2d>& blocks);
+    // The board's grey level (a dark board by default) and, instead of board and sheet, a photo
+    // of pure noise.
+    void setBoardGrey(uint8_t grey);
+    void setPureNoise(bool on);
     // The camera's turn about the picture's centre, clockwise in degrees.
     void setCameraTurnDeg(double deg);
     // Where seal n lands relative to where it was sent, in machine millimetres.
@@ -106,6 +110,8 @@ private:
     SheetPlacement m_sheet;
     std::vector<cv::Rect2d> m_printMm;
     double m_turnDeg = 0;
+    uint8_t m_boardGrey = PaperPhoto{}.board;
+    bool m_pureNoise = false;
     std::array<cv::Point2d, kSlotCount> m_sealOffsetMm{};
     std::vector<Stamp> m_stamps;
     size_t m_stampsSeen = 0;  // machine stamps already placed (or made before this sheet)

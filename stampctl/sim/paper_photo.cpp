@@ -72,8 +72,19 @@ std::vector<cv::Point2f> sheetCorners(const PaperPhoto& layout)
             sheetToPhoto(layout, {0, h})};
 }
 
+std::vector<cv::Rect2d> fullPagePrintMm()
+{
+    return {{15, 12, 267, 186}};
+}
+
 cv::Mat drawPaperPhoto(const PaperPhoto& layout)
 {
+    if (layout.pureNoise) {
+        cv::Mat noise(layout.photo, CV_8UC3);
+        cv::RNG rng(layout.seed);
+        rng.fill(noise, cv::RNG::UNIFORM, 0, 256);
+        return noise;
+    }
     cv::Mat photo(layout.photo, CV_8UC3, cv::Scalar::all(layout.board));
     if (layout.withSheet) {
         const float w = layout.sheetSize.width, h = layout.sheetSize.height;

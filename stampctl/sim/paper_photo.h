@@ -38,7 +38,12 @@ struct PaperPhoto {
     uint8_t ink = 30;
     int noise = 6;       // +- grey-level noise over the whole photo
     uint32_t seed = 1;
+    bool pureNoise = false;  // no board, no sheet: every pixel any grey level
 };
+
+// A page of print from margin to margin: what an operator who left the wrong sheet in puts
+// under the seals. Millimetres of a 297 x 210 sheet, x along the long side.
+std::vector<cv::Rect2d> fullPagePrintMm();
 
 // The photo as an 8-bit BGR picture.
 cv::Mat drawPaperPhoto(const PaperPhoto& layout);

@@ -1,6 +1,8 @@
 // Automatic calibration on the simulated machine: the sheet is really stamped, photographed and
 // searched, and the calibration it yields really moves the stamps.
 
+#include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include <opencv2/imgcodecs.hpp>
@@ -70,22 +72,60 @@ TEST_F(AutoCalibration, SealsOneAndThreeStampWithTheirOwnFlags)
     }
 }
 
-TEST_F(AutoCalibration, MeasuredMissBecomesTheSealsCorrectionAtEveryAngle)
+TEST_F(AutoCalibration, MeasuredMissBecomesTheSealsCorrectionAtEveryAngleAndAnImplausibleOneIsNot)
 {
     onlySeals({1, 2, 3});
-    board().setSealOffsetMm(3, {1.5, -0.5});  // lands at (86.5, 149.5): whole millimetres (86, 149)
+    board().setSealOffsetMm(3, {1.5, -0.5});  // lands at (86.5, 149.5)
     ASSERT_EQ(calibrate(), 0) << m_msg;
     EXPECT_EQ(firstLine(), "1、2、3号章校准成功");
     CSeal& seal = s.seal();
     for (int a = 0; a < 4; ++a) {
-        EXPECT_EQ(seal.jzOffsetX()[8 + a], -100) << a;
-        EXPECT_EQ(seal.jzOffsetY()[8 + a], 100) << a;
-        EXPECT_EQ(seal.jzOffsetX()[4 + a], 0) << a;  // seal 2 landed where it was sent
+        EXPECT_NEAR(seal.jzOffsetX()[8 + a], -150, 10) << a;  // hundredths, not whole millimetres
+        EXPECT_NEAR(seal.jzOffsetY()[8 + a], 50, 10) << a;
+        EXPECT_NEAR(seal.jzOffsetX()[4 + a], 0, 10) << a;  // seal 2 landed where it was sent
     }
     for (int i = 0; i < 4; ++i)  // the circles are where seal 1 landed
         EXPECT_LT(cv::norm(cv::Point2d(seal.jzCircles()[i].x - sim::kBoardMarks[i].turnedX,
                                        seal.jzCircles()[i].y - sim::kBoardMarks[i].turnedY)), 4) << i;
     EXPECT_NEAR(seal.a4ShortSide(), 1922, 30);
+
+    // 7.6 mm off is no mechanical offset: seal 3 keeps what it had, seal 2 is calibrated anew.
+    const auto before = seal.jzOffsetX();
+    board().setSealOffsetMm(3, {7, 3});
+    board().setSealOffsetMm(2, {1, 1});
+    board().laySheet({});
+    ASSERT_EQ(calibrate(), 0) << m_msg;
+    EXPECT_EQ(firstLine(), "1、2号章校准成功");
+    for (int a = 0; a < 4; ++a) {
+        EXPECT_EQ(seal.jzOffsetX()[8 + a], before[8 + a]) << a;
+        EXPECT_NEAR(seal.jzOffsetX()[4 + a], -100, 10) << a;
+    }
+}
+
+// Nothing is written from a sheet that is not a blank calibration sheet: print where the circles
+// go is seen before the first stamp; without a stored calibration to place them, the "circles"
+// found among the print miss the calibration rectangle; pure noise shows no sheet at all.
+TEST_F(AutoCalibration, WrongSheetWritesNothing)
+{
+    const auto base = s.machine().baseBlock();
+    const auto rotated = s.machine().rotateBlock();
+    board().setPrintMm(sim::fullPagePrintMm());
+    expectFailure("校准纸不是空白纸或未放正");
+    EXPECT_TRUE(s.machine().stamps().empty());
+
+    board().setPureNoise(true);
+    expectFailure("找圆失败");
+    EXPECT_EQ(s.machine().baseBlock(), base);
+    EXPECT_EQ(s.machine().rotateBlock(), rotated);
+
+    board().setPureNoise(false);
+    board().laySheet({});
+    s.machine().setBaseBlock({});
+    short longSide, shortSide, cx[4], cy[4], ox[24], oy[24];
+    ASSERT_EQ(GetAllJZInfo(&longSide, &shortSide, cx, cy, ox, oy), EC_OK);  // reloads: nothing stored
+    expectFailure("校准纸不是空白纸或未放正");
+    EXPECT_FALSE(s.machine().stamps().empty());
+    EXPECT_EQ(s.machine().baseBlock(), decltype(base){});
 }
 
 TEST_F(AutoCalibration, FailedCheckStampLeavesThatSealUncalibrated)
@@ -155,13 +195,10 @@ TEST_F(AutoCalibration, EveryFailureFromARealCause)
     expectFailure("连接印控仪失败");
 }
 
-// Laid straight, as the service tool asks the operator to, what is left is the whole-millimetre
-// corrections. Turned by 2 degrees, the board's dark corner comes within reach of the rim search
-// in the cells of circles 1 and 4 (and of seal 6's check stamp), and the fit is drawn 20 to 30
-// pixels towards it: 2 to 3.5 mm.
+// Seals with their own offsets up to 3 mm, calibrated on a sheet turned as given, then clicked at
+// 12 places at every angle. What is left is the fit of the circles and the pixel grid.
 struct Placement {
     double turnDeg;
-    double worstMm;
 };
 class CalibratedAccuracy : public AutoCalibration, public ::testing::WithParamInterface<Placement> {};
 
@@ -177,6 +214,8 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
     board().laySheet({{152.5, 150}, turn});  // a fresh sheet, photographed and cut as usual
     ASSERT_EQ(getImageFormat((s.base() + "/cut/click.bmp").c_str(), 0, 0, 0), EC_OK);
     const cv::Size cut = cv::imread(s.base() + "/cut/click.jpg").size();
+    double sum = 0, worst = 0;
+    int count = 0;
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 4; ++col) {
             const cv::Point click(cvRound(cut.width * (0.12 + 0.76 * col / 3)), cvRound(cut.height * (0.15 + 0.35 * row)));
@@ -187,14 +226,21 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
                     ASSERT_EQ(manualPrintStart(sealNo, click.x, click.y, angle), EC_OK);
                     const double error = cv::norm(board().pictureToMachine(board().impressionsInPicture().back()) -
                                                   board().pictureToMachine(src));
-                    EXPECT_LT(error, GetParam().worstMm) << "seal " << sealNo << " angle " << angle << " click " << click;
+                    sum += error, worst = std::max(worst, error), ++count;
                 }
         }
+    std::printf("| %+.0f° | %.2f | %.2f |\n", turn, sum / count, worst);  // the README's table
+    EXPECT_LT(worst, 0.8);
+    EXPECT_LT(sum / count, 0.4);
 }
 
-INSTANTIATE_TEST_SUITE_P(SheetStraightAndTurned, CalibratedAccuracy,
-                         ::testing::Values(Placement{0.0, 1.5}, Placement{2.0, 3.5}),
-                         [](const auto& info) { return info.param.turnDeg == 0 ? "Straight" : "TurnedTwoDegrees"; });
+INSTANTIATE_TEST_SUITE_P(SheetTurns, CalibratedAccuracy,
+                         ::testing::Values(Placement{0}, Placement{1}, Placement{-1}, Placement{2}, Placement{-2},
+                                           Placement{3}, Placement{-3}),
+                         [](const auto& info) {
+                             const int t = static_cast<int>(info.param.turnDeg);
+                             return (t < 0 ? "Minus" : "Plus") + std::to_string(std::abs(t)) + "Degrees";
+                         });
 
 }  // namespace
 }  // namespace stampctl::test

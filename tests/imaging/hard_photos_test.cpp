@@ -1,0 +1,69 @@
+// Photos on which a cut that looks like a sheet would be wrong: a board lighter than the
+// configured threshold, pure noise, a sheet running off the photo's edge.
+#include <cmath>
+
+#include "tests/imaging/imaging_fixture.h"
+
+namespace stampctl::test {
+namespace {
+
+constexpr double kDeg = 180 / 3.14159265358979323846;
+
+bool traced(const std::string& base, const std::string& part)
+{
+    for (const std::string& line : traceBodies(base))
+        if (line.find(part) != std::string::npos) return true;
+    return false;
+}
+
+TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwnThreshold)
+{
+    for (uint8_t board : {64, 67, 97}) {
+        sim::PaperPhoto layout;
+        layout.board = board;
+        layout.angleDeg = 2;
+        layout.print = {{{300, 300, 1200, 400}}};
+        ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "grey", path("cut/g.jpg").c_str(),
+                                             nullptr, 0, 0, m_cut)) << int(board);
+        EXPECT_NEAR(m_cut.paper.width, 2745, 6) << int(board);
+        EXPECT_NEAR(m_cut.paper.height, 1943, 6) << int(board);
+        EXPECT_NEAR(m_cut.rotateAngle * kDeg, 358, 0.05) << int(board);
+    }
+    EXPECT_TRUE(traced(m_base.path(), "(Otsu)"));
+    // A record holding the whole photo's size (an old calibration on no sheet) does not widen the check.
+    sim::PaperPhoto light;
+    light.board = 64;
+    light.angleDeg = 2;
+    img()->AutoCutPaperByImg(sim::drawPaperPhoto(light), "rec", path("cut/r.jpg").c_str(), nullptr, 0, 0, m_cut,
+                             SheetSize::FromRecord(3253, 2421));
+    EXPECT_NEAR(m_cut.paper.width, 2745, 6);
+}
+
+TEST_F(ImagingTest, NoiseIsNoSheetTheWholeUnturnedPhotoIsCutAndPointsPassThrough)
+{
+    sim::PaperPhoto layout;
+    layout.pureNoise = true;
+    const cv::Mat photo = sim::drawPaperPhoto(layout);
+    EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "noise", path("cut/n.jpg").c_str(), nullptr, 0, 0, m_cut));
+    EXPECT_FALSE(m_cut.rotated);
+    EXPECT_EQ(cv::norm(m_cut.picture, photo, cv::NORM_INF), 0);
+    cv::Point p(1000, 700);
+    m_cut.ConvertXYtoSrcPic(p.x, p.y);
+    EXPECT_EQ(p, cv::Point(1000, 700));
+    EXPECT_TRUE(traced(m_base.path(), "AutoCutPaperByImg no sheet"));
+}
+
+TEST_F(ImagingTest, SheetRunningOffThePhotosTopIsTurnedByItsLeftEdge)
+{
+    for (double turn : {1.0, -1.0, 2.0}) {
+        sim::PaperPhoto layout;
+        layout.angleDeg = turn;
+        layout.sheetCentre.y = layout.sheetSize.height / 2;  // the top edge crosses the photo's
+        ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "edge", path("cut/e.jpg").c_str(),
+                                             nullptr, 0, 0, m_cut)) << turn;
+        EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -turn, 0.05) << turn;
+    }
+}
+
+}  // namespace
+}  // namespace stampctl::test
