@@ -1,6 +1,7 @@
 // The controller's exchanges and its connection over the real transport: libusb, the emulated
 // device and the firmware model behind it.
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -49,6 +50,23 @@ TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
     // A short packet is a failed read, not a reply to check.
     m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
     EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_NO_VALID_REPLY);
+}
+
+TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin)
+{
+    plugMachine();
+    m_usb.refuseOpen(true);
+    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);
+    m_usb.refuseOpen(false);
+    const auto said = [this](const std::string& words) {
+        const auto lines = traceBodies(m_base.path());
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(words) != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(said("no permission to open the machine's USB device"));
+    EXPECT_TRUE(said("add the user to group stampctl"));
+    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
 }
 
 TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter)

@@ -3,9 +3,13 @@
 #include <umockdev.h>
 
 #include <linux/usbdevice_fs.h>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -106,7 +110,52 @@ void check(bool ok, GError* error)
 
 usbdevfs_urb* urbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
 
+// The kernel refuses to open a device node without permission, but never to root, which runs
+// the tests; so the refusal is made in the open() that libusb calls (plain, and fortified).
+// The program's definitions come before umockdev's preload and the C library, which get every
+// other open.
+std::atomic<bool> g_refuseOpen{false};
+
+bool refused(const char* path)
+{
+    if (!g_refuseOpen || !path || std::strcmp(path, kDevNode) != 0) return false;
+    errno = EACCES;
+    return true;
+}
+
+template <typename Fn>
+Fn next(const char* name)
+{
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
 }  // namespace
+}  // namespace stampctl::test
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    using stampctl::test::next;
+    static const auto nextOpen = next<int (*)(const char*, int, ...)>("open");
+    if (stampctl::test::refused(path)) return -1;
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list args;
+        va_start(args, flags);
+        mode = va_arg(args, mode_t);
+        va_end(args);
+    }
+    return nextOpen(path, flags, mode);
+}
+
+extern "C" int __open_2(const char* path, int flags)
+{
+    using stampctl::test::next;
+    static const auto nextOpen2 = next<int (*)(const char*, int)>("__open_2");
+    if (stampctl::test::refused(path)) return -1;
+    return nextOpen2(path, flags);
+}
+
+namespace stampctl::test {
 
 EmulatedUsbDevice::EmulatedUsbDevice()
 {
@@ -184,6 +233,8 @@ void EmulatedUsbDevice::bindKernelDriver()
     std::lock_guard<std::mutex> hold(m_lock);
     m_driverBound = true;
 }
+
+void EmulatedUsbDevice::refuseOpen(bool refused) { g_refuseOpen = refused; }
 
 bool EmulatedUsbDevice::waitForStalledTransfer(int timeoutMs)
 {
