@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <sys/stat.h>
 #include <thread>
 
 #include "stampctl/core/clock.h"
@@ -86,6 +87,18 @@ TEST_F(TraceTest, MissingDirectoryIsSilent)
     { TRC_LOGER log(TRC_LOGER::TRC_API, "lost too"); }
     ::setenv("STAMPCTL_BASE_DIR", base.path().c_str(), 1);
     EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(TraceTest, DayFileIsGroupWritableWhateverTheUmask)
+{
+    const mode_t saved = ::umask(022);
+    TrcWritef(kTraceInfo, "first");
+    TrcWritef(kTraceInfo, "second");
+    ::umask(saved);
+    struct stat st {};
+    ASSERT_EQ(::stat(traceFileFor(base.path(), clk.wallMs()).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+    EXPECT_EQ(lines().size(), 2u);
 }
 
 TEST_F(TraceTest, LinesAroundMidnightLandInTwoDayFiles)
