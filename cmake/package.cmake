@@ -62,6 +62,8 @@ function(stampctl_package_rules)
   install(FILES ${package_sources}/${STAMPCTL_APP_ID}.svg
           DESTINATION ${app_dir}/entries/icons/hicolor/scalable/apps)
   configure_file(${package_sources}/info.in ${package_staging}/info @ONLY)
+  file(READ ${package_staging}/info info)
+  string(JSON info_id GET "${info}" appid)  # a manifest that is not JSON stops here
   install(FILES ${package_staging}/info DESTINATION ${app_dir})
   # Menus look in /usr/share/applications only.
   stampctl_link(/${app_dir}/entries/applications/${STAMPCTL_APP_ID}.desktop usr/share/applications

@@ -1,9 +1,10 @@
 // The controller's exchanges and its connection over the real transport: libusb, the emulated
 // device and the firmware model behind it.
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include <gmock/gmock.h>
 
 #include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
@@ -13,6 +14,8 @@ namespace stampctl::test {
 namespace {
 
 using std::chrono::milliseconds;
+using ::testing::Contains;
+using ::testing::HasSubstr;
 using std::chrono::steady_clock;
 constexpr char kFactoryCode[] = "mt5934mt";
 
@@ -58,14 +61,9 @@ TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin
     m_usb.refuseOpen(true);
     EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);
     m_usb.refuseOpen(false);
-    const auto said = [this](const std::string& words) {
-        const auto lines = traceBodies(m_base.path());
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(words) != std::string::npos;
-        });
-    };
-    EXPECT_TRUE(said("no permission to open the machine's USB device"));
-    EXPECT_TRUE(said("add the user to group stampctl"));
+    EXPECT_THAT(traceBodies(m_base.path()),
+                Contains(HasSubstr("no permission to open the machine's USB device (libusb -3): "
+                                   "add the user to group stampctl")));
     EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
 }
 

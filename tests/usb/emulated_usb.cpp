@@ -110,23 +110,16 @@ void check(bool ok, GError* error)
 
 usbdevfs_urb* urbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
 
-// The kernel refuses to open a device node without permission, but never to root, which runs
-// the tests; so the refusal is made in the open() that libusb calls (plain, and fortified).
-// The program's definitions come before umockdev's preload and the C library, which get every
-// other open.
+// The kernel never refuses root, which runs the tests, a device node: the refusal is made in
+// the open() that libusb calls (plain and fortified), ahead of umockdev's preload and the C
+// library, which get every other open.
 std::atomic<bool> g_refuseOpen{false};
 
 bool refused(const char* path)
 {
-    if (!g_refuseOpen || !path || std::strcmp(path, kDevNode) != 0) return false;
+    if (!g_refuseOpen || std::strcmp(path, kDevNode) != 0) return false;
     errno = EACCES;
     return true;
-}
-
-template <typename Fn>
-Fn next(const char* name)
-{
-    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
 }  // namespace
@@ -134,25 +127,20 @@ Fn next(const char* name)
 
 extern "C" int open(const char* path, int flags, ...)
 {
-    using stampctl::test::next;
-    static const auto nextOpen = next<int (*)(const char*, int, ...)>("open");
-    if (stampctl::test::refused(path)) return -1;
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
-    return nextOpen(path, flags, mode);
+    using Open = int (*)(const char*, int, ...);
+    static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    return stampctl::test::refused(path) ? -1 : next(path, flags, mode);
 }
 
 extern "C" int __open_2(const char* path, int flags)
 {
-    using stampctl::test::next;
-    static const auto nextOpen2 = next<int (*)(const char*, int)>("__open_2");
-    if (stampctl::test::refused(path)) return -1;
-    return nextOpen2(path, flags);
+    using Open2 = int (*)(const char*, int);
+    static const auto next = reinterpret_cast<Open2>(dlsym(RTLD_NEXT, "__open_2"));
+    return stampctl::test::refused(path) ? -1 : next(path, flags);
 }
 
 namespace stampctl::test {
