@@ -99,8 +99,9 @@ Members of the group stampctl open the machine without root.")
   # Library needs come from dpkg-shlibdeps; the library the programs share is in this package.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/stampctl)
-  # The maintainer scripts: addgroup creates the group; udev applies the rule when present.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
+  # What dpkg-shlibdeps cannot see: addgroup for the maintainer scripts, and the Qt Multimedia
+  # plugin that Qt loads at run time to list the cameras. udev applies the rule when present.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt5multimedia5-plugins")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_sources}/postinst ${package_sources}/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
