@@ -15,6 +15,7 @@ packages=(
   umockdev libumockdev-dev
   xvfb xauth fonts-noto-cjk
   clang libfuzzer-14-dev
+  lintian dpkg-dev file
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "stampctl/core/clock.h"
@@ -15,6 +16,20 @@ namespace {
 
 constexpr size_t kDayFileSize = 64;
 constexpr size_t kStampSize = 100;
+// A day's file is shared by every user who traces that day (the installed log directory is
+// group-owned and set-group-ID): group-writable whatever the umask of the one who starts it.
+constexpr mode_t kTraceFileMode = 0664;
+
+int openDayFile(const char* path)
+{
+    const int created =
+        ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kTraceFileMode);
+    if (created >= 0) {
+        ::fchmod(created, kTraceFileMode);
+        return created;
+    }
+    return ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+}
 
 // Appends one whole line with a single write, so that lines of concurrent threads can follow
 // each other in any order but never mix inside a line.
@@ -41,7 +56,7 @@ void appendLine(const char* head, const char* body, const char* sep = "", const 
                      std::strlen(tail) + 1);
         line.append(stamp).append(head).append(body).append(sep).append(tail).push_back('\n');
 
-        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = openDayFile(path.c_str());
         if (fd < 0) return;
         ssize_t ignored = ::write(fd, line.data(), line.size());
         (void)ignored;

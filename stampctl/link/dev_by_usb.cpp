@@ -4,10 +4,28 @@
 
 #include <cstdio>
 
+#include "stampctl/core/trace.h"
+
 namespace {
 constexpr int kInterface = 0;
 constexpr int kKernelDriverActive = 1;
 constexpr int kStartFailure = 1;  // what the caller sees when libusb itself cannot start
+// Owns the machine's device node through the installed udev rule.
+constexpr const char* kOperatorGroup = "stampctl";
+
+// A refused open is the one failure the user can fix alone, so the trace says how.
+void traceOpenFailure(int libusbCode)
+{
+    if (libusbCode == LIBUSB_ERROR_ACCESS) {
+        TrcWritef(stampctl::kTraceError,
+                  "DevUsbOpen: no permission to open the machine's USB device (libusb %d): "
+                  "add the user to group %s and log in again, or use the machine's local seat",
+                  libusbCode, kOperatorGroup);
+    } else {
+        TrcWritef(stampctl::kTraceError, "DevUsbOpen: the machine's USB device cannot be opened "
+                  "(libusb %d: %s)", libusbCode, libusb_error_name(libusbCode));
+    }
+}
 }  // namespace
 
 CDevByUsb::~CDevByUsb()
@@ -63,6 +81,7 @@ int CDevByUsb::DevUsbOpen(int productId, int vendorId)
     const int opened = libusb_open(m_dev, &m_usb_handle);
     if (!m_usb_handle) {
         std::printf("open device error:%d\n", opened);
+        traceOpenFailure(opened);
         return opened;
     }
     const int active = libusb_kernel_driver_active(m_usb_handle, kInterface);

@@ -100,6 +100,18 @@ TEST_F(TraceTest, ALongBaseDirectoryGetsItsOwnDayFile)
     EXPECT_EQ(splitLines(readFile(traceFileFor(deep, clk.wallMs()))).size(), 1u);
 }
 
+TEST_F(TraceTest, DayFileIsGroupWritableWhateverTheUmask)
+{
+    const mode_t saved = ::umask(022);
+    TrcWritef(kTraceInfo, "first");
+    TrcWritef(kTraceInfo, "second");
+    ::umask(saved);
+    struct stat st {};
+    ASSERT_EQ(::stat(traceFileFor(base.path(), clk.wallMs()).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+    EXPECT_EQ(lines().size(), 2u);
+}
+
 TEST_F(TraceTest, LinesAroundMidnightLandInTwoDayFiles)
 {
     clk.setWallMs(localWallMs(2026, 12, 31, 23, 59, 59, 999));

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <gmock/gmock.h>
+
 #include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
 #include "tests/usb/usb_fixture.h"
@@ -12,6 +14,8 @@ namespace stampctl::test {
 namespace {
 
 using std::chrono::milliseconds;
+using ::testing::Contains;
+using ::testing::HasSubstr;
 using std::chrono::steady_clock;
 constexpr char kFactoryCode[] = "mt5934mt";
 
@@ -49,6 +53,18 @@ TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
     // A short packet is a failed read, not a reply to check.
     m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
     EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_NO_VALID_REPLY);
+}
+
+TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin)
+{
+    plugMachine();
+    m_usb.refuseOpen(true);
+    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);
+    m_usb.refuseOpen(false);
+    EXPECT_THAT(traceBodies(m_base.path()),
+                Contains(HasSubstr("no permission to open the machine's USB device (libusb -3): "
+                                   "add the user to group stampctl")));
+    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
 }
 
 TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter)
