@@ -100,10 +100,10 @@ std::string stampText(const StampRequest& r, bool machineReset)
 // photographed first; the photo stays with the others in the library's photo directory.
 Outcome stamp(const Options& options, const StampRequest& r)
 {
+    // The package makes the directory; a missing one would only show as the library's "disk full".
+    if (!fs::is_directory(photoDir())) return refusal("no photo directory " + photoDir());
     Progress progress(options, "stamping");
     const std::string stem = photoDir() + "/" + timestampedName();
-    std::error_code ignored;
-    fs::create_directories(photoDir(), ignored);
 
     json d = {{"seal", r.seal}, {"angle", r.angle}, {"across_page", r.acrossPage}, {"photo", stem + kCutExtension}};
     if (!r.pixel.empty())

@@ -41,13 +41,15 @@ std::string oneLine(std::string text)
 
 std::string asJson(const std::string& command, const Outcome& outcome)
 {
-    nlohmann::json object = {{"command", command},
-                             {"code", outcome.code},
-                             {"message", messageOf(outcome)},
-                             {"data", outcome.data}};
+    // In the order a reader looks for them.
+    nlohmann::ordered_json object;
+    object["command"] = command;
+    object["code"] = outcome.code;
+    object["message"] = messageOf(outcome);
+    object["data"] = outcome.data;
     if (!outcome.detail.empty()) object["detail"] = outcome.detail;
     // Texts from the machine (log entries, opening reasons) need not be valid UTF-8.
-    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string withNewline(std::string text)

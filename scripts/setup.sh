@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
   xvfb xauth fonts-noto-cjk
+  libcli11-dev nlohmann-json3-dev
 )
 
 missing=()

@@ -2,6 +2,7 @@
 // success, its failure when no machine answers or the code is wrong, the parser's refusals, and
 // what --json prints.
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +54,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(base); }
 
-    Exit run(const Args& args, const Env& extra = {})
+    Exit run(const Args& args, const Env& extra = {}) { return start(args, extra, false); }
+    // Both streams of the program on one terminal, as an engineer at a console sees them.
+    std::string onTerminal(const Args& args) { return start(args, {}, true).out; }
+
+    Exit start(const Args& args, const Env& extra, bool terminal)
     {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e)
@@ -66,18 +71,27 @@ protected:
         argv.push_back(nullptr), envp.push_back(nullptr);
 
         const fs::path out = base / "stdout", err = base / "stderr";
-        const pid_t child = ::fork();
+        int terminalSide = -1;
+        const pid_t child = terminal ? ::forkpty(&terminalSide, nullptr, nullptr, nullptr) : ::fork();
         if (child == 0) {
-            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            if (!terminal) {
+                ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+                ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            }
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
         Exit r;
+        char buffer[4096];
+        for (ssize_t n; terminal && (n = ::read(terminalSide, buffer, sizeof buffer)) > 0;) r.out.append(buffer, n);
         int status = 0;
         ::waitpid(child, &status, 0);
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(out), r.err = slurp(err);
+        if (terminal) {
+            ::close(terminalSide);
+        } else {
+            r.out = slurp(out), r.err = slurp(err);
+        }
         return r;
     }
     // Every trace line the library wrote while the program ran.
@@ -296,6 +310,13 @@ TEST_F(Stampctl, ImportRefusesAFileItCannotTakeWhole)
                 ::testing::HasSubstr("rotation correction is beyond +-2047"));
     EXPECT_THAT(run({"--simulator", "calibration", "import", "missing.ini"}).err,
                 ::testing::HasSubstr("no such file: missing.ini"));
+}
+
+TEST_F(Stampctl, LongOperationsSpinOnATerminalOnly)
+{
+    EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("\r| resetting 0s"));
+    EXPECT_EQ(onTerminal({"--simulator", "-q", "reset"}).find("resetting"), std::string::npos);
+    EXPECT_EQ(run({"--simulator", "reset"}).err, "");
 }
 
 TEST_F(Stampctl, QuietLeavesOutConfirmationsButNotResults)
