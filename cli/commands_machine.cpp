@@ -93,7 +93,8 @@ json tagsOf(const std::string& tags)
     return list;
 }
 
-json textOrNull(const std::string& value) { return value.empty() ? json(nullptr) : json(value); }
+// Texts the library hands back as "" when it cannot read them.
+json textOrNull(const char* value) { return value && *value ? json(value) : json(nullptr); }
 
 std::string infoText(const json& d)
 {
@@ -120,20 +121,20 @@ std::string infoText(const json& d)
 Outcome info()
 {
     json d;
-    const Text number = text(getMachineNum());
+    const Text number = libraryText(getMachineNum());
     if (!number.ok()) return failure(number.code);
     d["number"] = number.value;
-    const Text type = text(getMachineType());
+    const Text type = libraryText(getMachineType());
     d["type"] = type.ok() ? json(type.value) : json(nullptr);
     d["id"] = textOrNull(getMachineId());
     d["firmware_version"] = textOrNull(getFirmwareVer());
     const int mode = getFirmwareMode();
     d["firmware_mode"] = mode >= 0 ? json(mode) : json(nullptr);
-    const Text slots = text(querySloatInfo(number.value.c_str()));
+    const Text slots = libraryText(querySloatInfo(number.value.c_str()));
     if (!slots.ok()) return failure(slots.code, d);
     d["slots"] = slotsOf(slots.value);
-    d["rfid"] = tagsOf(getRFID());
-    const Text sealInfo = text(querySealInfo(number.value.c_str()));
+    d["rfid"] = tagsOf(libraryText(getRFID()).value);
+    const Text sealInfo = libraryText(querySealInfo(number.value.c_str()));
     if (!sealInfo.ok()) return failure(sealInfo.code, d);
     d["seal_info"] = sealInfo.value;
 

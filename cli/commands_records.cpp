@@ -23,7 +23,7 @@ const Log kOpeningLog{"openings", readOpenBackDoorExceptionInfo, delOpenBackDoor
 
 Outcome showLog(const Log& log, bool clear)
 {
-    const Text read = text(log.read());
+    const Text read = libraryText(log.read());
     if (!read.ok()) return failure(read.code, {{"log", log.name}});
     const std::vector<std::string> entries = split(read.value, ';');
     Outcome outcome;

@@ -32,7 +32,7 @@ Outcome refusal(std::string detail)
     return outcome;
 }
 
-Text text(const char* result)
+Text libraryText(const char* result)
 {
     Text t;
     t.value = result ? result : "";

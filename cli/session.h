@@ -40,7 +40,7 @@ struct Text {
     std::string value;
     bool ok() const { return code == 0; }
 };
-Text text(const char* result);
+Text libraryText(const char* result);
 
 // "a;b;c" as its entries; the empty text has none.
 std::vector<std::string> split(const std::string& joined, char separator);

@@ -117,6 +117,8 @@ struct Command {
     std::function<void(const json& data, const fs::path& base)> check;
 };
 
+void PrintTo(const Command& command, std::ostream* os) { *os << ::testing::PrintToString(command.args); }
+
 const std::vector<Command>& machineCommands()
 {
     static const std::vector<Command> commands = {
