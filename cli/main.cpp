@@ -35,6 +35,7 @@ int main(int argc, char** argv)
     CLI::App app{kDescription, "stampctl"};
     // Options of the whole tool may follow the command: "stampctl status --json".
     app.fallthrough();
+    app.footer("--code, --simulator, --json and --quiet may also follow the command. See stampctl(1).");
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
     addGlobalOptions(app, options);
