@@ -16,6 +16,7 @@ packages=(
   xvfb xauth fonts-noto-cjk
   clang libfuzzer-14-dev
   lintian dpkg-dev file
+  libcli11-dev nlohmann-json3-dev
 )
 
 missing=()

@@ -65,7 +65,13 @@ SimMachine& machine()
 {
     // Never destroyed: the controller, itself a static, still talks to the machine while it is
     // torn down at exit.
-    static SimMachine* instance = new SimMachine;
+    static SimMachine* instance = [] {
+        auto* m = new SimMachine;
+        if (const char* code = std::getenv(kSimSecurityCodeEnv)) m->setSecurityCode(code);
+        const char* unplugged = std::getenv(kSimUnpluggedEnv);
+        if (unplugged && std::strcmp(unplugged, "1") == 0) m->setPlugged(false);
+        return m;
+    }();
     return *instance;
 }
 

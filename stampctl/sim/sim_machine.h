@@ -24,6 +24,11 @@ namespace stampctl::sim {
 // True when the environment variable STAMPCTL_SIMULATOR is "1".
 bool simulatorEnabled();
 
+// How the process-wide machine starts, for programs that cannot reach it from inside (a
+// command-line tool under test): a stored security code, and a machine that is not plugged in.
+constexpr const char* kSimSecurityCodeEnv = "STAMPCTL_SIM_SECURITY_CODE";
+constexpr const char* kSimUnpluggedEnv = "STAMPCTL_SIM_UNPLUGGED";
+
 // libusb-style results of the bulk transfers.
 constexpr int kUsbOk = 0;
 constexpr int kUsbErrorNoDevice = -4;  // LIBUSB_ERROR_NO_DEVICE

@@ -1,0 +1,277 @@
+// The machine's calibration: automatic calibration, and showing, saving and restoring the values
+// in the same INI file as sealtool's calibration dialog (group "jiaozhun", one key per value).
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include <QMap>
+#include <QString>
+
+#include "calibration_file.h"
+#include "commands.h"
+#include "progress.h"
+#include "stampctl/stampctl.h"
+
+namespace stampctl_cli {
+
+namespace {
+
+using nlohmann::json;
+using sealtool::kCircleCount;
+using sealtool::kSealCount;
+
+constexpr int kAngles[] = {0, 90, 180, 270};
+constexpr int kAngleCount = 4;
+constexpr int kAutoCheckTextSize = 1024;
+constexpr int kRotationMagnitudeMax = 2047;  // what the machine's rotation block can carry
+constexpr int kBaseBlockBytes = 2 * sealtool::kBaseBlockValues;
+
+struct Calibration {
+    short longSide = 0;
+    short shortSide = 0;
+    std::array<short, kCircleCount> circleX{}, circleY{};
+    std::array<short, kSealCount * kAngleCount> offsetX{}, offsetY{};  // (seal - 1) * 4 + angle index
+
+    static int index(int seal, int angleIndex) { return (seal - 1) * kAngleCount + angleIndex; }
+};
+
+int readCalibration(Calibration& c)
+{
+    return GetAllJZInfo(&c.longSide, &c.shortSide, c.circleX.data(), c.circleY.data(), c.offsetX.data(),
+                        c.offsetY.data());
+}
+
+// Every value under its key in the calibration file.
+std::map<std::string, short*> fieldsOf(Calibration& c)
+{
+    std::map<std::string, short*> fields{{"lineEditBZW", &c.shortSide}, {"lineEditBZG", &c.longSide}};
+    for (int circle = 1; circle <= kCircleCount; ++circle) {
+        fields[sealtool::circleField('X', circle).toStdString()] = &c.circleX[circle - 1];
+        fields[sealtool::circleField('Y', circle).toStdString()] = &c.circleY[circle - 1];
+    }
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        for (int a = 0; a < kAngleCount; ++a) {
+            fields[sealtool::sealField('X', seal, kAngles[a]).toStdString()] = &c.offsetX[Calibration::index(seal, a)];
+            fields[sealtool::sealField('Y', seal, kAngles[a]).toStdString()] = &c.offsetY[Calibration::index(seal, a)];
+        }
+    }
+    return fields;
+}
+
+json asJson(const Calibration& c)
+{
+    json circles = json::array();
+    for (int i = 0; i < kCircleCount; ++i) circles.push_back({{"x", c.circleX[i]}, {"y", c.circleY[i]}});
+    json seals = json::array();
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        json corrections = {{"seal", seal}};
+        for (int a = 0; a < kAngleCount; ++a) {
+            const int i = Calibration::index(seal, a);
+            corrections[std::to_string(kAngles[a])] = {{"x", c.offsetX[i]}, {"y", c.offsetY[i]}};
+        }
+        seals.push_back(corrections);
+    }
+    return {{"a4_short_side", c.shortSide}, {"a4_long_side", c.longSide}, {"circles", circles}, {"corrections", seals}};
+}
+
+std::string asText(const Calibration& c)
+{
+    std::ostringstream text;
+    text << "A4 page:      " << c.shortSide << " x " << c.longSide << " pixels (short x long side)\n"
+         << "circles:     ";
+    for (int i = 0; i < kCircleCount; ++i)
+        text << " " << i + 1 << ":(" << c.circleX[i] << ", " << c.circleY[i] << ")";
+    text << "\ncorrections in 0.01 mm (x/y) by angle:\nangle ";
+    for (int angle : kAngles) {
+        char cell[16];
+        std::snprintf(cell, sizeof cell, "  %5d      ", angle);
+        text << cell;
+    }
+    text << "\n";
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        text << "seal " << seal;
+        for (int a = 0; a < kAngleCount; ++a) {
+            const int i = Calibration::index(seal, a);
+            char cell[16];
+            std::snprintf(cell, sizeof cell, "  %5d/%-5d", c.offsetX[i], c.offsetY[i]);
+            text << cell;
+        }
+        text << "\n";
+    }
+    return text.str();
+}
+
+Outcome show()
+{
+    Calibration c;
+    const int code = readCalibration(c);
+    if (code != 0) return failure(code);
+    Outcome outcome;
+    outcome.data = asJson(c);
+    outcome.text = asText(c);
+    return outcome;
+}
+
+Outcome exportTo(const std::string& path)
+{
+    Calibration c;
+    const int code = readCalibration(c);
+    if (code != 0) return failure(code);
+    QMap<QString, QString> values;
+    for (const auto& [key, value] : fieldsOf(c)) values.insert(QString::fromStdString(key), QString::number(*value));
+    if (!sealtool::exportCalibration(QString::fromStdString(path), values)) return refusal("cannot write " + path);
+    Outcome outcome;
+    outcome.data = asJson(c);
+    outcome.data["file"] = path;
+    outcome.text = "calibration saved to " + path;
+    outcome.confirmation = true;
+    return outcome;
+}
+
+// A whole number of 16 bits, as the file has it; anything else is refused rather than sent as 0.
+bool toShort(const std::string& text, short& value)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || number < SHRT_MIN || number > SHRT_MAX) return false;
+    value = static_cast<short>(number);
+    return true;
+}
+
+// Every key, each a number the machine can take, or the reason why not. A file that restores
+// part of a calibration would leave the machine measuring with a mixture.
+std::string readFile(const std::string& path, Calibration& c)
+{
+    if (!std::filesystem::is_regular_file(path)) return "no such file: " + path;
+    std::map<std::string, std::string> found;
+    for (const auto& [key, value] : sealtool::importCalibration(QString::fromStdString(path)))
+        found[key.toStdString()] = value.toStdString();
+    for (const auto& [key, target] : fieldsOf(c)) {
+        const auto it = found.find(key);
+        if (it == found.end()) return path + ": no value " + key + " in group jiaozhun";
+        if (!toShort(it->second, *target)) return path + ": " + key + " is not a 16-bit number: " + it->second;
+    }
+    for (int i = 0; i < kSealCount * kAngleCount; ++i) {
+        if (i % kAngleCount == 0) continue;  // the 0-degree corrections travel in the base block
+        if (std::abs(c.offsetX[i]) > kRotationMagnitudeMax || std::abs(c.offsetY[i]) > kRotationMagnitudeMax)
+            return path + ": a rotation correction is beyond +-" + std::to_string(kRotationMagnitudeMax);
+    }
+    return {};
+}
+
+void putLittleEndian(unsigned char* at, short value)
+{
+    const auto bits = static_cast<unsigned short>(value);
+    at[0] = static_cast<unsigned char>(bits & 0xFF);
+    at[1] = static_cast<unsigned char>(bits >> 8);
+}
+
+// A4 sides, the four circles, then each seal's 0-degree correction; the rest stays zero.
+std::array<unsigned char, kBaseBlockBytes> baseBlock(const Calibration& c)
+{
+    std::array<unsigned char, kBaseBlockBytes> block{};
+    unsigned char* at = block.data();
+    auto put = [&at](short v) {
+        putLittleEndian(at, v);
+        at += 2;
+    };
+    put(c.shortSide);
+    put(c.longSide);
+    for (int i = 0; i < kCircleCount; ++i) {
+        put(c.circleX[i]);
+        put(c.circleY[i]);
+    }
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        put(c.offsetX[Calibration::index(seal, 0)]);
+        put(c.offsetY[Calibration::index(seal, 0)]);
+    }
+    return block;
+}
+
+Outcome importFrom(const std::string& path)
+{
+    Calibration c;
+    const std::string wrong = readFile(path, c);
+    if (!wrong.empty()) return refusal(wrong);
+    const auto block = baseBlock(c);
+    int code = DownLoadBaseJZ(block.data(), static_cast<int>(block.size()), 0);
+    if (code != 0) return failure(code, {{"file", path}, {"written", "nothing"}});
+    std::array<short, sealtool::kRotationCount> x{}, y{};
+    for (int seal = 1; seal <= kSealCount; ++seal) {
+        for (int k = 0; k < 3; ++k) {
+            x[3 * (seal - 1) + k] = c.offsetX[Calibration::index(seal, k + 1)];
+            y[3 * (seal - 1) + k] = c.offsetY[Calibration::index(seal, k + 1)];
+        }
+    }
+    code = DownLoadRotateJZ(x.data(), y.data());
+    if (code != 0) return failure(code, {{"file", path}, {"written", "base block only"}});
+    // What counts is what the machine holds now, not what was sent.
+    Calibration held;
+    code = readCalibration(held);
+    if (code != 0) return failure(code, {{"file", path}, {"written", "all, not read back"}});
+    Outcome outcome = asJson(held) == asJson(c)
+                          ? Outcome{}
+                          : refusal("the machine holds other values than " + path + " after writing them");
+    outcome.data = asJson(held);
+    outcome.data["file"] = path;
+    if (outcome.code != 0) return outcome;
+    outcome.text = "calibration from " + path + " written to the machine";
+    outcome.confirmation = true;
+    return outcome;
+}
+
+// The library explains itself in the text, success or failure; on failure its code is -1, which
+// has no message of its own.
+Outcome autoCalibrate(const Options& options, const std::vector<int>& photosensitive)
+{
+    std::array<short, kSealCount> flags{};
+    for (int seal : photosensitive) flags[seal - 1] = 1;
+    std::array<char, kAutoCheckTextSize> report{};
+    int code;
+    {
+        Progress progress(options, "calibrating");
+        code = AutoCheckSeal(report.data(), flags.data());
+    }
+    report.back() = '\0';
+    Outcome outcome;
+    outcome.code = code;
+    outcome.data = {{"report", report.data()}};
+    if (code != 0) outcome.message = report.data();
+    outcome.text = report.data();
+    return outcome;
+}
+
+}  // namespace
+
+void addCalibrationCommands(CLI::App& app, Commands& commands)
+{
+    const Options& options = commands.options();
+    auto machine = [&options](Action work) { return [&options, work] { return withMachine(options, work); }; };
+
+    auto photosensitive = std::make_shared<std::vector<int>>();
+    auto* calibrate = app.add_subcommand(
+        "calibrate", "calibrate automatically on a white sheet (overwrites the calibration: export it first)");
+    calibrate->add_flag("--auto", "stamp a white sheet on the board, photograph it, write the result")->required();
+    calibrate->add_option("--photosensitive", *photosensitive, "the photosensitive seals, e.g. 2,5")
+        ->delimiter(',')
+        ->check(CLI::Range(1, kSealCount));
+    commands.add(calibrate, machine([&options, photosensitive] { return autoCalibrate(options, *photosensitive); }));
+
+    auto* calibration = app.add_subcommand("calibration", "show, export or import the calibration values");
+    calibration->require_subcommand(1);
+    commands.add(calibration->add_subcommand("show", "the values the machine holds"), machine(show));
+    auto file = std::make_shared<std::string>();
+    auto* exportCommand = calibration->add_subcommand("export", "save the values to an INI file (as sealtool does)");
+    exportCommand->add_option("file", *file, "the INI file")->required();
+    commands.add(exportCommand, machine([file] { return exportTo(*file); }));
+    auto* importCommand = calibration->add_subcommand("import", "write an exported INI file to the machine");
+    importCommand->add_option("file", *file, "the INI file")->required();
+    commands.add(importCommand, machine([file] { return importFrom(*file); }));
+}
+
+}  // namespace stampctl_cli

@@ -1,0 +1,331 @@
+// The stampctl program itself, run as a user runs it, on the simulated machine: every command's
+// success, its failure when no machine answers or the code is wrong, the parser's refusals, and
+// what --json prints.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QMap>
+#include <QString>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "calibration_file.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using Args = std::vector<std::string>;
+using Env = std::map<std::string, std::string>;
+
+struct Exit {
+    int status = -1;
+    std::string out, err;
+    json parsed() const { return json::parse(out); }
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fresh files directory per test; the program sees no STAMPCTL_ variable but those given.
+class Stampctl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string dir = (fs::temp_directory_path() / "stampctl-cli-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+        base = dir;
+        fs::create_directories(base / "log");
+        fs::create_directories(base / "cut");
+    }
+    void TearDown() override { fs::remove_all(base); }
+
+    Exit run(const Args& args, const Env& extra = {}) { return start(args, extra, false); }
+    // Both streams of the program on one terminal, as an engineer at a console sees them.
+    std::string onTerminal(const Args& args) { return start(args, {}, true).out; }
+
+    Exit start(const Args& args, const Env& extra, bool terminal)
+    {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("STAMPCTL_", 0) != 0) env.emplace_back(*e);
+        env.push_back("STAMPCTL_BASE_DIR=" + base.string());
+        for (const auto& [key, value] : extra) env.push_back(key + "=" + value);
+        std::vector<char*> argv{const_cast<char*>(STAMPCTL_CLI)}, envp;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto& e : env) envp.push_back(e.data());
+        argv.push_back(nullptr), envp.push_back(nullptr);
+
+        const fs::path out = base / "stdout", err = base / "stderr";
+        int terminalSide = -1;
+        const pid_t child = terminal ? ::forkpty(&terminalSide, nullptr, nullptr, nullptr) : ::fork();
+        if (child == 0) {
+            if (!terminal) {
+                ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+                ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            }
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        Exit r;
+        char buffer[4096];
+        for (ssize_t n; terminal && (n = ::read(terminalSide, buffer, sizeof buffer)) > 0;) r.out.append(buffer, n);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (terminal) {
+            ::close(terminalSide);
+        } else {
+            r.out = slurp(out), r.err = slurp(err);
+        }
+        return r;
+    }
+    // Every trace line the library wrote while the program ran.
+    std::string traces()
+    {
+        std::string all;
+        for (const auto& entry : fs::directory_iterator(base / "log")) all += slurp(entry.path());
+        return all;
+    }
+
+    fs::path base;
+};
+
+Args concat(Args a, const Args& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Every command that talks to the machine, with what its data holds on the simulated machine.
+struct Command {
+    Args args;
+    std::function<void(const json& data, const fs::path& base)> check;
+};
+
+void PrintTo(const Command& command, std::ostream* os) { *os << ::testing::PrintToString(command.args); }
+
+const std::vector<Command>& machineCommands()
+{
+    static const std::vector<Command> commands = {
+        {{"status"}, [](const json& d, auto) { EXPECT_EQ(d["paper_door"], "closed");
+                          EXPECT_EQ(d["ready"], true); }},
+        {{"info"}, [](const json& d, auto) {
+             EXPECT_EQ(d["number"], "OV2026000117");
+             EXPECT_EQ(d["slots"], json::array({true, true, true, true, true, true}));
+             EXPECT_EQ(d["rfid"][2], json({{"slot", 3}, {"tag", "3A7C13E3"}}));
+         }},
+        {{"door", "open", "paper", "--seconds", "5"}, [](const json& d, auto) { EXPECT_EQ(d["seconds"], 5); }},
+        {{"door", "open", "side"}, [](const json& d, auto) { EXPECT_EQ(d["door"], "side"); }},
+        {{"light", "on", "--seconds", "0"}, [](const json& d, auto) { EXPECT_EQ(d["light"], "on"); }},
+        {{"light", "off"}, [](const json& d, auto) { EXPECT_EQ(d["light"], "off"); }},
+        {{"alarm", "buzzer", "on"}, [](const json& d, auto) { EXPECT_EQ(d["state"], "on"); }},
+        {{"alarm", "anti-theft", "off"}, [](const json& d, auto) { EXPECT_EQ(d["alarm"], "anti-theft"); }},
+        {{"alarm", "list"}, [](const json& d, auto) { EXPECT_EQ(d["entries"], json::array()); }},
+        {{"alarm", "clear"}, [](const json& d, auto) { EXPECT_EQ(d["cleared"], true); }},
+        {{"log", "openings", "--clear"}, [](const json& d, auto) { EXPECT_EQ(d["cleared"], true); }},
+        {{"log", "alarms"}, [](const json& d, auto) { EXPECT_EQ(d["cleared"], false); }},
+        {{"photo", "doc.jpg", "--full", "full.bmp"}, [](const json& d, const fs::path& base) {
+             EXPECT_EQ(d["photo"], (base / "doc.jpg").string());
+             EXPECT_GT(fs::file_size(base / "doc.jpg"), 10000u);
+             EXPECT_GT(fs::file_size(base / "full.bmp"), fs::file_size(base / "doc.jpg"));
+             EXPECT_EQ(std::distance(fs::directory_iterator(base), fs::directory_iterator()), 6);  // no leftovers
+         }},
+        {{"stamp", "--seal", "2", "--pixel", "800,1200", "--angle", "90"}, [](const json& d, auto) {
+             EXPECT_TRUE(fs::exists(d["photo"].get<std::string>()));
+             EXPECT_EQ(d["pixel"], json::array({800, 1200}));
+         }},
+        {{"stamp", "--seal", "1", "--mm", "60,100", "--across-page"}, [](const json& d, auto) {
+             EXPECT_EQ(d["across_page"], true);
+         }},
+        {{"reset"}, [](const json& d, auto) { EXPECT_EQ(d, json::object()); }},
+        {{"calibrate", "--auto"}, [](const json& d, auto) {
+             EXPECT_THAT(d["report"].get<std::string>(), ::testing::HasSubstr("1、2、3、4、5、6号章校准成功"));
+         }},
+        {{"calibration", "show"}, [](const json& d, auto) {
+             EXPECT_EQ(d["a4_long_side"], 2732);
+             EXPECT_EQ(d["circles"][3], json({{"x", 1933}, {"y", 2737}}));
+         }},
+        {{"calibration", "export", "cal.ini"}, [](const json&, const fs::path& base) {
+             // sealtool reads what stampctl writes.
+             const auto values = sealtool::importCalibration(QString::fromStdString((base / "cal.ini").string()));
+             EXPECT_EQ(values.size(), sealtool::kCalibrationFieldCount);
+             EXPECT_TRUE(values.contains({"lineEditBZW", "1922"}));
+         }},
+    };
+    return commands;
+}
+
+class EachCommand : public Stampctl, public ::testing::WithParamInterface<Command> {
+protected:
+    void SetUp() override
+    {
+        Stampctl::SetUp();
+        ASSERT_EQ(::chdir(base.c_str()), 0);  // relative output files land in the test's directory
+    }
+};
+
+std::string nameOf(const ::testing::TestParamInfo<Command>& info)
+{
+    std::string name;
+    for (const auto& a : info.param.args)
+        for (char c : a) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
+TEST_P(EachCommand, SucceedsOnTheSimulatorWithItsData)
+{
+    const Exit r = run(concat({"--simulator", "--json"}, GetParam().args));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const json reply = r.parsed();
+    EXPECT_EQ(reply["code"], 0);
+    EXPECT_EQ(reply["message"], "成功");
+    GetParam().check(reply["data"], base);
+}
+
+TEST_P(EachCommand, FailsWithOneLineWhenNoMachineAnswers)
+{
+    const Exit r = run(concat({"--simulator"}, GetParam().args), {{"STAMPCTL_SIM_UNPLUGGED", "1"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, ::testing::MatchesRegex("stampctl [a-z -]+: -400 通信故障，请检查设备连接是否正常\n"));
+}
+
+TEST_P(EachCommand, RefusesAWrongCodeWithoutShowingIt)
+{
+    const Exit r = run(concat({"--json", "--code", "wrong-guess-17"}, GetParam().args),
+                      {{"STAMPCTL_SIMULATOR", "1"}, {"STAMPCTL_SIM_SECURITY_CODE", "right-code-42"}});
+    EXPECT_EQ(r.status, 1);
+    const json reply = r.parsed();
+    EXPECT_EQ(reply["code"], -91);
+    EXPECT_EQ(reply["data"]["connected"], false);
+    EXPECT_THAT(r.err, ::testing::HasSubstr("-91 传入参数错误 (the machine refused the security code)"));
+    for (const std::string& seen : {r.out, r.err, traces()}) EXPECT_EQ(seen.find("wrong-guess"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, EachCommand, ::testing::ValuesIn(machineCommands()), nameOf);
+
+TEST_F(Stampctl, TheCodeFromTheEnvironmentOpensAMachineThatHasOne)
+{
+    const Exit r = run({"--simulator", "status"}, {{"STAMPCTL_SIM_SECURITY_CODE", "right-code-42"},
+                                                   {"STAMPCTL_CODE", "right-code-42"}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, ::testing::HasSubstr("ready:       yes"));
+    EXPECT_EQ(traces().find("right-code"), std::string::npos);
+}
+
+TEST_F(Stampctl, BadArgumentsGiveTheUsageAndExit2WithoutTouchingTheMachine)
+{
+    const std::vector<Args> bad = {
+        {},
+        {"bogus"},
+        {"door", "open"},
+        {"door", "open", "roof"},
+        {"door", "open", "paper", "--seconds", "soon"},
+        {"stamp", "--seal", "7", "--pixel", "1,2"},
+        {"stamp", "--seal", "0", "--mm", "1,2"},
+        {"stamp", "--seal", "1"},
+        {"stamp", "--seal", "1", "--pixel", "1,2", "--mm", "3,4"},
+        {"stamp", "--seal", "1", "--pixel", "1"},
+        {"stamp", "--seal", "1", "--pixel", "a,b"},
+        {"stamp", "--seal", "1", "--mm", "5,5", "--angle", "361"},
+        {"light", "dim"},
+        {"log", "alarms", "--clear", "extra"},
+        {"photo"},
+        {"photo", "doc.png"},
+        {"photo", "doc.jpg", "--full", "full.jpg"},
+        {"calibrate"},
+        {"calibrate", "--auto", "--photosensitive", "9"},
+        {"calibration", "export"},
+        {"--code"},
+    };
+    for (const Args& args : bad) {
+        const Exit r = run(concat({"--simulator"}, args));
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_THAT(r.err, ::testing::HasSubstr("Usage: stampctl")) << ::testing::PrintToString(args);
+    }
+    EXPECT_EQ(traces(), "");
+}
+
+TEST_F(Stampctl, HelpForTheToolAndEachCommand)
+{
+    for (const Args& args : std::vector<Args>{{"--help"}, {"stamp", "--help"}, {"calibration", "import", "--help"}}) {
+        const Exit r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_THAT(r.out, ::testing::HasSubstr("Usage: stampctl"));
+    }
+    EXPECT_THAT(run({"stamp", "--help"}).out, ::testing::HasSubstr("--across-page"));
+}
+
+// A file sealtool wrote, with every value distinct, reaches the machine value by value.
+TEST_F(Stampctl, ImportWritesSealtoolsFileToTheMachine)
+{
+    QMap<QString, QString> values;
+    int n = 0;
+    for (const QString& key : sealtool::calibrationFieldNames()) values.insert(key, QString::number(100 + n++));
+    const std::string file = (base / "backup.ini").string();
+    ASSERT_TRUE(sealtool::exportCalibration(QString::fromStdString(file), values));
+
+    const Exit r = run({"--simulator", "--json", "calibration", "import", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json d = r.parsed()["data"];
+    EXPECT_EQ(d["a4_short_side"], 100);
+    EXPECT_EQ(d["a4_long_side"], 101);
+    EXPECT_EQ(d["circles"][0], json({{"x", 102}, {"y", 103}}));
+    EXPECT_EQ(d["corrections"][0]["0"], json({{"x", 110}, {"y", 111}}));
+    EXPECT_EQ(d["corrections"][5]["270"], json({{"x", 156}, {"y", 157}}));
+}
+
+TEST_F(Stampctl, ImportRefusesAFileItCannotTakeWhole)
+{
+    const std::string file = (base / "partial.ini").string();
+    for (const std::string content : {"[jiaozhun]\nlineEditBZW=1922\n", ""}) {
+        std::ofstream(file) << content;
+        const Exit r = run({"--simulator", "calibration", "import", file});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, ::testing::HasSubstr("-91 传入参数错误 (" + file + ": no value lineEditBZG"));
+    }
+    QMap<QString, QString> values;
+    for (const QString& key : sealtool::calibrationFieldNames()) values.insert(key, "0");
+    values["lineEdit_X3_90"] = "12abc";
+    sealtool::exportCalibration(QString::fromStdString(file), values);
+    EXPECT_THAT(run({"--simulator", "calibration", "import", file}).err,
+                ::testing::HasSubstr("lineEdit_X3_90 is not a 16-bit number: 12abc"));
+    values["lineEdit_X3_90"] = "2048";
+    sealtool::exportCalibration(QString::fromStdString(file), values);
+    EXPECT_THAT(run({"--simulator", "calibration", "import", file}).err,
+                ::testing::HasSubstr("rotation correction is beyond +-2047"));
+    EXPECT_THAT(run({"--simulator", "calibration", "import", "missing.ini"}).err,
+                ::testing::HasSubstr("no such file: missing.ini"));
+}
+
+TEST_F(Stampctl, LongOperationsSpinOnATerminalOnly)
+{
+    EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("\r| resetting 0s"));
+    EXPECT_EQ(onTerminal({"--simulator", "-q", "reset"}).find("resetting"), std::string::npos);
+    EXPECT_EQ(run({"--simulator", "reset"}).err, "");
+}
+
+TEST_F(Stampctl, QuietLeavesOutConfirmationsButNotResults)
+{
+    EXPECT_EQ(run({"--simulator", "-q", "alarm", "buzzer", "off"}).out, "");
+    EXPECT_EQ(run({"--simulator", "alarm", "buzzer", "off"}).out, "buzzer alarm off\n");
+    EXPECT_THAT(run({"--simulator", "-q", "info"}).out, ::testing::HasSubstr("OV2026000117"));
+}
+
+}  // namespace
