@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
   xvfb xauth fonts-noto-cjk
+  qttranslations5-l10n
 )
 
 missing=()
