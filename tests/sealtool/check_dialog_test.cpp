@@ -1,6 +1,7 @@
 // The calibration dialog: read-back, sending to the machine and the backup file.
 #include <cstring>
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include "calibration_file.h"
@@ -92,6 +93,7 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
     answering.fileNames << files.file("backup");
     click(&dialog, "pushButton_out");
     EXPECT_EQ(answering.texts(), QStringList{"导出所有校准数据成功"});
+    ASSERT_TRUE(QFileInfo::exists(file));
     QSettings check(file, QSettings::IniFormat);
     EXPECT_EQ(check.childGroups(), QStringList{"jiaozhun"});
 
