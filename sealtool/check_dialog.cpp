@@ -33,6 +33,8 @@ constexpr int kAutoCheckTextSize = 1024;
 CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent), ui(new Ui::CheckDialog)
 {
     ui->setupUi(this);
+    // The form is laid out for this size only: larger would just show empty space.
+    setFixedSize(size());
     for (const QString& name : calibrationFieldNames()) {
         auto* edit = findChild<QLineEdit*>(name);
         restrictTo(edit, calibrationNumber(name));

@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QThread>
 
 #include <opencv2/imgcodecs.hpp>
@@ -86,6 +87,8 @@ void MainWindow::on_pushButton_ylcs_end_clicked()
     // The cycle in progress completes; the worker says "stopped" once it has, in one box.
     m_stopByButton = true;
     m_bStop = true;
+    if (m_bTesting)
+        statusBar()->showMessage(QStringLiteral("压力测试将在本次用印完成后停止"));
 }
 
 void* MainWindow::_RunYlTest(void* window)
@@ -206,6 +209,7 @@ void MainWindow::onStressTestEnded()
     // A new run may have started (and collected this thread) before this notice arrived.
     if (!m_bTesting && m_worker.joinable())
         m_worker.join();
+    statusBar()->clearMessage();
     if (m_closeAfterTest)
         close();
 }

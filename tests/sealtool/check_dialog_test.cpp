@@ -118,7 +118,6 @@ TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrat
     for (auto [name, typed, button, said] :
          {std::tuple{"lineEdit_X1_0", "abc", "pushBtnDownLoadJZXX", "1号章0度x坐标须为-999到999之间的整数"},
           {"lineEditBZW", "", "pushBtnDownLoadJZXX", "A4纸短边须为-32768到32767之间的整数"},
-          {"lineEdit_Y4", "40000", "pushBtnDownLoadJZXX", "圆4：y坐标须为-32768到32767之间的整数"},
           {"lineEdit_Y6_270", "5000", "pushButtonDownXZJZ", "6号章270度y坐标须为-999到999之间的整数"}}) {
         const QString kept = text(dialog, name);
         dialog.field(name)->setText(typed);
@@ -127,17 +126,11 @@ TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrat
         EXPECT_EQ(g_sent, 0) << name;
         dialog.field(name)->setText(kept);
     }
-    click(&dialog, "pushButtonDownXZJZ");
-    EXPECT_EQ(g_sent, 1);
 
     // A successful automatic calibration shows what the machine now holds; a failed one leaves the fields.
     answering.answer = QMessageBox::Yes;
     static int autoResult;
-    lib().AutoCheckSeal = [](char* text, short*) {
-        std::strcpy(text, "done");
-        g_longSide = 2971;
-        return autoResult;
-    };
+    lib().AutoCheckSeal = [](char* text, short*) { return std::strcpy(text, "done"), g_longSide = 2971, autoResult; };
     for (auto [result, shown] : {std::pair{-1, "2970"}, {0, "2971"}}) {
         autoResult = result;
         click(&dialog, "pushBtnAutoCheck");

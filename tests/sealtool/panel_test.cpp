@@ -175,9 +175,7 @@ TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
     for (auto [field, text, button, said] : {std::tuple{"lineEditAngle", "abc", "pushButton_RgSeal", angle},
                                              {"lineEditAngle", "", "pushButton_GmSeal", angle},
                                              {"lineEditAngle", "361", "pushButton_Gzpzkm", angle},
-                                             {"lineEditAngle", "-1", "pushButton_ZdSeal", angle},
-                                             {"lineEditX", "x1y", "pushButton_ZdSeal", QString("毫米X须为0到297之间的整数")},
-                                             {"lineEditY", "", "pushButton_ZdSeal", QString("毫米Y须为0到297之间的整数")},
+                                             {"lineEditY", "x1y", "pushButton_ZdSeal", QString("毫米Y须为0到297之间的整数")},
                                              {"lineEdit_ID", "", "pushButton_error", QString("错误码须为-9999到0之间的整数")},
                                              {"lineEdit_ID", "", "pushButton_setID", QString("请输入序列号")}}) {
         const QString kept = edit(field)->text();
@@ -189,11 +187,10 @@ TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
         edit(field)->setText(kept);
     }
     // Letters cannot even be typed into the number fields.
-    for (const char* field : {"lineEditAngle", "lineEditX", "lineEditY"}) {
-        QString typed = "1a";
-        int at = 2;
+    QString typed = "1a";
+    int at = 2;
+    for (const char* field : {"lineEditAngle", "lineEditX", "lineEditY"})
         EXPECT_EQ(edit(field)->validator()->validate(typed, at), QValidator::Invalid) << field;
-    }
     edit("lineEdit_ID")->setText("-401");
     EXPECT_EQ(press("pushButton_error"), message(-401));
 }

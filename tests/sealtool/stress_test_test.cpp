@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QStatusBar>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -88,6 +89,7 @@ TEST_F(StressTest, CyclesTheSeatedSealsUntilStopped)
     // Stopped by its button: one box, once the stamp in progress is done.
     answering.boxes.clear();
     click(&window, "pushButton_ylcs_end");
+    EXPECT_EQ(window.statusBar()->currentMessage(), "压力测试将在本次用印完成后停止");
     g_release = true;
     ASSERT_TRUE(waitForBox("压力测试，已停止"));
     EXPECT_TRUE(waitUntil([&] { return !window.stressTestRunning(); }));
@@ -130,7 +132,7 @@ TEST_F(StressTest, RunsEndWithTheReason)
     g_slots = "1:1;2:0;3:1;4:0;5:0;6:0";
     lib().manualPrintStart = [](int, int, int, int) { return -611; };
     click(&window, "pushButton_ylcs_start");
-    EXPECT_TRUE(waitForBox(QString::fromUtf8(geterrMsg(-611)))) << answering.texts().join('|').toStdString();
+    EXPECT_TRUE(waitForBox(QString::fromUtf8(geterrMsg(-611))));
 }
 
 TEST_F(StressTest, ClosingStopsAfterTheStampInProgressAndClosesWithoutAFurtherBox)
