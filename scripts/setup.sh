@@ -17,6 +17,7 @@ packages=(
   clang libfuzzer-14-dev
   lintian dpkg-dev file
   libcli11-dev nlohmann-json3-dev
+  qttranslations5-l10n
 )
 
 missing=()

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "text_args.h"
+
 namespace sealtool {
 
 constexpr int kCalibrationFieldCount = 58;
@@ -20,6 +22,9 @@ const QStringList& calibrationFieldNames();
 // The names behind the machine's data blocks.
 QString circleField(char axis, int circle);          // 'X'/'Y', circle 1..4
 QString sealField(char axis, int seal, int degrees);  // 'X'/'Y', seal 1..6, 0/90/180/270
+
+// The number a field must hold before it is sent, named as its label reads.
+NumberField calibrationNumber(const QString& name);
 
 // Writes every given value, in the names' order, under the group "jiaozhun".
 bool exportCalibration(const QString& path, const QMap<QString, QString>& values);

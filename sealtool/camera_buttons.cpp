@@ -97,9 +97,11 @@ void MainWindow::on_pushButton_Gzpzkm_clicked()
         return;
     QElapsedTimer timer;
     timer.start();
-    const int code = stampAtClick(lib().manualPrintStart);
-    if (code != 0) {
-        tell(fromLibrary(lib().geterrMsg(code)));
+    const std::optional<int> code = stampAtClick(lib().manualPrintStart);
+    if (!code)
+        return;
+    if (*code != 0) {
+        tell(fromLibrary(lib().geterrMsg(*code)));
         return;
     }
     takePhoto();

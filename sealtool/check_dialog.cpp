@@ -25,6 +25,7 @@ QString backupFolder()
 }
 
 const QString kBackupFilter = QStringLiteral("校准数据文件(*.ini)");
+const QString kBackupSuffix = QStringLiteral(".ini");
 constexpr int kAutoCheckTextSize = 1024;
 
 }  // namespace
@@ -32,8 +33,13 @@ constexpr int kAutoCheckTextSize = 1024;
 CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent), ui(new Ui::CheckDialog)
 {
     ui->setupUi(this);
-    for (const QString& name : calibrationFieldNames())
-        m_fields.insert(name, findChild<QLineEdit*>(name));
+    // The form is laid out for this size only: larger would just show empty space.
+    setFixedSize(size());
+    for (const QString& name : calibrationFieldNames()) {
+        auto* edit = findChild<QLineEdit*>(name);
+        restrictTo(edit, calibrationNumber(name));
+        m_fields.insert(name, edit);
+    }
     m_bInit = true;
     setWindowTitle(QStringLiteral("校准"));
     on_pushButtonGetXZJZ_clicked();
@@ -60,9 +66,18 @@ void CheckDialog::tellResult(int code, const QString& successText)
     tell(code == 0 ? successText : fromLibrary(lib().geterrMsg(code)));
 }
 
-short CheckDialog::value(const QString& name) const
+bool CheckDialog::readFields(const QStringList& names, short* values)
 {
-    return toShort(field(name)->text());
+    for (const QString& name : names) {
+        const NumberField number = calibrationNumber(name);
+        const std::optional<int> value = readNumber(field(name)->text(), number);
+        if (!value) {
+            tell(numberRequired(number));
+            return false;
+        }
+        *values++ = static_cast<short>(*value);
+    }
+    return true;
 }
 
 void CheckDialog::setField(const QString& name, int number)
@@ -71,6 +86,12 @@ void CheckDialog::setField(const QString& name, int number)
 }
 
 void CheckDialog::on_pushButtonGetXZJZ_clicked()
+{
+    if (readBack() == 0 && !m_bInit)
+        tell(QStringLiteral("获取校准信息成功"));
+}
+
+int CheckDialog::readBack()
 {
     short longSide = 0;
     short shortSide = 0;
@@ -82,7 +103,7 @@ void CheckDialog::on_pushButtonGetXZJZ_clicked()
                                         sealX.data(), sealY.data());
     if (code != 0) {
         tell(fromLibrary(lib().geterrMsg(code)));
-        return;
+        return code;
     }
     setField(QStringLiteral("lineEditBZG"), longSide);
     setField(QStringLiteral("lineEditBZW"), shortSide);
@@ -97,8 +118,7 @@ void CheckDialog::on_pushButtonGetXZJZ_clicked()
             setField(sealField('Y', seal, kAllAngles[j]), sealY[index]);
         }
     }
-    if (!m_bInit)
-        tell(QStringLiteral("获取校准信息成功"));
+    return 0;
 }
 
 void CheckDialog::on_pushBtnAutoCheck_clicked()
@@ -114,28 +134,27 @@ void CheckDialog::on_pushBtnAutoCheck_clicked()
     std::array<short, kSealCount> flags{};
     for (int i = 0; i < kSealCount; ++i)
         flags[i] = photosensitive[i]->isChecked() ? 1 : 0;
-    // The library explains itself in the text, success or not; its code adds nothing to it.
+    // The library explains itself in the text, success or not.
     std::array<char, kAutoCheckTextSize> text{};
-    lib().AutoCheckSeal(text.data(), flags.data());
+    const int code = lib().AutoCheckSeal(text.data(), flags.data());
     text.back() = '\0';
     tell(QString::fromUtf8(text.data()));
+    // The machine now holds new values: the fields must not offer the old ones for sending.
+    if (code == 0)
+        readBack();
 }
 
 void CheckDialog::on_pushBtnDownLoadJZXX_clicked()
 {
     // A4 sides, four circles, then each seal's 0-degree correction; the last three stay 0.
+    QStringList names{QStringLiteral("lineEditBZW"), QStringLiteral("lineEditBZG")};
+    for (int circle = 1; circle <= kCircleCount; ++circle)
+        names << circleField('X', circle) << circleField('Y', circle);
+    for (int seal = 1; seal <= kSealCount; ++seal)
+        names << sealField('X', seal, 0) << sealField('Y', seal, 0);
     std::array<short, kBaseBlockValues> values{};
-    int i = 0;
-    values[i++] = value(QStringLiteral("lineEditBZW"));
-    values[i++] = value(QStringLiteral("lineEditBZG"));
-    for (int circle = 1; circle <= kCircleCount; ++circle) {
-        values[i++] = value(circleField('X', circle));
-        values[i++] = value(circleField('Y', circle));
-    }
-    for (int seal = 1; seal <= kSealCount; ++seal) {
-        values[i++] = value(sealField('X', seal, 0));
-        values[i++] = value(sealField('Y', seal, 0));
-    }
+    if (!readFields(names, values.data()))
+        return;
     std::array<unsigned char, sizeof values> block{};
     std::memcpy(block.data(), values.data(), sizeof values);
     tellResult(lib().DownLoadBaseJZ(block.data(), static_cast<int>(block.size()), 0),
@@ -144,23 +163,31 @@ void CheckDialog::on_pushBtnDownLoadJZXX_clicked()
 
 void CheckDialog::on_pushButtonDownXZJZ_clicked()
 {
-    std::array<short, kRotationCount> x{};
-    std::array<short, kRotationCount> y{};
+    // Seal by seal, 90, 180 and 270 degrees.
+    QStringList xNames;
+    QStringList yNames;
     for (int seal = 1; seal <= kSealCount; ++seal) {
-        for (int k = 0; k < 3; ++k) {
-            x[3 * (seal - 1) + k] = value(sealField('X', seal, kRotatedAngles[k]));
-            y[3 * (seal - 1) + k] = value(sealField('Y', seal, kRotatedAngles[k]));
+        for (int degrees : kRotatedAngles) {
+            xNames << sealField('X', seal, degrees);
+            yNames << sealField('Y', seal, degrees);
         }
     }
+    std::array<short, kRotationCount> x{};
+    std::array<short, kRotationCount> y{};
+    if (!readFields(xNames, x.data()) || !readFields(yNames, y.data()))
+        return;
     tellResult(lib().DownLoadRotateJZ(x.data(), y.data()), QStringLiteral("下发成功"));
 }
 
 void CheckDialog::on_pushButton_out_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出校准数据"),
-                                                      backupFolder(), kBackupFilter);
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出校准数据"),
+                                                backupFolder(), kBackupFilter);
     if (path.isEmpty())
         return;
+    // Without the suffix the import dialog, which lists *.ini only, would never show the file.
+    if (!path.endsWith(kBackupSuffix, Qt::CaseInsensitive))
+        path += kBackupSuffix;
     QMap<QString, QString> values;
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
         values.insert(it.key(), it.value()->text());

@@ -31,7 +31,11 @@ private Q_SLOTS:
 private:
     void tell(const QString& text);
     void tellResult(int code, const QString& successText);
-    short value(const QString& name) const;
+    // The fields' numbers in the given order; false, after naming the first field that holds
+    // no number in its range, when any does not.
+    bool readFields(const QStringList& names, short* values);
+    // Fills the fields from the machine; its result code (the failure already shown).
+    int readBack();
     void setField(const QString& name, int number);
 
     Ui::CheckDialog* ui;

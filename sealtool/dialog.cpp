@@ -11,6 +11,8 @@ constexpr const char* kServicePassword = "hqkd274";
 Dialog::Dialog(QWidget* parent) : QDialog(parent), ui(new Ui::Dialog)
 {
     ui->setupUi(this);
+    // The form is laid out for this size only: larger would just show empty space.
+    setFixedSize(size());
 }
 
 Dialog::~Dialog()

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QPalette>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "library.h"
@@ -34,6 +35,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->lineEditAngle->setText(QStringLiteral("0"));
     ui->lineEditX->setText(QStringLiteral("100"));
     ui->lineEditY->setText(QStringLiteral("100"));
+    restrictTo(ui->lineEditAngle, kAngleField);
+    restrictTo(ui->lineEditX, kPageXField);
+    restrictTo(ui->lineEditY, kPageYField);
     setMouseTracking(true);
 
     ui->label_pic->clear();
@@ -47,6 +51,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Pointer movement over the picture has to reach the window without a button held.
     ui->centralWidget->setMouseTracking(true);
     ui->label_pic->setMouseTracking(true);
+    ui->label_pic->installEventFilter(this);
 }
 
 MainWindow::~MainWindow()
@@ -88,4 +93,15 @@ void MainWindow::tell(const QString& text)
 void MainWindow::tellResult(int code, const QString& successText)
 {
     tell(code == 0 ? successText : fromLibrary(lib().geterrMsg(code)));
+}
+
+bool MainWindow::confirm(const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), question,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    // Chinese even where Qt's own translations are missing.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include <QByteArray>
@@ -12,9 +15,26 @@
 
 #include <opencv2/core.hpp>
 
+#include "text_args.h"
+
+class QLineEdit;
+
 namespace Ui {
 class MainWindow;
 }
+
+namespace sealtool {
+
+// The machine turns a seal through a full circle, 360 included.
+inline const NumberField kAngleField{QStringLiteral("转章角度"), 0, 360};
+// Page millimetres from the top-left corner: nothing lies beyond the long side of an A4 sheet.
+constexpr int kA4LongSideMm = 297;
+inline const NumberField kPageXField{QStringLiteral("毫米X"), 0, kA4LongSideMm};
+inline const NumberField kPageYField{QStringLiteral("毫米Y"), 0, kA4LongSideMm};
+// Every code the library gives is 0 or negative, four digits at most.
+inline const NumberField kErrorCodeField{QStringLiteral("错误码"), -9999, 0};
+
+}  // namespace sealtool
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -45,6 +65,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -116,9 +137,16 @@ private:
     bool refuseWhileTesting();
     void tell(const QString& text);
     void tellResult(int code, const QString& successText);
+    // A Yes/No question in Chinese; only Yes answers true.
+    bool confirm(const QString& question);
+    // The field's number, or nothing after telling the operator what the field takes.
+    std::optional<int> numberIn(const QLineEdit* edit, const sealtool::NumberField& field);
     void setFirmwareMode(int mode);
-    // The across-page request (when ticked) and a stamp at the clicked position.
-    int stampAtClick(int (*print)(int, int, int, int));
+    // The across-page request (when ticked) and a stamp at the clicked position; nothing when
+    // the angle field was refused.
+    std::optional<int> stampAtClick(int (*print)(int, int, int, int));
+    // Marks the stamp position on the shown part of the picture.
+    void drawStampMark(QPixmap& shown, int left, int top) const;
     // The pointer's place on the picture area, and whether it lies strictly inside.
     QPoint areaPoint(const QPointF& windowPos, bool round) const;
     bool insideArea(const QPoint& point) const;
@@ -128,10 +156,15 @@ private:
     // Takes a photo and shows its cut picture; false (after saying why) when none came.
     bool takePhoto();
     // Ends a stress run: the operator's message first, then the run counts as over.
-    void endStressTest(const QString& text);
-    // The cycles of one run; the text that ends it.
-    QString runStressCycles();
+    void endStressTest(const std::optional<QString>& text);
+    // The cycles of one run; the text that ends it, none when it ended on request.
+    std::optional<QString> runStressCycles();
+    // What the operator reads when a run ended on request.
+    QString stopNotice() const;
     void waitForStressTest();
+    // While the operator is asked whether to close, the worker starts no further cycle.
+    void holdStressTest(bool hold);
+    void waitWhileHeld();
 
     Ui::MainWindow* ui;
     int m_stampX = 0;
@@ -142,7 +175,11 @@ private:
     std::atomic<int> m_successCount{0};
     std::atomic<int> m_resetCount{0};
     std::thread m_worker;
-    bool m_closeAfterTest = false;
+    std::atomic<bool> m_stopByButton{false};
+    std::atomic<bool> m_closeAfterTest{false};
+    std::mutex m_holdLock;
+    std::condition_variable m_holdChanged;
+    bool m_hold = false;  // under m_holdLock
     QByteArray m_machineType;
 
     cv::Mat m_srcImg;

@@ -114,6 +114,11 @@ void MainWindow::on_pushButton_setID_clicked()
 {
     if (refuseWhileTesting())
         return;
+    // The machine takes an empty serial number and forgets the one it had.
+    if (ui->lineEdit_ID->text().isEmpty()) {
+        tell(QStringLiteral("请输入序列号"));
+        return;
+    }
     const TextArg id(ui->lineEdit_ID->text());
     tellResult(lib().setMachineId(id.c_str()), QStringLiteral("设置成功"));
 }
@@ -133,6 +138,8 @@ void MainWindow::on_pushButton_onekey_clicked()
 {
     if (refuseWhileTesting())
         return;
+    if (!confirm(QStringLiteral("一键恢复出厂设置将清除设备序列号、安全码和报警信息，是否继续？")))
+        return;
     // Each step only after the one before succeeded; the alarm log's own result does not count.
     int code = lib().setMachineId(kFactoryMachineId);
     if (code == 0)
@@ -144,7 +151,8 @@ void MainWindow::on_pushButton_onekey_clicked()
 
 void MainWindow::on_pushButton_error_clicked()
 {
-    tell(textOf(lib().geterrMsg(toInt(ui->lineEdit_ID->text()))));
+    if (const auto code = numberIn(ui->lineEdit_ID, kErrorCodeField))
+        tell(textOf(lib().geterrMsg(*code)));
 }
 
 // ---- firmware mode ---------------------------------------------------------------------------
@@ -361,37 +369,53 @@ void MainWindow::on_pushButton_unbind_rfid_clicked()
 
 // ---- stamping and calibration ----------------------------------------------------------------
 
-int MainWindow::stampAtClick(int (*print)(int, int, int, int))
+std::optional<int> MainWindow::numberIn(const QLineEdit* edit, const NumberField& field)
 {
+    const std::optional<int> number = readNumber(edit->text(), field);
+    if (!number)
+        tell(numberRequired(field));
+    return number;
+}
+
+std::optional<int> MainWindow::stampAtClick(int (*print)(int, int, int, int))
+{
+    const std::optional<int> angle = numberIn(ui->lineEditAngle, kAngleField);
+    if (!angle)
+        return std::nullopt;
     if (ui->checkBox->isChecked())
         lib().setAcrossPageSeal();
-    return print(GetSealNo(), m_stampX, m_stampY, toInt(ui->lineEditAngle->text()));
+    return print(GetSealNo(), m_stampX, m_stampY, *angle);
 }
 
 void MainWindow::on_pushButton_RgSeal_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(stampAtClick(lib().manualPrintStart), QStringLiteral("用印成功"));
+    if (const auto code = stampAtClick(lib().manualPrintStart))
+        tellResult(*code, QStringLiteral("用印成功"));
 }
 
 void MainWindow::on_pushButton_GmSeal_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(stampAtClick(lib().manualPrintStartByLight), QStringLiteral("光敏章用印成功"));
+    if (const auto code = stampAtClick(lib().manualPrintStartByLight))
+        tellResult(*code, QStringLiteral("光敏章用印成功"));
 }
 
 void MainWindow::on_pushButton_ZdSeal_clicked()
 {
     if (refuseWhileTesting())
         return;
+    // Every field is checked before the across-page request: a refusal sends nothing at all.
+    const auto x = numberIn(ui->lineEditX, kPageXField);
+    const auto y = x ? numberIn(ui->lineEditY, kPageYField) : std::nullopt;
+    const auto angle = y ? numberIn(ui->lineEditAngle, kAngleField) : std::nullopt;
+    if (!angle)
+        return;
     if (ui->checkBox->isChecked())
         lib().setAcrossPageSeal();
-    const int code = lib().autoPrintStart(GetSealNo(), toInt(ui->lineEditX->text()),
-                                          toInt(ui->lineEditY->text()),
-                                          toInt(ui->lineEditAngle->text()));
-    tellResult(code, QStringLiteral("自动用印成功"));
+    tellResult(lib().autoPrintStart(GetSealNo(), *x, *y, *angle), QStringLiteral("自动用印成功"));
 }
 
 void MainWindow::on_pushButton_Reset_clicked()

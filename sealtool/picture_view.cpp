@@ -1,9 +1,11 @@
 // The picture area: a still picture, zoomed about the pointer with the wheel, panned with the
-// right button, and clicked to choose the stamp position. The zoomed copy is made only when a
-// picture loads or the zoom changes; drawing only wraps a rectangle of it.
+// right button, and clicked with the left to choose the stamp position, which a cross marks.
+// The zoomed copy is made only when a picture loads or the zoom changes; drawing only wraps a
+// rectangle of it.
 #include <QFileDialog>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QWheelEvent>
 
@@ -24,6 +26,10 @@ constexpr int kZoomMax = 200;
 constexpr int kPositionLegal = 0;
 constexpr int kBlank = 0;
 constexpr int kPrinted = 1;
+// The stamp mark: arms of this many pixels on screen, whatever the zoom.
+constexpr int kMarkArm = 8;
+constexpr int kMarkPen = 2;
+const QColor kMarkColour(255, 0, 0);
 
 }  // namespace
 
@@ -76,7 +82,30 @@ void MainWindow::ShowCurPic()
     }
     const cv::Mat visible = m_showImg(cv::Rect(x, y, w, h));
     const QImage image(visible.data, w, h, static_cast<int>(visible.step), QImage::Format_RGB888);
-    ui->label_pic->setPixmap(QPixmap::fromImage(image));
+    QPixmap shown = QPixmap::fromImage(image);
+    drawStampMark(shown, x, y);
+    ui->label_pic->setPixmap(shown);
+}
+
+void MainWindow::drawStampMark(QPixmap& shown, int left, int top) const
+{
+    // No position chosen yet: a valid click never gives 0.
+    if (m_stampX <= 0 || m_stampY <= 0)
+        return;
+    const int x = static_cast<int>(m_stampX * m_zoom / 100.0) - left;
+    const int y = static_cast<int>(m_stampY * m_zoom / 100.0) - top;
+    QPainter painter(&shown);
+    painter.setPen(QPen(kMarkColour, kMarkPen));
+    painter.drawLine(x - kMarkArm, y, x + kMarkArm, y);
+    painter.drawLine(x, y - kMarkArm, x, y + kMarkArm);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The area grew or shrank with the window: show as much of the picture as now fits.
+    if (watched == ui->label_pic && event->type() == QEvent::Resize)
+        ShowCurPic();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QPoint MainWindow::areaPoint(const QPointF& windowPos, bool round) const
@@ -163,6 +192,9 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
     m_pressY = g.y();
     m_pressImgX = m_img_x;
     m_pressImgY = m_img_y;
+    // The right button only starts a pan.
+    if (event->button() != Qt::LeftButton)
+        return;
     // The point is where the last movement or wheel step put the pointer line.
     if (m_picX <= 0 || m_picX >= m_srcImg.cols || m_picY <= 0 || m_picY >= m_srcImg.rows)
         return;
@@ -179,6 +211,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
     // Accepted whatever the verdicts say: the engineer may want to see the library refuse it.
     m_stampX = m_picX;
     m_stampY = m_picY;
+    ShowCurPic();
 }
 
 void MainWindow::on_pushButton_SeePic_clicked()

@@ -8,7 +8,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QMessageBox>
+#include <QStatusBar>
 #include <QThread>
 
 #include <opencv2/imgcodecs.hpp>
@@ -35,7 +35,6 @@ constexpr int kMinPictureSide = 2 * kEdgeMargin;
 constexpr int kPhotoCutOnly = 1;
 constexpr int kEraseBorder = 1;
 constexpr int kConfiguredQuality = 0;
-constexpr int kStopNoticeDelayMs = 1000;
 
 int64_t monotonicMs()
 {
@@ -78,17 +77,18 @@ void MainWindow::on_pushButton_ylcs_start_clicked()
     m_successCount = 0;
     m_resetCount = 0;
     m_bStop = false;
+    m_stopByButton = false;
     m_bTesting = true;
     m_worker = std::thread(&MainWindow::_RunYlTest, this);
 }
 
 void MainWindow::on_pushButton_ylcs_end_clicked()
 {
+    // The cycle in progress completes; the worker says "stopped" once it has, in one box.
+    m_stopByButton = true;
     m_bStop = true;
-    if (m_bTesting) {
-        QThread::msleep(kStopNoticeDelayMs);
-        tell(QStringLiteral("压力测试，已停止"));
-    }
+    if (m_bTesting)
+        statusBar()->showMessage(QStringLiteral("压力测试将在本次用印完成后停止"));
 }
 
 void* MainWindow::_RunYlTest(void* window)
@@ -102,15 +102,18 @@ void MainWindow::RunYlTest()
     endStressTest(runStressCycles());
 }
 
-void MainWindow::endStressTest(const QString& text)
+void MainWindow::endStressTest(const std::optional<QString>& text)
 {
-    // The guarded buttons keep refusing until the operator has read why the run ended.
-    msgBox::show(QStringLiteral("提示"), text, MSGBOX_INFORMATION);
+    // The guarded buttons keep refusing until the operator has read why the run ended; a run
+    // stopped for closing the window ends without a word.
+    const bool closing = !text && m_closeAfterTest;
+    if (!closing)
+        msgBox::show(QStringLiteral("提示"), text ? *text : stopNotice(), MSGBOX_INFORMATION);
     m_bTesting = false;
     QMetaObject::invokeMethod(this, "onStressTestEnded", Qt::QueuedConnection);
 }
 
-QString MainWindow::runStressCycles()
+std::optional<QString> MainWindow::runStressCycles()
 {
     if (lib().isConnMachine() != 0 && lib().connMachine(kFactoryAccessCode) != 0)
         return QStringLiteral("压力测试失败, 连接印控仪失败");
@@ -135,14 +138,15 @@ QString MainWindow::runStressCycles()
 
     const int64_t startMs = monotonicMs();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (m_bStop)
-        return QStringLiteral("压力测试完成");
 
     int lastSeal = 0;
     int pictureNumber = 1;
     int width = 0;
     int height = 0;
     for (;;) {
+        waitWhileHeld();
+        if (m_bStop)
+            return std::nullopt;
         const QByteArray path = cyclePhotoPath(pictureNumber++).toUtf8();
         if (lib().getImageFormat(path.constData(), kPhotoCutOnly, kEraseBorder,
                                  kConfiguredQuality) != 0)
@@ -177,9 +181,27 @@ QString MainWindow::runStressCycles()
                                                m_resetCount.load(), averageS);
         QMetaObject::invokeMethod(ui->label_ylcs, "setText", Qt::QueuedConnection,
                                   Q_ARG(QString, line));
-        if (m_bStop)
-            return QStringLiteral("压力测试完成");
     }
+}
+
+QString MainWindow::stopNotice() const
+{
+    return m_stopByButton ? QStringLiteral("压力测试，已停止") : QStringLiteral("压力测试完成");
+}
+
+void MainWindow::holdStressTest(bool hold)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_holdLock);
+        m_hold = hold;
+    }
+    m_holdChanged.notify_all();
+}
+
+void MainWindow::waitWhileHeld()
+{
+    std::unique_lock<std::mutex> lock(m_holdLock);
+    m_holdChanged.wait(lock, [this] { return !m_hold; });
 }
 
 void MainWindow::onStressTestEnded()
@@ -187,6 +209,7 @@ void MainWindow::onStressTestEnded()
     // A new run may have started (and collected this thread) before this notice arrived.
     if (!m_bTesting && m_worker.joinable())
         m_worker.join();
+    statusBar()->clearMessage();
     if (m_closeAfterTest)
         close();
 }
@@ -201,14 +224,18 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     // The worker uses this window to the end of its cycle: the window closes only after it.
     event->ignore();
-    const auto answer = QMessageBox::question(
-        this, QStringLiteral("提示"),
-        QStringLiteral("压力测试正在进行，是否停止压力测试并在本次用印完成后关闭？"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
+    if (m_closeAfterTest)
+        return;
+    // No new cycle may start while the operator thinks it over: Yes means no further stamp.
+    holdStressTest(true);
+    if (confirm(QStringLiteral("压力测试正在进行，是否停止压力测试并在本次用印完成后关闭？"))) {
         m_closeAfterTest = true;
         m_bStop = true;
     }
+    holdStressTest(false);
+    // A run that ended by itself meanwhile has nothing left to wait for.
+    if (m_closeAfterTest && !m_bTesting)
+        onStressTestEnded();
 }
 
 void MainWindow::waitForStressTest()
@@ -216,6 +243,7 @@ void MainWindow::waitForStressTest()
     if (!m_worker.joinable())
         return;
     m_bStop = true;
+    holdStressTest(false);
     // The worker's last message needs this thread's event loop to be shown and closed.
     while (m_bTesting) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include <QByteArray>
+#include <QIntValidator>
+#include <QLineEdit>
 
 namespace sealtool {
 
@@ -30,18 +32,23 @@ TextArg::TextArg(const QString& text)
     std::memcpy(m_bytes.data(), utf8.constData(), static_cast<size_t>(length));
 }
 
-int toInt(const QString& text)
+void restrictTo(QLineEdit* edit, const NumberField& field)
+{
+    edit->setValidator(new QIntValidator(field.min, field.max, edit));
+}
+
+std::optional<int> readNumber(const QString& text, const NumberField& field)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
-    return ok ? value : 0;
+    if (!ok || value < field.min || value > field.max)
+        return std::nullopt;
+    return value;
 }
 
-short toShort(const QString& text)
+QString numberRequired(const NumberField& field)
 {
-    bool ok = false;
-    const short value = text.toShort(&ok, 10);
-    return ok ? value : 0;
+    return QStringLiteral("%1须为%2到%3之间的整数").arg(field.name).arg(field.min).arg(field.max);
 }
 
 QString fromLibrary(const char* text)

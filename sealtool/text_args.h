@@ -2,8 +2,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include <QString>
+
+class QLineEdit;
 
 namespace sealtool {
 
@@ -20,10 +23,21 @@ private:
     std::array<char, kTextArgSize> m_bytes{};
 };
 
-// A whole number typed by the operator: base 10; anything that is not a number is 0.
-int toInt(const QString& text);
-// The same for a signed 16-bit value; a number outside its range is 0 as well.
-short toShort(const QString& text);
+// A whole number the operator types, with the range the machine takes and the name the operator
+// knows the field by.
+struct NumberField {
+    QString name;
+    int min;
+    int max;
+};
+
+// Gives the field a validator for its range, so that letters cannot be typed in.
+void restrictTo(QLineEdit* edit, const NumberField& field);
+// The text as a base-10 whole number within the field's range; nothing for anything else, the
+// empty text included: a guessed 0 would be sent to the machine as if it had been typed.
+std::optional<int> readNumber(const QString& text, const NumberField& field);
+// What the operator is told when a field holds no such number.
+QString numberRequired(const NumberField& field);
 
 // The library's text results: a null pointer shows as empty.
 QString fromLibrary(const char* text);

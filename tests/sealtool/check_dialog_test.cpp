@@ -1,4 +1,7 @@
 // The calibration dialog: read-back, sending to the machine and the backup file.
+#include <cstring>
+
+#include <QFileInfo>
 #include <QSettings>
 
 #include "calibration_file.h"
@@ -10,10 +13,13 @@ using namespace sealtool::test;
 
 namespace {
 
+short g_longSide = 2970;
+int g_sent = 0;
+
 // Every value of the machine distinct, so that any field mixed up with another shows.
 int fakeReadBack(short* longSide, short* shortSide, short* cx, short* cy, short* ox, short* oy)
 {
-    *longSide = 2970, *shortSide = 2100;
+    *longSide = g_longSide, *shortSide = 2100;
     for (int i = 0; i < 4; ++i) cx[i] = static_cast<short>(100 + i), cy[i] = static_cast<short>(200 + i);
     for (int i = 0; i < 24; ++i) ox[i] = static_cast<short>(-300 - i), oy[i] = static_cast<short>(400 + i);
     return 0;
@@ -21,7 +27,11 @@ int fakeReadBack(short* longSide, short* shortSide, short* cx, short* cy, short*
 
 class CalibrationDialog : public ::testing::Test {
 protected:
-    void SetUp() override { lib().GetAllJZInfo = fakeReadBack; }
+    void SetUp() override
+    {
+        g_longSide = 2970, g_sent = 0;
+        lib().GetAllJZInfo = fakeReadBack;
+    }
     QString text(CheckDialog& dialog, const QString& name) { return dialog.field(name)->text(); }
 
     TempFiles files;
@@ -78,10 +88,12 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
         written << (i < odd.size() ? odd[i] : QString::number(i * 7 - 100));
         dialog.field(name)->setText(written.last());
     }
+    // Saved without a suffix, found again as an INI file.
     const QString file = files.file("backup.ini");
-    answering.fileNames << file;
+    answering.fileNames << files.file("backup");
     click(&dialog, "pushButton_out");
     EXPECT_EQ(answering.texts(), QStringList{"导出所有校准数据成功"});
+    ASSERT_TRUE(QFileInfo::exists(file));
     QSettings check(file, QSettings::IniFormat);
     EXPECT_EQ(check.childGroups(), QStringList{"jiaozhun"});
 
@@ -96,4 +108,34 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
     click(&dialog, "pushButton_in");
     click(&dialog, "pushButton_out");
     EXPECT_TRUE(answering.boxes.isEmpty());
+}
+
+TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrationRefreshesThem)
+{
+    lib().DownLoadBaseJZ = [](const unsigned char*, int, int) { return ++g_sent, 0; };
+    lib().DownLoadRotateJZ = [](const short*, const short*) { return ++g_sent, 0; };
+    CheckDialog dialog;
+    for (auto [name, typed, button, said] :
+         {std::tuple{"lineEdit_X1_0", "abc", "pushBtnDownLoadJZXX", "1号章0度x坐标须为-999到999之间的整数"},
+          {"lineEditBZW", "", "pushBtnDownLoadJZXX", "A4纸短边须为-32768到32767之间的整数"},
+          {"lineEdit_Y6_270", "5000", "pushButtonDownXZJZ", "6号章270度y坐标须为-999到999之间的整数"}}) {
+        const QString kept = text(dialog, name);
+        dialog.field(name)->setText(typed);
+        EXPECT_EQ(answering.press(&dialog, button), said);
+        EXPECT_EQ(answering.boxes.size(), 1);
+        EXPECT_EQ(g_sent, 0) << name;
+        dialog.field(name)->setText(kept);
+    }
+
+    // A successful automatic calibration shows what the machine now holds; a failed one leaves the fields.
+    answering.answer = QMessageBox::Yes;
+    static int autoResult;
+    lib().AutoCheckSeal = [](char* text, short*) { return std::strcpy(text, "done"), g_longSide = 2971, autoResult; };
+    for (auto [result, shown] : {std::pair{-1, "2970"}, {0, "2971"}}) {
+        autoResult = result;
+        click(&dialog, "pushBtnAutoCheck");
+        EXPECT_EQ(text(dialog, "lineEditBZG"), shown);
+        g_longSide = 2970;
+    }
+    EXPECT_EQ(answering.texts().last(), "done");
 }

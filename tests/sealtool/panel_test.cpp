@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QRadioButton>
+#include <QValidator>
 
 #include "tool_test_support.h"
 
@@ -108,7 +109,7 @@ TEST_F(Panel, StateAndModeButtonsNameWhatTheLibrarySays)
     EXPECT_TRUE(window.windowTitle().contains("正式出厂"));
 }
 
-TEST_F(Panel, FactoryResetStopsAtTheFirstFailure)
+TEST_F(Panel, FactoryResetAsksFirstAndStopsAtTheFirstFailure)
 {
     static int failAt;
     lib().setMachineId = [](const char* id) {
@@ -120,6 +121,11 @@ TEST_F(Panel, FactoryResetStopsAtTheFirstFailure)
     lib().delAlarmLog = [] { record("delAlarmLog"); return -401; };
     const std::vector<std::string> all = {"setMachineId", "delSecurityCode", "delAlarmLog"};
     const QString expected[] = {"一键恢复出厂设置成功", message(-401), message(-90)};
+    answering.answer = QMessageBox::No;
+    EXPECT_EQ(press("pushButton_onekey"), "一键恢复出厂设置将清除设备序列号、安全码和报警信息，是否继续？");
+    EXPECT_EQ(answering.boxes.first().buttons, (QStringList{"是", "否"}));
+    EXPECT_TRUE(g_calls.empty());
+    answering.answer = QMessageBox::Yes;
     // It stops at the failing step; the alarm log's own failure does not spoil the result.
     for (int at : {1, 2, 0}) {
         failAt = at;
@@ -137,8 +143,7 @@ TEST_F(Panel, StampingButtonsTakeSealAngleAndTheClickedPosition)
     lib().manualPrintStartByLight = [](int seal, int x, int y, int a) { return record("light", {seal, x, y, a}); };
     lib().autoPrintStart = [](int seal, int x, int y, int a) { return record("auto", {seal, x, y, a}); };
 
-    // Before any click the position is (0, 0); letters in the angle field send 0.
-    edit("lineEditAngle")->setText("9O");
+    // Before any click the position is (0, 0).
     EXPECT_EQ(press("pushButton_RgSeal"), "用印成功");
     EXPECT_EQ(g_calls, std::vector<std::string>{"manual"});
     EXPECT_EQ(g_args, (std::vector<int>{1, 0, 0, 0}));
@@ -152,8 +157,40 @@ TEST_F(Panel, StampingButtonsTakeSealAngleAndTheClickedPosition)
     EXPECT_EQ(g_args, (std::vector<int>{3, 0, 0, 270}));
 
     edit("lineEditX")->setText("120");
-    edit("lineEditY")->setText("abc");
+    edit("lineEditY")->setText("80");
     g_result = -502;
     EXPECT_EQ(press("pushButton_ZdSeal"), message(-502));
-    EXPECT_EQ(g_args, (std::vector<int>{3, 120, 0, 270}));
+    EXPECT_EQ(g_args, (std::vector<int>{3, 120, 80, 270}));
+}
+
+TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
+{
+    lib().setAcrossPageSeal = [] { return record("setAcrossPageSeal"); };
+    lib().manualPrintStart = lib().manualPrintStartByLight = lib().autoPrintStart = [](int, int, int, int) {
+        return record("print");
+    };
+    lib().setMachineId = [](const char*) { return record("setMachineId"); };
+    tick("checkBox");
+    const QString angle = "转章角度须为0到360之间的整数";
+    for (auto [field, text, button, said] : {std::tuple{"lineEditAngle", "abc", "pushButton_RgSeal", angle},
+                                             {"lineEditAngle", "", "pushButton_GmSeal", angle},
+                                             {"lineEditAngle", "361", "pushButton_Gzpzkm", angle},
+                                             {"lineEditY", "x1y", "pushButton_ZdSeal", QString("毫米Y须为0到297之间的整数")},
+                                             {"lineEdit_ID", "", "pushButton_error", QString("错误码须为-9999到0之间的整数")},
+                                             {"lineEdit_ID", "", "pushButton_setID", QString("请输入序列号")}}) {
+        const QString kept = edit(field)->text();
+        edit(field)->setText(text);
+        g_calls.clear();
+        EXPECT_EQ(press(button), said) << button << " " << text;
+        EXPECT_EQ(answering.boxes.size(), 1);
+        EXPECT_TRUE(g_calls.empty()) << button;
+        edit(field)->setText(kept);
+    }
+    // Letters cannot even be typed into the number fields.
+    QString typed = "1a";
+    int at = 2;
+    for (const char* field : {"lineEditAngle", "lineEditX", "lineEditY"})
+        EXPECT_EQ(edit(field)->validator()->validate(typed, at), QValidator::Invalid) << field;
+    edit("lineEdit_ID")->setText("-401");
+    EXPECT_EQ(press("pushButton_error"), message(-401));
 }

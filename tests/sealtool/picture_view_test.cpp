@@ -1,5 +1,5 @@
-// The picture view: pointer line, wheel zoom about the pointer, right-button pan, and clicks that
-// choose the stamp position.
+// The picture view: pointer line, wheel zoom about the pointer, right-button pan, left clicks that
+// choose the stamp position, and the room the view takes in the window.
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QWheelEvent>
@@ -36,6 +36,8 @@ protected:
         for (int i = 0; i < times; ++i) QApplication::sendEvent(&window, &event);
     }
     QSize shownSize() { return label("label_pic")->pixmap(Qt::ReturnByValue).size(); }
+    QSize area() { return label("label_pic")->size(); }
+    QColor shownAt(int gx, int gy) { return label("label_pic")->pixmap(Qt::ReturnByValue).toImage().pixelColor(gx, gy); }
     void load(int width, int height)
     {
         ASSERT_TRUE(window.loadPicture(writePicture(files.file("picture.jpg"), width, height)));
@@ -56,7 +58,7 @@ TEST_F(PictureView, PointerLineAndWheelZoomAboutThePointerWithinItsLimits)
     EXPECT_EQ(std::tuple(window.zoom(), window.pointerPosition()), std::tuple(40, QPoint(0, 0)));
 
     load(3000, 2000);
-    EXPECT_EQ(shownSize(), QSize(821, 581));
+    EXPECT_EQ(shownSize(), area());
     move(400, 300);
     ASSERT_EQ(window.pointerPosition(), QPoint(1000, 750));
     wheel(400, 300, 120);
@@ -74,7 +76,8 @@ TEST_F(PictureView, PointerLineAndWheelZoomAboutThePointerWithinItsLimits)
 TEST_F(PictureView, ClickTakesThePositionWhateverTheVerdictsButNotOnTheEdge)
 {
     load(3000, 2000);
-    for (auto [x, y] : {std::pair{0, 50}, {821, 50}, {100, 0}, {100, 581}}) press(x, y);
+    const int w = area().width(), h = area().height();
+    for (auto [x, y] : {std::pair{0, 50}, {w, 50}, {100, 0}, {100, h}}) press(x, y);
     EXPECT_EQ(window.stampPosition(), QPoint(0, 0));
     // No photo taken by the library yet: it calls the place illegal and cannot judge the paper.
     move(100, 50);
@@ -90,4 +93,31 @@ TEST_F(PictureView, ClickTakesThePositionWhateverTheVerdictsButNotOnTheEdge)
     g_white = 1;
     press(200, 100);
     EXPECT_EQ(label("label_xy")->text(), "x:500, y:250, 合法, 盖章区域非空白");
+
+    // A cross marks the position; starting a pan with the right button moves neither.
+    const QColor mark(255, 0, 0);
+    EXPECT_EQ(std::tuple(shownAt(200, 100), shownAt(205, 100), shownAt(200, 95)), std::tuple(mark, mark, mark));
+    EXPECT_NE(shownAt(300, 200), mark);
+    move(300, 200);
+    press(300, 200, Qt::RightButton);
+    press(300, 200, Qt::MiddleButton);
+    EXPECT_EQ(window.stampPosition(), QPoint(500, 250));
+    EXPECT_EQ(shownAt(200, 100), mark);
+}
+
+TEST_F(PictureView, TheViewTakesTheRoomOfALargerWindowAndThePanelKeepsItsOrder)
+{
+    load(3000, 2000);
+    const auto where = [&](const char* name) { return window.findChild<QWidget*>(name)->mapTo(&window, QPoint()); };
+    wheel(100, 100, 120);  // 1800 x 1200 at 60 %: more than the larger area holds
+    const QSize before = area();
+    const QPoint connect = where("pushButton_Connet");
+    window.resize(window.width() + 400, window.height() + 200);
+    QApplication::processEvents();
+    EXPECT_EQ(area().width(), before.width() + 400);
+    EXPECT_NEAR(area().height(), before.height() + 200, 2);  // the lines below keep their height
+    EXPECT_EQ(shownSize(), area());
+    // The panel moves aside as it was: 连接 still above 打开摄像头, in the same column.
+    EXPECT_EQ(where("pushButton_Connet"), connect + QPoint(400, 0));
+    EXPECT_EQ(where("pushButton").x(), where("pushButton_Connet").x());
 }

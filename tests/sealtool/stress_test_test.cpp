@@ -3,7 +3,9 @@
 #include <mutex>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QStatusBar>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -22,6 +24,7 @@ std::vector<Stamp> g_stamps;
 std::atomic<int> g_photos{0}, g_cameraChecks{0};
 std::atomic<int> g_holdAtStamp{0};  // the stamp (1-based) that waits for g_release
 std::atomic<bool> g_release{false};
+std::atomic<bool> g_machineStamps{true};  // false: only recorded, for runs that must be quick
 const char* g_slots = "";
 
 std::vector<Stamp> stamps()
@@ -37,6 +40,7 @@ protected:
         g_stamps.clear();
         g_photos = g_cameraChecks = g_holdAtStamp = 0;
         g_release = false;
+        g_machineStamps = true;
         g_slots = "1:1;2:0;3:1;4:0;5:0;6:0";
         lib().querySloatInfo = [](const char*) { return g_slots; };
         lib().manualPrintStart = [](int seal, int x, int y, int angle) {
@@ -45,7 +49,7 @@ protected:
                 g_stamps.push_back({seal, x, y, angle});
             }
             while (stamps().size() == static_cast<size_t>(g_holdAtStamp) && !g_release) QThread::msleep(5);
-            return manualPrintStart(seal, x, y, angle);
+            return g_machineStamps ? manualPrintStart(seal, x, y, angle) : 0;
         };
         lib().checkVideoState = [] { return ++g_cameraChecks, checkVideoState(); };
         lib().getImageFormat = [](const char* path, int type, int erase, int quality) {
@@ -82,11 +86,14 @@ TEST_F(StressTest, CyclesTheSeatedSealsUntilStopped)
     click(&window, "pushButton_ylcs_start");
     EXPECT_EQ(answering.texts().last(), "当前正在压力测试，请先停止");
 
+    // Stopped by its button: one box, once the stamp in progress is done.
+    answering.boxes.clear();
     click(&window, "pushButton_ylcs_end");
-    EXPECT_EQ(answering.texts().last(), "压力测试，已停止");
+    EXPECT_EQ(window.statusBar()->currentMessage(), "压力测试将在本次用印完成后停止");
     g_release = true;
-    ASSERT_TRUE(waitForBox("压力测试完成"));
+    ASSERT_TRUE(waitForBox("压力测试，已停止"));
     EXPECT_TRUE(waitUntil([&] { return !window.stressTestRunning(); }));
+    EXPECT_EQ(answering.texts(), QStringList{"压力测试，已停止"});
     EXPECT_EQ(answering.boxes.last().title, "提示");
 
     const std::vector<Stamp> made = stamps();
@@ -126,4 +133,24 @@ TEST_F(StressTest, RunsEndWithTheReason)
     lib().manualPrintStart = [](int, int, int, int) { return -611; };
     click(&window, "pushButton_ylcs_start");
     EXPECT_TRUE(waitForBox(QString::fromUtf8(geterrMsg(-611))));
+}
+
+TEST_F(StressTest, ClosingStopsAfterTheStampInProgressAndClosesWithoutAFurtherBox)
+{
+    g_machineStamps = false;
+    g_holdAtStamp = 2;
+    click(&window, "pushButton_ylcs_start");
+    ASSERT_TRUE(waitUntil([] { return stamps().size() == 2; }));
+    // The stamp in progress ends while the question is open; no further one may begin.
+    QElapsedTimer asked;
+    answering.answer = QMessageBox::Yes;
+    answering.onBox = [&](QMessageBox*) {
+        if (!asked.isValid()) asked.start(), g_release = true;
+        return stamps().size() > 2 || asked.elapsed() > 1000;
+    };
+    window.close();
+    EXPECT_TRUE(waitUntil([&] { return !window.isVisible(); }));
+    EXPECT_FALSE(window.stressTestRunning());
+    EXPECT_EQ(stamps().size(), 2u);
+    EXPECT_EQ(answering.texts(), QStringList{"压力测试正在进行，是否停止压力测试并在本次用印完成后关闭？"});
 }
