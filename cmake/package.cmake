@@ -48,12 +48,10 @@ function(stampctl_package_rules)
       set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN")
     endif()
   endforeach()
+  # The tool installs itself (into files/, its manual page into /usr/share/man); a terminal
+  # finds it on the PATH.
   if(TARGET stampctl_cli)
-    install(TARGETS stampctl_cli RUNTIME DESTINATION ${files_dir})
     stampctl_link(/${files_dir}/stampctl usr/bin stampctl)
-  endif()
-  if(EXISTS ${PROJECT_SOURCE_DIR}/cli/stampctl.1)
-    install(FILES ${PROJECT_SOURCE_DIR}/cli/stampctl.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 
   install(DIRECTORY DESTINATION ${files_dir}/log)
