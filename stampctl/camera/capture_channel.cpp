@@ -34,9 +34,9 @@ std::vector<CaptureChannel*>& channels()
 }
 
 // At exit, objects are destroyed in the reverse order of their construction. Those first built
-// while a capture thread ran (the image codecs behind a replayed photo, a video back-end, Qt's
-// logging) would go before the controller that joins the thread, with the thread still in them.
-// Registered by each thread once it has read, this runs before any of them is destroyed.
+// by a capture thread's read (a video back-end, the image codecs) would go before the controller
+// that joins the thread, with the thread still in them. Registered once a new thread has read,
+// this runs before any of them is destroyed.
 void stopChannelsAtExit()
 {
     std::lock_guard<std::mutex> guard(channelsLock());
@@ -155,6 +155,10 @@ void CaptureChannel::start()
     std::lock_guard<std::mutex> guard(m_threadLock);
     if (m_thread.joinable()) m_thread.join();
     m_run = true;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_readOnce = false;
+    }
     try {
         m_thread = std::thread(&CaptureChannel::loop, this);
     } catch (...) {
@@ -162,6 +166,18 @@ void CaptureChannel::start()
         m_device->release();
         throw;
     }
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_readOnce || !m_run; });
+    }
+    std::atexit(stopChannelsAtExit);
+}
+
+void CaptureChannel::readOnce()
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_readOnce = true;
+    m_changed.notify_all();
 }
 
 bool CaptureChannel::stop()
@@ -215,7 +231,7 @@ void CaptureChannel::loop()
                 m_device->read(local);
             }
             deliver(local);
-            if (!havePrevious) std::atexit(stopChannelsAtExit);
+            if (!havePrevious) readOnce();
             previousMs = nowMs();
             havePrevious = true;
             if (local.empty()) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -22,6 +24,45 @@ const cv::Size kEnvironmentSize{640, 480};
 // A real camera never hands over a frame in no time at all. On a virtual clock, where the
 // frame interval passes at once, this short real pause keeps a capture loop from spinning.
 constexpr std::chrono::milliseconds kRealFramePause{2};
+
+// What a real camera's read relies on and first builds during a read (a video back-end, the
+// image codecs) is destroyed at exit before the controller that was built earlier. A read after
+// it has gone ends the process with its own code, which a test of the exit can tell apart.
+constexpr int kReadAfterTeardown = 70;
+constexpr std::chrono::milliseconds kLateReadWait{500};
+
+struct BackEndState {
+    std::mutex lock;
+    std::condition_variable read;
+    bool gone = false;
+};
+BackEndState& backEndState()
+{
+    static auto* state = new BackEndState;  // outlives the back-end it watches
+    return *state;
+}
+
+struct ReadBackEnd {
+    ~ReadBackEnd()
+    {
+        BackEndState& st = backEndState();
+        std::unique_lock<std::mutex> lock(st.lock);
+        st.gone = true;
+        // A capture thread still running reads again within milliseconds.
+        if (documentCamera().held() || environmentCamera().held()) st.read.wait_for(lock, kLateReadWait);
+    }
+};
+
+void useReadBackEnd()
+{
+    static ReadBackEnd builtByTheFirstRead;
+    BackEndState& st = backEndState();
+    std::lock_guard<std::mutex> lock(st.lock);
+    if (st.gone) {
+        std::fputs("camera read after its back-end was destroyed\n", stderr);
+        std::_Exit(kReadAfterTeardown);
+    }
+}
 
 int lastDigit(const std::string& deviceName)
 {
@@ -337,6 +378,7 @@ cv::Size SimCamera::frameSize() const
 
 bool SimCamera::hostRead(cv::Mat& frame)
 {
+    useReadBackEnd();
     std::unique_lock<std::mutex> lock(m_lock);
     ++m_readsStarted;
     m_changed.notify_all();

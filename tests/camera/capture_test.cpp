@@ -127,7 +127,7 @@ TEST_F(Cameras, DisconnectingStopsBothCamerasAndFreesTheirDevices)
 TEST_F(Cameras, AProcessThatExitsWithBothCamerasRunningEndsCleanly)
 {
     // Wherever the threads are when the process ends, they are joined before what they use goes.
-    for (int run = 0; run < 12; ++run)
+    for (int run = 0; run < 4; ++run)
         EXPECT_EXIT(
             {
                 seal()._openVideoCap();
@@ -185,8 +185,9 @@ TEST_F(EnvCamera, NoFrameWithinTwentySecondsIsATimeoutWithoutAReopen)
         sim::environmentCamera().stallNextRead(21000);
     };
     EXPECT_EQ(photoDuringRead([&] { return envPhoto("late.jpg"); }, stall, env()), EC_CAPTURE_FAIL);
+    // The request gives up when the clock passes its limit, maybe before the thread has ended.
+    EXPECT_TRUE(eventually([&] { return !seal().envVideoRunning(); }));
     EXPECT_EQ(env().opens(), 1);
-    EXPECT_FALSE(seal().envVideoRunning());
 }
 
 }  // namespace
