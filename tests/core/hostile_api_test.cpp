@@ -124,12 +124,17 @@ TEST_F(Hostile, NoMachineNoSuccessBeforeConnectingAfterARefusedCodeAndAfterDisco
 
 TEST_F(Hostile, ArgumentsNoCallCanUseAreRefusedAndOddOnesSurvived)
 {
-    ASSERT_EQ(connMachine("mt5934mt"), EC_OK);
-    ASSERT_EQ(openVideoCap(), EC_OK);
-    for (const Call& c : kRefused) EXPECT_FALSE(c.claimsSuccess()) << c.what;
-    EXPECT_TRUE(s.machine().stamps().empty());
-    for (const Call& c : kOdd) c.claimsSuccess();
-    EXPECT_EQ(disconnMachine(), EC_OK);
+    // Without a cut picture, then with one for the pixel paths (the last odd call refuses the link).
+    for (const char* photo : {"", "sheet.bmp"}) {
+        ASSERT_EQ(connMachine("mt5934mt"), EC_OK);
+        ASSERT_EQ(openVideoCap(), EC_OK);
+        if (*photo) {
+            ASSERT_EQ(getImageFormat(in(photo), 0, 0, 0), EC_OK);
+        }
+        for (const Call& c : kRefused) EXPECT_FALSE(c.claimsSuccess()) << photo << ": " << c.what;
+        EXPECT_TRUE(s.machine().stamps().empty());
+        for (const Call& c : kOdd) c.claimsSuccess();
+    }
 }
 
 }  // namespace
