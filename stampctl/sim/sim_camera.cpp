@@ -1,8 +1,8 @@
 #include "stampctl/sim/sim_camera.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -31,34 +31,25 @@ constexpr std::chrono::milliseconds kRealFramePause{2};
 constexpr int kReadAfterTeardown = 70;
 constexpr std::chrono::milliseconds kLateReadWait{500};
 
-struct BackEndState {
-    std::mutex lock;
-    std::condition_variable read;
-    bool gone = false;
-};
-BackEndState& backEndState()
+std::atomic<bool>& backEndGone()
 {
-    static auto* state = new BackEndState;  // outlives the back-end it watches
-    return *state;
+    static auto* gone = new std::atomic<bool>(false);  // outlives the back-end it watches
+    return *gone;
 }
 
 struct ReadBackEnd {
     ~ReadBackEnd()
     {
-        BackEndState& st = backEndState();
-        std::unique_lock<std::mutex> lock(st.lock);
-        st.gone = true;
-        // A capture thread still running reads again within milliseconds.
-        if (documentCamera().held() || environmentCamera().held()) st.read.wait_for(lock, kLateReadWait);
+        backEndGone() = true;
+        // A capture thread still running reads again within a few real milliseconds.
+        if (documentCamera().held() || environmentCamera().held()) std::this_thread::sleep_for(kLateReadWait);
     }
 };
 
 void useReadBackEnd()
 {
     static ReadBackEnd builtByTheFirstRead;
-    BackEndState& st = backEndState();
-    std::lock_guard<std::mutex> lock(st.lock);
-    if (st.gone) {
+    if (backEndGone()) {
         std::fputs("camera read after its back-end was destroyed\n", stderr);
         std::_Exit(kReadAfterTeardown);
     }
