@@ -93,7 +93,8 @@ const Call kOdd[] = {
     CALL(BindRFIDAndSlot(INT_MIN)), CALL(BindRFIDAndSlot(INT_MAX)), CALL(BindRFIDAndSlot(-1)),
     CALL(getImageFormat(kNotUtf8, 0, 0, 0)), CALL(getImageFormat(in("h.bmp"), 0, 1, INT_MAX)),
     CALL(getImageFormat(in("h.jpg"), 1, INT_MIN, INT_MIN)), CALL(TakeEnvPhoto(kNotUtf8)),
-    CALL(DownLoadBaseJZ(g_block, INT_MAX, INT_MAX)), CALL(setSecurityCode(kNotUtf8)), CALL(connMachine(huge)),
+    CALL(DownLoadBaseJZ(g_block, INT_MAX, INT_MAX)), CALL(GetPrintReset()), CALL(closeEnvVideoCap()),
+    CALL(closeVideoCap()), CALL(closeVideoCap()), CALL(setSecurityCode(kNotUtf8)), CALL(connMachine(huge)),
 };
 
 class Hostile : public ::testing::Test {
