@@ -36,7 +36,8 @@ STAMPCTL_API int isWhitePaper(int pointX, int pointY);
 /* ---- Connection ----------------------------------------------------------------------- */
 
 /* Opens the machine and checks `code` against its security code (or the factory access code).
- * 0, -400 no machine answers, -90 the stored code cannot be read, -91 wrong code or NULL. */
+ * 0, -400 no machine answers, -90 the stored code cannot be read, -91 wrong code or NULL.
+ * After -90 or -91 the link is closed: nothing works until a connMachine succeeds. */
 STAMPCTL_API int connMachine(const char* code);
 /* Switches the light off and closes the link. Always 0. */
 STAMPCTL_API int disconnMachine(void);
@@ -154,7 +155,8 @@ STAMPCTL_API int checkVideoState(void);
  * quality: JPEG quality of the cut, 0 for the configured one. 0, -200 camera not running, -203
  * no path, -205 no usable frame within 30 s, -206 not written, or the machine's link code. */
 STAMPCTL_API int getImageFormat(const char* filePath, int type, int isEraseBorder, int quality);
-/* Starts the environment camera ("GWI") at width x height. 0, or -201. */
+/* Starts the environment camera ("GWI") at width x height (1 to 8192 each; -204 otherwise).
+ * 0, or -201. */
 STAMPCTL_API int openEnvVideoCap(int width, int height);
 /* Stops the environment camera. Always 0. */
 STAMPCTL_API int closeEnvVideoCap(void);

@@ -1,7 +1,10 @@
 #include "stampctl/camera/capture_channel.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include <opencv2/videoio.hpp>
 
@@ -17,14 +20,44 @@ constexpr int64_t kAfterReopenMs = 10;
 // A waiting request looks at the clock at least this often (real milliseconds) while the
 // capture thread is silent; it is woken at once by every pass of the thread.
 constexpr std::chrono::milliseconds kRecheck{10};
+
+// The channels of the process. Never destroyed, so that the exit hook below still finds them.
+std::mutex& channelsLock()
+{
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+std::vector<CaptureChannel*>& channels()
+{
+    static auto* list = new std::vector<CaptureChannel*>;
+    return *list;
+}
+
+// At exit, objects are destroyed in the reverse order of their construction. Those first built
+// by a capture thread's read (a video back-end, the image codecs) would go before the controller
+// that joins the thread, with the thread still in them. Registered once a new thread has read,
+// this runs before any of them is destroyed.
+void stopChannelsAtExit()
+{
+    std::lock_guard<std::mutex> guard(channelsLock());
+    for (CaptureChannel* channel : channels()) channel->stop();
+}
+
 }  // namespace
 
 CaptureChannel::CaptureChannel(CameraPlatform& platform, ChannelSettings settings)
     : m_platform(platform), m_settings(std::move(settings)), m_frameSize(m_settings.frameSize)
 {
+    std::lock_guard<std::mutex> guard(channelsLock());
+    channels().push_back(this);
 }
 
-CaptureChannel::~CaptureChannel() { stop(); }
+CaptureChannel::~CaptureChannel()
+{
+    stop();
+    std::lock_guard<std::mutex> guard(channelsLock());
+    channels().erase(std::find(channels().begin(), channels().end(), this));
+}
 
 // ---- handshake ------------------------------------------------------------------------------
 
@@ -122,6 +155,10 @@ void CaptureChannel::start()
     std::lock_guard<std::mutex> guard(m_threadLock);
     if (m_thread.joinable()) m_thread.join();
     m_run = true;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_readOnce = false;
+    }
     try {
         m_thread = std::thread(&CaptureChannel::loop, this);
     } catch (...) {
@@ -129,6 +166,18 @@ void CaptureChannel::start()
         m_device->release();
         throw;
     }
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_readOnce || !m_run; });
+    }
+    std::atexit(stopChannelsAtExit);
+}
+
+void CaptureChannel::readOnce()
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_readOnce = true;
+    m_changed.notify_all();
 }
 
 bool CaptureChannel::stop()
@@ -182,6 +231,7 @@ void CaptureChannel::loop()
                 m_device->read(local);
             }
             deliver(local);
+            if (!havePrevious) readOnce();
             previousMs = nowMs();
             havePrevious = true;
             if (local.empty()) {

@@ -65,7 +65,8 @@ public:
     void setFrameSize(cv::Size size);
     // (Re)opens the device on `index` with MJPG and the frame size; false leaves it closed.
     bool openDevice(int index);
-    // Runs the capture loop on the opened device.
+    // Runs the capture loop on the opened device; returns once it has read (or ended), so that
+    // whatever the read first builds is destroyed at exit only after the thread is stopped.
     void start();
     // Clears the run flag and joins the thread; it has let go of the device when this returns.
     // True when the camera was running.
@@ -77,6 +78,7 @@ private:
     void loop();
     void promoteRequest();           // PH_REQUESTED -> PH_TAKING
     void deliver(const cv::Mat& f);  // PH_TAKING -> PH_DONE with a deep copy
+    void readOnce();                 // the first pass of this run is done
     bool reopen();
     void ended();
 
@@ -95,6 +97,7 @@ private:
     PhotoStatus m_status = PH_DONE;
     int64_t m_doneMs = 0;  // when m_frame was handed over (clock ms)
     cv::Size m_frameSize;
+    bool m_readOnce = false;
 
     std::mutex m_threadLock;  // one start or stop at a time
     std::thread m_thread;

@@ -15,6 +15,8 @@ constexpr const char* kEnvCameraName = "GWI";
 constexpr int64_t kEnvStallLimitMs = 5000;
 constexpr int64_t kEnvPhotoWaitMs = 20000;  // 2000 looks, 10 ms apart
 constexpr int kEmptyEnvFrame = 1;
+// No camera delivers more per side; beyond it a frame buffer alone would take gigabytes.
+constexpr int kLargestEnvSide = 8192;
 }  // namespace
 
 camera::ChannelSettings camera::environmentCameraSettings()
@@ -39,6 +41,11 @@ void CSeal::SetEnvPHStatus(PHOTO_STATUS st) { m_environment.setStatus(st); }
 int CSeal::_openEnvVideoCap(int width, int height)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_openEnvVideoCap w:%d, h:%d", width, height);
+    // Refused before it is stored, so that no reopen by a running thread picks it up either.
+    if (width < 1 || height < 1 || width > kLargestEnvSide || height > kLargestEnvSide) {
+        log.SetRet("return %d", EC_CAMERA_PARAMETER);
+        return EC_CAMERA_PARAMETER;
+    }
     // Kept even when the camera runs already: the thread's next reopen uses them.
     m_environment.setFrameSize(cv::Size(width, height));
     if (m_environment.running()) {

@@ -1,5 +1,6 @@
 #include "stampctl/core/config.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 
@@ -27,10 +28,11 @@ void SealConfig::applyLimits()
     if (close_paper_door_sleep > 5000) close_paper_door_sleep = 5000;
     if (seal_dx < -50 || seal_dx > 50) seal_dx = 0;
     if (seal_dy < -50 || seal_dy > 50) seal_dy = 0;
-    // These three are compared as unsigned: a negative value counts as a very large one.
-    if (static_cast<uint16_t>(JpgRar) > 100) JpgRar = 80;
-    if (static_cast<uint16_t>(DPI) > 500) DPI = 235;
-    if (static_cast<uint16_t>(CutEzh) > 255) CutEzh = 60;
+    // These three are compared as unsigned: a negative value counts as a very large one. None
+    // of them means anything at 0 (a DPI of 0 would even divide by zero).
+    if (JpgRar == 0 || static_cast<uint16_t>(JpgRar) > 100) JpgRar = 80;
+    if (DPI == 0 || static_cast<uint16_t>(DPI) > 500) DPI = 235;
+    if (CutEzh == 0 || static_cast<uint16_t>(CutEzh) > 255) CutEzh = 60;
 }
 
 namespace {
@@ -78,10 +80,20 @@ QString valueText(const QVariant& value)
     return value.toString();
 }
 
-// A number as Qt reads it (a text that is no number is 0), kept as its low 16 bits.
-uint16_t low16(const QVariant& value)
+// A whole number that fits 32 bits, kept as its low 16 bits. Anything else (letters, a list,
+// a number too large) would reach the machine as 0: it counts as absent, and the trace says so.
+bool low16(const QByteArray& key, const QVariant& value, uint16_t& out)
 {
-    return static_cast<uint16_t>(valueText(value).trimmed().toLongLong());
+    const QString text = valueText(value);
+    bool whole = false;
+    const int number = text.trimmed().toInt(&whole, 10);
+    if (!whole) {
+        TrcWritef(kTraceError, "=== key:%s, value:%s is not a whole number: ignored ===", key.constData(),
+                  text.toUtf8().constData());
+        return false;
+    }
+    out = static_cast<uint16_t>(number);
+    return true;
 }
 
 template <size_t NI, size_t NT>
@@ -92,8 +104,9 @@ void readSection(QSettings& ini, const char* section, const IntKey (&ints)[NI],
     for (const QString& key : ini.childKeys()) {
         const QByteArray name = key.toUtf8();
         const QVariant value = ini.value(key);
+        uint16_t number = 0;
         for (const IntKey& k : ints)
-            if (name == k.name) config.*(k.field) = static_cast<int16_t>(low16(value));
+            if (name == k.name && low16(name, value, number)) config.*(k.field) = static_cast<int16_t>(number);
         for (const TextKey& k : texts)
             if (name == k.name) config.*(k.field) = valueText(value).toUtf8().toStdString();
     }
@@ -107,7 +120,7 @@ void readMotionSection(QSettings& ini, const char* section, SealConfig& config)
         const QByteArray name = key.toUtf8();
         const QVariant value = ini.value(key);
         for (int i = 0; i < kMotionKeyCount; ++i)
-            if (name == kMotionKeys[i]) config.motion[i] = low16(value);
+            if (name == kMotionKeys[i]) low16(name, value, config.motion[i]);
         TrcWritef(kTraceInfo, "==11= key:%s, value:%s ===", name.constData(),
                   valueText(value).toUtf8().constData());
     }
@@ -139,6 +152,11 @@ void traceConfigSummary(const SealConfig& c)
 void readConfigFile(const std::string& path, const char* motionSection, SealConfig& config)
 {
     config = SealConfig();
+    // Qt reads a file it cannot open as no file at all; say that it was there.
+    const QFileInfo file(QString::fromStdString(path));
+    if (file.exists() && (file.isDir() || !file.isReadable()))
+        TrcWritef(kTraceError, "=== %s cannot be read (%s): defaults in force ===", path.c_str(),
+                  file.isDir() ? "a folder" : "no permission");
     QSettings ini(QString::fromStdString(path), QSettings::IniFormat);
     ini.setIniCodec("UTF-8");
     TrcWritef(kTraceInfo, "=== %s , szSec:%s ===", path.c_str(), motionSection);

@@ -39,7 +39,7 @@ constexpr Entry kTable[] = {
     {EC_CAMERA_FAULT, kContactMaker},
     {EC_CAMERA_BUSY, kOccupied},
     {EC_PHOTO_PATH_MISSING, kParam},
-    {EC_RESERVED_CAMERA_PARAMETER, kParam},
+    {EC_CAMERA_PARAMETER, kParam},
     {EC_CAPTURE_FAIL, "采集图片失败，请重新连接设备并重试"},
     {EC_WRITE_FILE_FAIL, "采集图像失败，磁盘空间不足"},
     {EC_NO_PICTURE, "图像未采集，请先采集图像"},

@@ -23,6 +23,7 @@ enum ResultCode : int {
     EC_CAMERA_FAULT = -201,
     EC_CAMERA_BUSY = -202,
     EC_PHOTO_PATH_MISSING = -203,
+    EC_CAMERA_PARAMETER = -204,  // a frame size no camera delivers
     EC_CAPTURE_FAIL = -205,
     EC_WRITE_FILE_FAIL = -206,
     EC_NO_PICTURE = -207,
@@ -76,7 +77,6 @@ enum ResultCode : int {
     EC_TOP_COVER_LOOSE = -8017,
 
     // No operation returns these any more; callers that still show them get their messages.
-    EC_RESERVED_CAMERA_PARAMETER = -204,
     EC_RESERVED_COMM = -304,
     EC_RESERVED_OUT_OF_BOUNDS = -501,
     EC_RESERVED_PARAMETER = -504,

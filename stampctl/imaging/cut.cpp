@@ -22,9 +22,10 @@ void CImgHelp::SavePic(const char* path, const cv::Mat& img, int quality)
 {
     std::vector<int> params;
     if (quality >= 1) params = {cv::IMWRITE_JPEG_QUALITY, quality};
-    // A false return (the file could not be written) is not an error of the crop; a picture
-    // or path the writer cannot handle raises, and the caller reports that.
-    cv::imwrite(orEmpty(path), img, params);
+    // A file that was not written (no such folder, no permission, a full disk) is as much a
+    // failure as a picture the writer cannot handle: both raise, and the caller reports it.
+    if (!cv::imwrite(orEmpty(path), img, params))
+        throw cv::Exception(cv::Error::StsError, "picture not written", __func__, __FILE__, __LINE__);
 }
 
 std::string CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel,

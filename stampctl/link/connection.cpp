@@ -51,24 +51,29 @@ int CSeal::_connMachine(const char* code)
         TrcWritef(kTraceInfo, "<--_connMachine DevUsbOpen fail return:%d, -400", opened);
         return EC_PORT_OPENFAIL;
     }
+    // A machine that does not answer is not connected: leave nothing open behind.
+    const auto refuse = [this](int result) {
+        QMutexLocker lock(&m_comLock);
+        m_usb->DevUsbClose();
+        return result;
+    };
     if (ExeHeart() != EC_OK) {
         TrcWritef(kTraceInfo, "<--_connMachine ExeHeart fail return:%d, EC_PORT_OPENFAIL ExeHeart",
                   EC_PORT_OPENFAIL);
-        // A machine that does not answer is not connected: leave nothing open behind.
-        QMutexLocker lock(&m_comLock);
-        m_usb->DevUsbClose();
-        return EC_PORT_OPENFAIL;
+        return refuse(EC_PORT_OPENFAIL);
     }
 
+    // A code that was refused (or could not be checked) must not leave a usable link behind:
+    // every later command then fails as it does before any connection.
     if (std::strcmp(code, kFactoryAccessCode) != 0) {
         char stored[kSafeCodeSize] = {};
         if (ReadSafeCode(stored) != EC_OK) {
             TrcWritef(kTraceInfo, "Return fail:%d", EC_SECURITY_CODE_UNREADABLE);
-            return EC_SECURITY_CODE_UNREADABLE;
+            return refuse(EC_SECURITY_CODE_UNREADABLE);
         }
         if (stored[0] != '\0' && std::strcmp(stored, code) != 0) {
             TrcWritef(kTraceInfo, "Return fail:%d", EC_BAD_PARAMETER);
-            return EC_BAD_PARAMETER;
+            return refuse(EC_BAD_PARAMETER);
         }
     }
 

@@ -1,7 +1,9 @@
 #include "stampctl/sim/sim_camera.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -22,6 +24,36 @@ const cv::Size kEnvironmentSize{640, 480};
 // A real camera never hands over a frame in no time at all. On a virtual clock, where the
 // frame interval passes at once, this short real pause keeps a capture loop from spinning.
 constexpr std::chrono::milliseconds kRealFramePause{2};
+
+// What a real camera's read relies on and first builds during a read (a video back-end, the
+// image codecs) is destroyed at exit before the controller that was built earlier. A read after
+// it has gone ends the process with its own code, which a test of the exit can tell apart.
+constexpr int kReadAfterTeardown = 70;
+constexpr std::chrono::milliseconds kLateReadWait{500};
+
+std::atomic<bool>& backEndGone()
+{
+    static auto* gone = new std::atomic<bool>(false);  // outlives the back-end it watches
+    return *gone;
+}
+
+struct ReadBackEnd {
+    ~ReadBackEnd()
+    {
+        backEndGone() = true;
+        // A capture thread still running reads again within a few real milliseconds.
+        if (documentCamera().held() || environmentCamera().held()) std::this_thread::sleep_for(kLateReadWait);
+    }
+};
+
+void useReadBackEnd()
+{
+    static ReadBackEnd builtByTheFirstRead;
+    if (backEndGone()) {
+        std::fputs("camera read after its back-end was destroyed\n", stderr);
+        std::_Exit(kReadAfterTeardown);
+    }
+}
 
 int lastDigit(const std::string& deviceName)
 {
@@ -337,6 +369,7 @@ cv::Size SimCamera::frameSize() const
 
 bool SimCamera::hostRead(cv::Mat& frame)
 {
+    useReadBackEnd();
     std::unique_lock<std::mutex> lock(m_lock);
     ++m_readsStarted;
     m_changed.notify_all();

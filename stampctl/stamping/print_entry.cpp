@@ -18,6 +18,13 @@ constexpr int kAcrossPageAngle = 180;
 // Keeps the stamp this far inside the cut picture's edges.
 constexpr int kEdgeMarginMm = 24;
 constexpr int kInkFound = 1;
+constexpr int kSealCount = 6;
+// No picture is anywhere near this large. A point farther out than this is no position at all
+// (rather than one merely outside the travel, which the mapping clamps), and keeping points
+// below it keeps every sum and product of the mapping well inside an int.
+constexpr double kLargestPixel = 1 << 20;
+
+bool isPixel(double v) { return v >= -kLargestPixel && v <= kLargestPixel; }
 
 // Pixels per millimetre of an A4 page before any calibration: 1922 / 210 and 2732 / 297.
 constexpr double kA4ShortMm = 210.0;
@@ -84,8 +91,14 @@ int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
 
     // The page lies long side across the picture unless the stamp is turned a quarter.
     const bool quarterTurn = angle == 90 || angle == 270;
-    int px = static_cast<int>(x * (quarterTurn ? dx : dy));
-    int py = static_cast<int>(y * (quarterTurn ? dy : dx));
+    const double pageX = x * (quarterTurn ? dx : dy);
+    const double pageY = y * (quarterTurn ? dy : dx);
+    if (!isPixel(pageX) || !isPixel(pageY)) {
+        log.SetRet("return:%d, pointX:%d,pointY:%d", EC_OUT_OF_BOUNDS, x, y);
+        return EC_OUT_OF_BOUNDS;
+    }
+    int px = static_cast<int>(pageX);
+    int py = static_cast<int>(pageY);
     lastCut().ConvertPointBaseLeftTop(px, py, angle, m_paper_left_top);
 
     result = _PrintStartByPixel(printNum, px, py, angle, kOrdinarySeal);
@@ -117,6 +130,10 @@ int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, char nStyle
               "CSeal::_PrintStartByPixel printNum:%d, xPixel:%d, yPixel:%d, angle:%d, nStyle:%d",
               printNum, x, y, angle, nStyle);
     m_bPrintReset = false;
+    if (!isPixel(x) || !isPixel(y)) {
+        TrcWritef(kTraceInfo, "盖章区域不合法 return:%d", EC_OUT_OF_BOUNDS);
+        return EC_OUT_OF_BOUNDS;
+    }
 
     if (!IsAcrossPageSeal(angle) && yes(m_config.check_print_pos_allow)) {
         const int checked = _checkManualPrintPara(x, y, angle);
@@ -151,6 +168,11 @@ int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, char nSt
     }
     GetPointInfo();
 
+    // Refused here as the stamp cycle would refuse it, before the slot check indexes by it.
+    if (printNum < 1 || printNum > kSealCount) {
+        TrcWritef(kTraceInfo, "return:%d, 传入的章号超界", EC_SEAL_NUMBER_OUT_OF_RANGE);
+        return EC_SEAL_NUMBER_OUT_OF_RANGE;
+    }
     const int bound = IsSlotRFIDOk(printNum - 1);
     if (bound != EC_OK) {
         TrcWritef(kTraceInfo, "return:%d, 印章已与槽位绑定，不允许盖章", bound);

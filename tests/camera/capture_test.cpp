@@ -1,5 +1,7 @@
 // The document and environment cameras: finding them, opening and closing them, and what their
 // capture threads do when the stream stalls, the camera goes or the pictures do not come.
+#include <climits>
+
 #include "stampctl/camera/camera_source.h"
 #include "tests/camera/camera_fixture.h"
 
@@ -122,15 +124,34 @@ TEST_F(Cameras, DisconnectingStopsBothCamerasAndFreesTheirDevices)
     EXPECT_FALSE(env().held());
 }
 
+TEST_F(Cameras, AProcessThatExitsWithBothCamerasRunningEndsCleanly)
+{
+    // Wherever the threads are when the process ends, they are joined before what they use goes.
+    for (int run = 0; run < 4; ++run)
+        EXPECT_EXIT(
+            {
+                seal()._openVideoCap();
+                seal()._openEnvVideoCap(640, 480);
+                if (run % 2) passes(1);
+                std::exit(0);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << run;
+}
+
 TEST_F(EnvCamera, TheSizesOfTheLastOpenAreUsedByTheThreadsReopen)
 {
+    EXPECT_EQ(seal()._openEnvVideoCap(8193, 8193), EC_CAMERA_PARAMETER);
+    EXPECT_EQ(env().opens(), 0);
     ASSERT_EQ(seal()._openEnvVideoCap(1280, 720), EC_OK);
     EXPECT_EQ(env().requestedSize(), cv::Size(1280, 720));
     EXPECT_EQ(env().fourcc(), camera::kFourccMjpg);
     ASSERT_EQ(envPhoto("room.jpg"), EC_OK);
     EXPECT_EQ(sizeOf(file("room.jpg")), cv::Size(1280, 720));
 
-    // A second open only stores its sizes.
+    // A size no camera delivers is refused and not kept; a second open only stores its sizes.
+    for (auto [w, h] : {std::pair{100000, 100000}, {8193, 600}, {800, INT_MAX}, {0, 600}, {800, -1}, {INT_MIN, 1}})
+        EXPECT_EQ(seal()._openEnvVideoCap(w, h), EC_CAMERA_PARAMETER) << w << "x" << h;
     EXPECT_EQ(seal()._openEnvVideoCap(800, 600), EC_OK);
     EXPECT_EQ(env().opens(), 1);
     EXPECT_EQ(env().requestedSize(), cv::Size(1280, 720));
@@ -164,8 +185,9 @@ TEST_F(EnvCamera, NoFrameWithinTwentySecondsIsATimeoutWithoutAReopen)
         sim::environmentCamera().stallNextRead(21000);
     };
     EXPECT_EQ(photoDuringRead([&] { return envPhoto("late.jpg"); }, stall, env()), EC_CAPTURE_FAIL);
+    // The request gives up when the clock passes its limit, maybe before the thread has ended.
+    EXPECT_TRUE(eventually([&] { return !seal().envVideoRunning(); }));
     EXPECT_EQ(env().opens(), 1);
-    EXPECT_FALSE(seal().envVideoRunning());
 }
 
 }  // namespace

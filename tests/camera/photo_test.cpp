@@ -1,4 +1,6 @@
 // The document photo: which files a request writes, the enlargement, and every way it fails.
+#include <sys/stat.h>
+
 #include "stampctl/imaging/img_help.h"
 #include "tests/camera/camera_fixture.h"
 
@@ -70,7 +72,12 @@ TEST_F(Photo, AnEmptyFrameAndAnUnwritablePathFail)
     EXPECT_EQ(photoDuringRead([&] { return take("empty.bmp", 0); }, [] { sim::documentCamera().deliverEmptyFrames(1); }),
               EC_CAPTURE_FAIL);
 
-    EXPECT_EQ(seal()._getImageFormat("/nonexistent-dir/scan.bmp", 0, 0, 0), EC_WRITE_FILE_FAIL);
+    // Every file a request writes counts: the full photo, the crop, or both.
+    for (auto [type, erase] : {std::pair{0, 0}, {1, 1}, {1, 0}, {2, 0}})
+        EXPECT_EQ(seal()._getImageFormat("/nonexistent-dir/scan.bmp", type, erase, 0), EC_WRITE_FILE_FAIL)
+            << type << "," << erase;
+    ASSERT_EQ(::mkdir(file("taken.jpg").c_str(), 0755), 0);  // the crop's place is a folder
+    EXPECT_EQ(take("taken.bmp", 0), EC_WRITE_FILE_FAIL);
     EXPECT_EQ(seal()._getImageFormat(file("scan.nosuchformat").c_str(), 2, 0, 0), EC_WRITE_FILE_FAIL);
 }
 

@@ -1,6 +1,11 @@
 // Configuration: defaults, limits, exact key names, rereading, files from other tools. Which
 // file an edition reads is pinned through the connection.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
 
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/seal.h"
@@ -48,7 +53,7 @@ const std::pair<const char*, std::vector<Limit>> kFiles[] = {
      "close_paper_door_sleep=5001\n[CAM_USB]\nJpgRar=-1\nDPI=500\nCutEzh=256\nbz_width=12ab\n",
      {{&SealConfig::before_print_sleep, 0}, {&SealConfig::seal_dx, -50}, {&SealConfig::seal_dy, 0},
       {&SealConfig::print_error_sleep, 4464}, {&SealConfig::close_paper_door_sleep, 5000}, {&SealConfig::JpgRar, 80},
-      {&SealConfig::DPI, 500}, {&SealConfig::CutEzh, 60}, {&SealConfig::bz_width, 0}}},
+      {&SealConfig::DPI, 500}, {&SealConfig::CutEzh, 60}, {&SealConfig::bz_width, 160}}},
     {"[OV_STAMP]\nbefore_print_sleep=2500\nseal_dx=51\nprint_error_sleep=15001\n[CAM_USB]\nJpgRar=100\nDPI=501\nCutEzh=-1\n",
      {{&SealConfig::before_print_sleep, 2000}, {&SealConfig::seal_dx, 0}, {&SealConfig::print_error_sleep, 15000},
       {&SealConfig::JpgRar, 100}, {&SealConfig::DPI, 235}, {&SealConfig::CutEzh, 60}}},
@@ -71,7 +76,7 @@ TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
 {
     const auto& c = read("[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
                          "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\n");
-    EXPECT_EQ(c.motion[0], 0);
+    EXPECT_EQ(c.motion[0], 0xFFFF);
     EXPECT_EQ(c.motion[11], 12);
     EXPECT_EQ(c.seal_dx, -15);
     EXPECT_EQ(c.before_print, "Yes");
@@ -90,6 +95,25 @@ TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
     EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple("no", "yes", "yes"));
     EXPECT_EQ(c.seal_dy, 12);
     EXPECT_EQ(c.bz_black_rate, 25);
+}
+
+TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefault)
+{
+    const auto& c = read("[Config]\nseal_deep=abc\nseal_down_sleep=1, 2\nseal_hold_sleep=99999999999999999999\n"
+                         "seal_oil_deep=-70000\n[OV_STAMP]\nseal_dx=\n[CAM_USB]\nJpgRar=0\nDPI=0\nCutEzh=0\n");
+    EXPECT_EQ(std::vector<int>(c.motion, c.motion + 4), (std::vector<int>{0xFFFF, 0xFFFF, 0xFFFF, 0xEE90}));
+    EXPECT_EQ((std::vector<int>{c.seal_dx, c.JpgRar, c.DPI, c.CutEzh}), (std::vector<int>{-15, 80, 235, 60}));
+    const auto traced = [&](const std::string& text) {
+        const auto lines = test::traceBodies(base.path());
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    for (const char* value : {"abc", "1, 2", "99999999999999999999"})
+        EXPECT_EQ(traced(std::string("value:") + value + " is not a whole number"), 1) << value;
+
+    ASSERT_EQ(std::remove(base.file("ywb.ini").c_str()), 0);
+    ASSERT_EQ(::mkdir(base.file("ywb.ini").c_str(), 0755), 0);
+    seal->ReadIni("ywb");
+    EXPECT_EQ(traced("ywb.ini cannot be read (a folder)"), 1);
 }
 
 }  // namespace

@@ -29,12 +29,22 @@ TEST_F(Connection, FactoryCodeOpensAnyMachineOtherCodesAreChecked)
     EXPECT_TRUE(s.machine().lightOn());
     EXPECT_EQ(isConnMachine(), 0);
 
-    EXPECT_EQ(connMachine(""), EC_BAD_PARAMETER);
-    EXPECT_EQ(connMachine("secret98"), EC_BAD_PARAMETER);
-    EXPECT_EQ(isConnMachine(), 0);  // refused, but the link stays open
+    // A refused or unreadable code leaves nothing usable: no command reaches the machine.
+    const auto expectClosed = [&](const char* code, int refusal) {
+        EXPECT_EQ(connMachine(code), refusal) << code;
+        s.machine().clearLog();
+        EXPECT_EQ(isConnMachine(), 1);
+        EXPECT_NE(openPaperDoor(), EC_OK);
+        EXPECT_EQ(std::string(getMachineNum()).rfind("-@#", 0), 0u);
+        EXPECT_TRUE(s.frames().empty()) << code;
+    };
+    expectClosed("", EC_BAD_PARAMETER);
+    expectClosed("secret98", EC_BAD_PARAMETER);
     EXPECT_EQ(connMachine("secret99"), EC_OK);
     s.refuse(kSecurityCode);
-    EXPECT_EQ(connMachine("secret99"), EC_SECURITY_CODE_UNREADABLE);
+    expectClosed("secret99", EC_SECURITY_CODE_UNREADABLE);
+    EXPECT_EQ(connMachine("secret99"), EC_OK);
+    EXPECT_EQ(isConnMachine(), 0);
 
     s.machine().clearLog();
     EXPECT_EQ(connMachine(nullptr), EC_BAD_PARAMETER);

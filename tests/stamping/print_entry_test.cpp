@@ -1,5 +1,7 @@
 // Stamp requests by picture pixel and by page millimetres: their checks, the retry, the
 // across-page request, and where the simulated machine puts the stamp.
+#include <limits>
+
 #include <opencv2/imgproc.hpp>
 
 #include "stampctl/imaging/img_help.h"
@@ -115,4 +117,20 @@ TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
     EXPECT_FALSE(s.seal().IsAcrossPageSeal(0));
     EXPECT_EQ(manualPrintStart(2, 500, 500, 0), EC_OK);
     EXPECT_EQ(s.machine().stamps().back().stampStyle, -1);
+}
+
+TEST_F(Entry, ImpossiblePositionsAndSealsAreRefusedFarOnesStillClamped)
+{
+    configure();
+    constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
+    for (auto [seal, x, y, code] : {std::tuple{kMin, 500, 500, -502}, {kMax, 500, 500, -502},
+                                    {1, kMax, 500, -505}, {1, 500, kMin, -505}}) {
+        EXPECT_EQ(manualPrintStart(seal, x, y, 0), code) << seal << "," << x << "," << y;
+        EXPECT_EQ(autoPrintStart(seal, x, y, 90), code) << seal << "," << x << "," << y;
+    }
+    EXPECT_TRUE(s.machine().stamps().empty());
+    // Outside the travel but still a place: moved 2 mm inside it.
+    ASSERT_EQ(manualPrintStart(1, 100000, -100000, 0), EC_OK);
+    EXPECT_NEAR(s.machine().stamps().back().xMm(), 57.0, 0.011);
+    EXPECT_NEAR(s.machine().stamps().back().yMm(), 4.0, 0.011);
 }
