@@ -1,6 +1,8 @@
 #include "stampctl/sim/paper_board.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -24,6 +26,8 @@ const cv::Point2d kPictureCentre{kPhotoWidth / 2.0, kPhotoHeight / 2.0};
 // A letter: heading, two paragraphs and a signature block, with room left for a seal.
 std::vector<cv::Rect2d> defaultPrint()
 {
+    const char* sheet = std::getenv(kSimSheetEnv);
+    if (sheet && std::strcmp(sheet, "blank") == 0) return {};
     return {{100, 18, 100, 8}, {25, 40, 250, 55}, {25, 105, 150, 45}, {190, 165, 85, 22}};
 }
 

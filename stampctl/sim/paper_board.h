@@ -40,6 +40,10 @@ constexpr int kTurnedPictureOffset = 3265;  // the calibration's quarter turn: y
 // The library enlarges every camera frame by this much about its centre before mapping it.
 constexpr double kPictureZoom = 1.024;
 
+// "blank": the board starts with an empty sheet (for automatic calibration from outside the
+// process); otherwise with a printed letter.
+constexpr const char* kSimSheetEnv = "STAMPCTL_SIM_SHEET";
+
 constexpr double kA4LongMm = 297;
 constexpr double kA4ShortMm = 210;
 constexpr double kSealRadiusMm = 20;  // a 40 mm round seal

@@ -189,7 +189,8 @@ std::string nameOf(const ::testing::TestParamInfo<Command>& info)
 
 TEST_P(EachCommand, SucceedsOnTheSimulatorWithItsData)
 {
-    const Exit r = run(concat({"--simulator", "--json"}, GetParam().args));
+    // Calibration stamps only on an empty sheet; the other commands do not mind which.
+    const Exit r = run(concat({"--simulator", "--json"}, GetParam().args), {{"STAMPCTL_SIM_SHEET", "blank"}});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const json reply = r.parsed();
@@ -219,6 +220,13 @@ TEST_P(EachCommand, RefusesAWrongCodeWithoutShowingIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, EachCommand, ::testing::ValuesIn(machineCommands()), nameOf);
+
+TEST_F(Stampctl, CalibrationOnAPrintedSheetFailsAndWritesNothing)
+{
+    const Exit r = run({"--simulator", "calibrate", "--auto"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "stampctl calibrate: -1 校准纸不是空白纸或未放正\n");
+}
 
 TEST_F(Stampctl, TheCodeFromTheEnvironmentOpensAMachineThatHasOne)
 {
