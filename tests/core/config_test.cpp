@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdio>
-
 
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/seal.h"
@@ -103,10 +101,7 @@ TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefa
                          "seal_oil_deep=-70000\n[OV_STAMP]\nseal_dx=\n[CAM_USB]\nJpgRar=0\nDPI=0\nCutEzh=0\n");
     EXPECT_EQ(std::vector<int>(c.motion, c.motion + 4), (std::vector<int>{0xFFFF, 0xFFFF, 0xFFFF, 0xEE90}));
     EXPECT_EQ((std::vector<int>{c.seal_dx, c.JpgRar, c.DPI, c.CutEzh}), (std::vector<int>{-15, 80, 235, 60}));
-    const auto traced = [&](const std::string& text) {
-        const auto lines = test::traceBodies(base.path());
-        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
-    };
+    const auto traced = [&](const std::string& text) { return test::tracedLines(base.path(), text); };
     for (const char* value : {"abc", "1, 2", "99999999999999999999"})
         EXPECT_EQ(traced(std::string("value:") + value + " is not a whole number"), 1) << value;
 

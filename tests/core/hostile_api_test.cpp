@@ -26,14 +26,21 @@ short g_shorts[6][64];
 unsigned char g_block[64];
 
 // Success as each kind of result says it: a text without the failure mark, a non-negative int.
-bool ok(int r) { return r >= 0; }
-bool ok(const char* t) { return t && *t && std::strncmp(t, "-@#", 3) != 0; }
+struct Outcome {
+    bool success;
+    std::string shown;
+};
+Outcome of(int r) { return {r >= 0, std::to_string(r)}; }
+Outcome of(const char* t) { return {t && *t && std::strncmp(t, "-@#", 3) != 0, t ? t : "(null)"}; }
 
 struct Call {
     const char* what;
-    std::function<bool()> claimsSuccess;
+    std::function<Outcome()> run;
+    std::string exact;  // the failure it must give; empty: any failure
+    bool claimsSuccess() const { return run().success; }
 };
-#define CALL(expr) Call{#expr, [] { return ok(expr); }}
+#define CALL(expr) Call{#expr, [] { return of(expr); }, {}}
+#define CODE(expr, want) Call{#expr, [] { return of(expr); }, of(want).shown}
 
 // Each with ordinary arguments: nothing of this can succeed without a machine.
 const Call kMachineCalls[] = {
@@ -56,18 +63,21 @@ const Call kMachineCalls[] = {
 
 // Connected, with the document camera running: arguments no call can do anything with.
 const Call kRefused[] = {
-    CALL(connMachine(nullptr)), CALL(setMachineNum(nullptr)), CALL(setMachineNum("")), CALL(setMachineNum(huge)),
-    CALL(setMachineType(nullptr)), CALL(setMachineType(huge)), CALL(setMachineId(nullptr)), CALL(setMachineId(huge)),
-    CALL(setSecurityCode(nullptr)), CALL(setSecurityCode("")), CALL(setSecurityCode(huge)),
-    CALL(querySloatInfo(nullptr)), CALL(querySloatInfo(huge)), CALL(querySealInfo(nullptr)), CALL(querySealInfo(huge)),
-    CALL(initStamp(nullptr, "1_AB")), CALL(initStamp("NUM1", nullptr)), CALL(initStamp(huge, huge)),
-    CALL(openPaperDoorEx(INT_MIN)), CALL(openPaperDoorEx(INT_MAX)), CALL(openPaperDoorEx(-1)),
-    CALL(openMachineBackDoorEx(INT_MIN)), CALL(openMachineBackDoorEx(INT_MAX)), CALL(openMachineBackDoorEx(-1)),
-    CALL(openMachineBackDoorUnNormal(nullptr)), CALL(openMachineBackDoorUnNormal("")),
-    CALL(openMachineBackDoorUnNormal(huge)), CALL(openMachineBackDoorUnNormalForProduct(nullptr)),
-    CALL(openMachineBackDoorUnNormalForProduct(huge)), CALL(lockSeal(nullptr)), CALL(unlockSeal(nullptr)),
-    CALL(getImageFormat(nullptr, 0, 0, 0)), CALL(getImageFormat("", 0, 0, 0)), CALL(getImageFormat(huge, 0, 0, 0)),
-    CALL(getImageFormat("/nonexistent-dir/x.jpg", INT_MIN, INT_MAX, -1)),
+    CODE(connMachine(nullptr), EC_BAD_PARAMETER), CODE(setMachineNum(nullptr), EC_MACHINE_NUM_MISSING),
+    CALL(setMachineNum("")), CALL(setMachineNum(huge)), CODE(setMachineType(nullptr), EC_BAD_PARAMETER),
+    CALL(setMachineType(huge)), CODE(setMachineId(nullptr), EC_FAIL), CALL(setMachineId(huge)),
+    CODE(setSecurityCode(nullptr), EC_SECURITY_CODE_MISSING), CALL(setSecurityCode("")), CALL(setSecurityCode(huge)),
+    CODE(querySloatInfo(nullptr), "-@#-301"), CALL(querySloatInfo(huge)), CODE(querySealInfo(nullptr), "-@#-301"),
+    CALL(querySealInfo(huge)), CODE(initStamp(nullptr, "1_AB"), EC_MACHINE_NUM_MISSING),
+    CALL(initStamp("NUM1", nullptr)), CALL(initStamp(huge, huge)), CALL(openPaperDoorEx(INT_MIN)),
+    CALL(openPaperDoorEx(INT_MAX)), CALL(openPaperDoorEx(-1)), CALL(openMachineBackDoorEx(INT_MIN)),
+    CALL(openMachineBackDoorEx(INT_MAX)), CODE(openMachineBackDoorEx(-1), EC_BAD_PARAMETER),
+    CODE(openMachineBackDoorUnNormal(nullptr), EC_OPEN_REASON_MISSING),
+    CODE(openMachineBackDoorUnNormal(""), EC_OPEN_REASON_MISSING), CALL(openMachineBackDoorUnNormal(huge)),
+    CALL(openMachineBackDoorUnNormalForProduct(nullptr)), CALL(openMachineBackDoorUnNormalForProduct(huge)),
+    CODE(lockSeal(nullptr), EC_FAIL), CODE(unlockSeal(nullptr), EC_FAIL),
+    CODE(getImageFormat(nullptr, 0, 0, 0), EC_PHOTO_PATH_MISSING), CALL(getImageFormat("", 0, 0, 0)),
+    CALL(getImageFormat(huge, 0, 0, 0)), CALL(getImageFormat("/nonexistent-dir/x.jpg", INT_MIN, INT_MAX, -1)),
     CALL(openEnvVideoCap(INT_MAX, INT_MAX)), CALL(openEnvVideoCap(-1, -1)), CALL(openEnvVideoCap(INT_MIN, 0)),
     CALL(TakeEnvPhoto(nullptr)), CALL(TakeEnvPhoto("")), CALL(TakeEnvPhoto(huge)),
     CALL(checkManualPrintPara(INT_MIN, INT_MIN, -1)), CALL(checkManualPrintPara(INT_MAX, INT_MAX, INT_MAX)),
@@ -75,10 +85,10 @@ const Call kRefused[] = {
     CALL(manualPrintStart(-1, INT_MAX, INT_MIN, INT_MAX)), CALL(manualPrintStart(1, 500, 500, INT_MIN)),
     CALL(manualPrintStartByLight(INT_MAX, INT_MIN, INT_MAX, -1)), CALL(manualPrintStartByLight(1, INT_MAX, 500, 0)),
     CALL(autoPrintStart(1, INT_MAX, INT_MAX, 0)), CALL(autoPrintStart(INT_MIN, INT_MIN, INT_MIN, INT_MIN)),
-    CALL(GetAllJZInfo(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)),
-    CALL(DownLoadBaseJZ(nullptr, 50, 0)), CALL(DownLoadBaseJZ(g_block, -1, INT_MIN)),
-    CALL(DownLoadBaseJZ(g_block, 0, 0)), CALL(DownLoadRotateJZ(nullptr, nullptr)),
-    CALL(AutoCheckSeal(nullptr, nullptr)), CALL(AutoCheckSeal(g_msg, nullptr)),
+    CALL(GetAllJZInfo(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)), CALL(DownLoadBaseJZ(nullptr, 50, 0)),
+    CALL(DownLoadBaseJZ(g_block, -1, INT_MIN)), CALL(DownLoadBaseJZ(g_block, 0, 0)),
+    CALL(DownLoadRotateJZ(nullptr, nullptr)), CALL(AutoCheckSeal(nullptr, nullptr)),
+    CALL(AutoCheckSeal(g_msg, nullptr)),
 };
 
 // Connected: arguments a call may take or refuse; the process and the sanitizers must survive.
@@ -132,7 +142,13 @@ TEST_F(Hostile, ArgumentsNoCallCanUseAreRefusedAndOddOnesSurvived)
         if (*photo) {
             ASSERT_EQ(getImageFormat(in(photo), 0, 0, 0), EC_OK);
         }
-        for (const Call& c : kRefused) EXPECT_FALSE(c.claimsSuccess()) << photo << ": " << c.what;
+        for (const Call& c : kRefused) {
+            const Outcome o = c.run();
+            EXPECT_FALSE(o.success) << photo << ": " << c.what;
+            if (!c.exact.empty()) {
+                EXPECT_EQ(o.shown, c.exact) << photo << ": " << c.what;
+            }
+        }
         EXPECT_TRUE(s.machine().stamps().empty());
         for (const Call& c : kOdd) c.claimsSuccess();
     }

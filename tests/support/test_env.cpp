@@ -1,5 +1,6 @@
 #include "tests/support/test_env.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -65,6 +66,13 @@ std::vector<std::string> traceBodies(const std::string& baseDir)
     for (const std::string& line : splitLines(readFile(traceFileFor(baseDir, clock().wallMs()))))
         bodies.push_back(line.size() > 13 ? line.substr(13) : std::string());
     return bodies;
+}
+
+int tracedLines(const std::string& baseDir, const std::string& part)
+{
+    const auto lines = traceBodies(baseDir);
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; }));
 }
 
 int64_t localWallMs(int year, int month, int day, int hour, int minute, int second, int ms)

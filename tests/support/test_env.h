@@ -30,6 +30,8 @@ std::vector<std::string> splitLines(const std::string& text);
 std::string traceFileFor(const std::string& baseDir, int64_t wallMs);
 // The lines of today's trace file (by the clock in force) without their time stamps.
 std::vector<std::string> traceBodies(const std::string& baseDir);
+// How many of those lines contain `part`.
+int tracedLines(const std::string& baseDir, const std::string& part);
 // The wall-clock milliseconds of a local date and time.
 int64_t localWallMs(int year, int month, int day, int hour, int minute, int second, int ms);
 
