@@ -144,10 +144,8 @@ TEST_F(Hostile, ArgumentsNoCallCanUseAreRefusedAndOddOnesSurvived)
         }
         for (const Call& c : kRefused) {
             const Outcome o = c.run();
-            EXPECT_FALSE(o.success) << photo << ": " << c.what;
-            if (!c.exact.empty()) {
-                EXPECT_EQ(o.shown, c.exact) << photo << ": " << c.what;
-            }
+            EXPECT_TRUE(!o.success && (c.exact.empty() || o.shown == c.exact))
+                << photo << ": " << c.what << " gave " << o.shown;
         }
         EXPECT_TRUE(s.machine().stamps().empty());
         for (const Call& c : kOdd) c.claimsSuccess();

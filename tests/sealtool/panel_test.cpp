@@ -27,22 +27,16 @@ int record(const std::string& name, std::vector<int> args = {})
 }
 QString message(int code) { return QString::fromUtf8(geterrMsg(code)); }
 
-class Panel : public ::testing::Test {
+class Panel : public ToolWindow {
 protected:
     void SetUp() override
     {
         g_calls.clear(), g_text.clear(), g_args.clear();
         g_result = 0;
-        window.show();
+        ToolWindow::SetUp();
     }
-    QString press(const char* name) { return answering.press(&window, name); }
     QLineEdit* edit(const char* name) { return window.findChild<QLineEdit*>(name); }
     void tick(const QString& name) { window.findChild<QAbstractButton*>(name)->setChecked(true); }
-
-    TempFiles files;
-    LibraryScope restore;
-    Operator answering;
-    MainWindow window;
 };
 
 }  // namespace

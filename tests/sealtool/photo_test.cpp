@@ -1,6 +1,4 @@
 // Photo, click and stamp on the simulated machine, as an engineer does it at the desk.
-#include <QMouseEvent>
-
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -11,18 +9,8 @@ using namespace sealtool::test;
 
 namespace {
 
-class Photo : public ::testing::Test {
+class Photo : public ToolWindow {
 protected:
-    void SetUp() override { window.show(); }
-    QString press(const char* name) { return answering.press(&window, name); }
-    void clickPicture(int gx, int gy)
-    {
-        const QPoint at = window.findChild<QLabel*>("label_pic")->mapTo(&window, QPoint(gx, gy));
-        QMouseEvent move(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&window, &move);
-        QMouseEvent press(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&window, &press);
-    }
     QStringList cutPictures()
     {
         return QDir(files.file("cut")).entryList({"*.jpg"}, QDir::Files, QDir::Time | QDir::Reversed);
@@ -32,11 +20,6 @@ protected:
         return cv::imread(files.file("cut/" + cutPictures().last()).toStdString(),
                           cv::IMREAD_GRAYSCALE);
     }
-
-    TempFiles files;
-    LibraryScope restore;
-    Operator answering;
-    MainWindow window;
 };
 
 }  // namespace
@@ -55,7 +38,9 @@ TEST_F(Photo, PhotoClickStampAndTheImpressionInTheNextPhoto)
     EXPECT_FALSE(cutPictures().isEmpty());
 
     // The middle of the sheet: a legal place.
-    clickPicture(size.width() * 40 / 100 / 2, size.height() * 40 / 100 / 2);
+    const QPoint middle(size.width() * 40 / 100 / 2, size.height() * 40 / 100 / 2);
+    moveTo(middle.x(), middle.y());
+    clickAt(middle.x(), middle.y());
     const QPoint stamp = window.stampPosition();
     EXPECT_NE(stamp, QPoint(0, 0));
     EXPECT_TRUE(window.findChild<QLabel*>("label_xy")->text().contains(", 合法, "))

@@ -1,6 +1,5 @@
 // The picture view: pointer line, wheel zoom about the pointer, right-button pan, left clicks that
 // choose the stamp position, and the room the view takes in the window.
-#include <QMouseEvent>
 #include <QPixmap>
 #include <QWheelEvent>
 
@@ -13,24 +12,12 @@ namespace {
 
 int g_legal = 0, g_white = 0;
 
-class PictureView : public ::testing::Test {
+class PictureView : public ToolWindow {
 protected:
-    void SetUp() override { window.show(); }
     QLabel* label(const char* name) { return window.findChild<QLabel*>(name); }
-    QPoint at(int gx, int gy) { return label("label_pic")->mapTo(&window, QPoint(gx, gy)); }
-    void move(int gx, int gy, Qt::MouseButtons buttons = Qt::NoButton)
-    {
-        QMouseEvent event(QEvent::MouseMove, at(gx, gy), Qt::NoButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(&window, &event);
-    }
-    void press(int gx, int gy, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QMouseEvent event(QEvent::MouseButtonPress, at(gx, gy), button, button, Qt::NoModifier);
-        QApplication::sendEvent(&window, &event);
-    }
     void wheel(int gx, int gy, int delta, int times = 1)
     {
-        const QPointF pos(at(gx, gy));
+        const QPointF pos(onPicture(gx, gy));
         QWheelEvent event(pos, window.mapToGlobal(pos.toPoint()), QPoint(), QPoint(0, delta), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         for (int i = 0; i < times; ++i) QApplication::sendEvent(&window, &event);
@@ -42,24 +29,19 @@ protected:
     {
         ASSERT_TRUE(window.loadPicture(writePicture(files.file("picture.jpg"), width, height)));
     }
-
-    TempFiles files;
-    LibraryScope restore;
-    Operator answering;
-    MainWindow window;
 };
 
 }  // namespace
 
 TEST_F(PictureView, PointerLineAndWheelZoomAboutThePointerWithinItsLimits)
 {
-    move(100, 50);  // nothing happens without a picture
+    moveTo(100, 50);  // nothing happens without a picture
     wheel(100, 50, 120);
     EXPECT_EQ(std::tuple(window.zoom(), window.pointerPosition()), std::tuple(40, QPoint(0, 0)));
 
     load(3000, 2000);
     EXPECT_EQ(shownSize(), area());
-    move(400, 300);
+    moveTo(400, 300);
     ASSERT_EQ(window.pointerPosition(), QPoint(1000, 750));
     wheel(400, 300, 120);
     EXPECT_EQ(std::tuple(window.zoom(), window.pan(), window.pointerPosition()),
@@ -77,30 +59,30 @@ TEST_F(PictureView, ClickTakesThePositionWhateverTheVerdictsButNotOnTheEdge)
 {
     load(3000, 2000);
     const int w = area().width(), h = area().height();
-    for (auto [x, y] : {std::pair{0, 50}, {w, 50}, {100, 0}, {100, h}}) press(x, y);
+    for (auto [x, y] : {std::pair{0, 50}, {w, 50}, {100, 0}, {100, h}}) clickAt(x, y);
     EXPECT_EQ(window.stampPosition(), QPoint(0, 0));
     // No photo taken by the library yet: it calls the place illegal and cannot judge the paper.
-    move(100, 50);
-    press(100, 50);
+    moveTo(100, 50);
+    clickAt(100, 50);
     EXPECT_EQ(label("label_xy")->text(), "x:250, y:125，非法, 盖章区域未知");
     EXPECT_EQ(window.stampPosition(), QPoint(250, 125));
 
     lib().checkManualPrintPara = [](int, int, int) { return g_legal; };
     lib().isWhitePaper = [](int, int) { return g_white; };
-    move(200, 100);
-    press(200, 100);
+    moveTo(200, 100);
+    clickAt(200, 100);
     EXPECT_EQ(label("label_xy")->text(), "x:500, y:250, 合法, 盖章区域空白");
     g_white = 1;
-    press(200, 100);
+    clickAt(200, 100);
     EXPECT_EQ(label("label_xy")->text(), "x:500, y:250, 合法, 盖章区域非空白");
 
     // A cross marks the position; starting a pan with the right button moves neither.
     const QColor mark(255, 0, 0);
     EXPECT_EQ(std::tuple(shownAt(200, 100), shownAt(205, 100), shownAt(200, 95)), std::tuple(mark, mark, mark));
     EXPECT_NE(shownAt(300, 200), mark);
-    move(300, 200);
-    press(300, 200, Qt::RightButton);
-    press(300, 200, Qt::MiddleButton);
+    moveTo(300, 200);
+    clickAt(300, 200, Qt::RightButton);
+    clickAt(300, 200, Qt::MiddleButton);
     EXPECT_EQ(window.stampPosition(), QPoint(500, 250));
     EXPECT_EQ(shownAt(200, 100), mark);
 }

@@ -33,7 +33,7 @@ std::vector<Stamp> stamps()
     return g_stamps;
 }
 
-class StressTest : public ::testing::Test {
+class StressTest : public ToolWindow {
 protected:
     void SetUp() override
     {
@@ -55,7 +55,7 @@ protected:
         lib().getImageFormat = [](const char* path, int type, int erase, int quality) {
             return ++g_photos, getImageFormat(path, type, erase, quality);
         };
-        window.show();
+        ToolWindow::SetUp();
     }
     // The worker must be gone before the recording functions are taken away.
     void TearDown() override
@@ -64,11 +64,6 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return !window.stressTestRunning(); }, 60000));
     }
     bool waitForBox(const QString& text) { return waitUntil([&] { return answering.texts().contains(text); }, 60000); }
-
-    TempFiles files;
-    LibraryScope restore;
-    Operator answering;
-    MainWindow window;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QObject>
 #include <QPushButton>
 #include <QStringList>
@@ -82,5 +83,29 @@ private:
 QString writePicture(const QString& path, int width, int height);
 // Clicks the push button of `window` with the given object name.
 void click(QObject* window, const char* name);
+
+// The main window shown, on its own files directory and library table, with an operator at it.
+// Mouse positions are those of the picture label.
+class ToolWindow : public ::testing::Test {
+protected:
+    void SetUp() override { window.show(); }
+    QString press(const char* name) { return answering.press(&window, name); }
+    QPoint onPicture(int gx, int gy) { return window.findChild<QLabel*>("label_pic")->mapTo(&window, QPoint(gx, gy)); }
+    void moveTo(int gx, int gy, Qt::MouseButtons buttons = Qt::NoButton)
+    {
+        QMouseEvent event(QEvent::MouseMove, onPicture(gx, gy), Qt::NoButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&window, &event);
+    }
+    void clickAt(int gx, int gy, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QMouseEvent event(QEvent::MouseButtonPress, onPicture(gx, gy), button, button, Qt::NoModifier);
+        QApplication::sendEvent(&window, &event);
+    }
+
+    TempFiles files;
+    LibraryScope restore;
+    Operator answering;
+    MainWindow window;
+};
 
 }  // namespace sealtool::test
