@@ -85,10 +85,10 @@ const Call kRefused[] = {
     CALL(manualPrintStart(-1, INT_MAX, INT_MIN, INT_MAX)), CALL(manualPrintStart(1, 500, 500, INT_MIN)),
     CALL(manualPrintStartByLight(INT_MAX, INT_MIN, INT_MAX, -1)), CALL(manualPrintStartByLight(1, INT_MAX, 500, 0)),
     CALL(autoPrintStart(1, INT_MAX, INT_MAX, 0)), CALL(autoPrintStart(INT_MIN, INT_MIN, INT_MIN, INT_MIN)),
-    CALL(GetAllJZInfo(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)), CALL(DownLoadBaseJZ(nullptr, 50, 0)),
-    CALL(DownLoadBaseJZ(g_block, -1, INT_MIN)), CALL(DownLoadBaseJZ(g_block, 0, 0)),
-    CALL(DownLoadRotateJZ(nullptr, nullptr)), CALL(AutoCheckSeal(nullptr, nullptr)),
-    CALL(AutoCheckSeal(g_msg, nullptr)),
+    CODE(GetAllJZInfo(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), EC_BAD_PARAMETER),
+    CODE(DownLoadBaseJZ(nullptr, 50, 0), EC_BAD_PARAMETER), CALL(DownLoadBaseJZ(g_block, -1, INT_MIN)),
+    CALL(DownLoadBaseJZ(g_block, 0, 0)), CODE(DownLoadRotateJZ(nullptr, nullptr), EC_BAD_PARAMETER),
+    CODE(AutoCheckSeal(nullptr, g_shorts[0]), EC_BAD_PARAMETER), CODE(AutoCheckSeal(g_msg, nullptr), EC_BAD_PARAMETER),
 };
 
 // Connected: arguments a call may take or refuse; the process and the sanitizers must survive.
