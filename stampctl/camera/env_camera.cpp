@@ -7,6 +7,7 @@
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
+#include "stampctl/imaging/picture_file.h"
 
 using namespace stampctl;
 
@@ -103,7 +104,7 @@ int CSeal::_TakeEnvPhoto(const std::string& filePath)
     // exception out of this unguarded export.
     bool written = false;
     try {
-        written = cv::imwrite(filePath, picture);
+        written = stampctl::imaging::writePicture(filePath, picture);
     } catch (const std::exception&) {
         written = false;
     }

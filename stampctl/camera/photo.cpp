@@ -10,6 +10,7 @@
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/seal.h"
+#include "stampctl/imaging/picture_file.h"
 
 using namespace stampctl;
 
@@ -109,7 +110,7 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
         TrcWritef(kTraceInfo, "-- begin filePath:%s, m_cutpath:%s", filePath, cutPath.c_str());
         const WritePlan plan = planFor(type, isEraseBorder);
         // A writer that says it wrote nothing has failed as surely as one that throws.
-        if (plan.full && !cv::imwrite(filePath, picture))
+        if (plan.full && !stampctl::imaging::writePicture(filePath, picture))
             throw cv::Exception(cv::Error::StsError, "full photo not written", __func__, __FILE__, __LINE__);
         if (plan.cut) {
             CutResult cut;

@@ -16,16 +16,14 @@ namespace {
 
 constexpr size_t kDayFileSize = 64;
 constexpr size_t kStampSize = 100;
-// A day's file is shared by every user who traces that day (the installed log directory is
-// group-owned and set-group-ID): group-writable whatever the umask of the one who starts it.
-constexpr mode_t kTraceFileMode = 0664;
 
+// A day's file is shared by every user who traces that day.
 int openDayFile(const char* path)
 {
     const int created =
-        ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kTraceFileMode);
+        ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, stampctl::kSharedFileMode);
     if (created >= 0) {
-        ::fchmod(created, kTraceFileMode);
+        ::fchmod(created, stampctl::kSharedFileMode);
         return created;
     }
     return ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);

@@ -9,6 +9,7 @@
 
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
+#include "stampctl/imaging/picture_file.h"
 
 using stampctl::kTraceInfo;
 
@@ -130,7 +131,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
     {
         const cv::Mat bin = sheetThreshold(photo);
         if (!findSheet(bin, sheet, a4)) {
-            cv::imwrite(resFile, photo);
+            stampctl::imaging::writePicture(resFile, photo);
             return 0;
         }
         board = boardMask(bin);
@@ -138,10 +139,10 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
         const cv::Rect inner = ClipRoi(bin, cv::Rect(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin,
                                                      sheet.paper.width - 2 * kInnerMargin,
                                                      sheet.paper.height - 2 * kInnerMargin));
-        if (!whole.empty()) cv::imwrite(base + ".cjbz.jpg", bin(whole));
+        if (!whole.empty()) stampctl::imaging::writePicture(base + ".cjbz.jpg", bin(whole));
         // A sheet too small for an inner area, or a picture that could not be written, leaves
         // nothing to search: an earlier run's file must not stand in for it.
-        innerWritten = !inner.empty() && cv::imwrite(innerFile, bin(inner));
+        innerWritten = !inner.empty() && stampctl::imaging::writePicture(innerFile, bin(inner));
     }
 
     const cv::Mat grid = innerWritten ? cv::imread(innerFile, cv::IMREAD_GRAYSCALE) : cv::Mat();
@@ -156,7 +157,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
             const cv::Rect cell = ClipRoi(grid, cv::Rect(c * cellW, r * cellH, cellW, cellH));
             const std::string cellFile = cellFileName(file, r, c);
             cv::Mat cellPic;
-            if (!cellFile.empty() && !cell.empty() && cv::imwrite(cellFile, grid(cell)))
+            if (!cellFile.empty() && !cell.empty() && stampctl::imaging::writePicture(cellFile, grid(cell)))
                 cellPic = cv::imread(cellFile, cv::IMREAD_GRAYSCALE);
             const cv::Rect inPhoto = cell + cv::Point(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin);
             if (!cellPic.empty() && cellPic.size() == inPhoto.size() && ClipRoi(board, inPhoto) == inPhoto)
@@ -169,7 +170,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
             cv::Mat shown = cv::imread(cellFile, cv::IMREAD_COLOR);
             if (!shown.empty()) {
                 DrawCircle(shown, found);
-                cv::imwrite(cellFile, shown);
+                stampctl::imaging::writePicture(cellFile, shown);
             }
             const float offX = static_cast<float>(cell.x + sheet.paper.x + kInnerMargin);
             const float offY = static_cast<float>(cell.y + sheet.paper.y + kInnerMargin);
@@ -179,7 +180,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
             ++count;
         }
     }
-    cv::imwrite(resFile, photo);
+    stampctl::imaging::writePicture(resFile, photo);
     log.SetRet("return %d", count);
     return count;
 }

@@ -6,6 +6,7 @@
 
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
+#include "stampctl/imaging/picture_file.h"
 
 using stampctl::kTraceInfo;
 
@@ -24,7 +25,7 @@ void CImgHelp::SavePic(const char* path, const cv::Mat& img, int quality)
     if (quality >= 1) params = {cv::IMWRITE_JPEG_QUALITY, quality};
     // A file that was not written (no such folder, no permission, a full disk) is as much a
     // failure as a picture the writer cannot handle: both raise, and the caller reports it.
-    if (!cv::imwrite(orEmpty(path), img, params))
+    if (!stampctl::imaging::writePicture(orEmpty(path), img, params))
         throw cv::Exception(cv::Error::StsError, "picture not written", __func__, __FILE__, __LINE__);
 }
 

@@ -47,6 +47,21 @@ TEST_F(Photo, WhatEachTypeWrites)
     EXPECT_FALSE(exists(file("full.jpg")));
 }
 
+// Another operator must be able to rewrite a photo of the same name (the cut directory is the
+// site's, shared by a group), whatever the umask of whoever took it first.
+TEST_F(Photo, PhotosAreGroupWritableWhateverTheUmask)
+{
+    const mode_t saved = ::umask(022);
+    const int taken = take("scan.bmp", 0);
+    ::umask(saved);
+    ASSERT_EQ(taken, EC_OK);
+    for (const char* name : {"scan.bmp", "scan.jpg"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(file(name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 0777, 0664u) << name;
+    }
+}
+
 TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachineGone)
 {
     seal()._closeVideoCap();
