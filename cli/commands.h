@@ -21,6 +21,12 @@ public:
 
     // `command` runs `action` when the parser has chosen it.
     void add(CLI::App* command, Action action);
+    // `work` wrapped to run on a connected machine: connect, work, disconnect.
+    Action onMachine(Action work) const
+    {
+        const Options& options = m_options;
+        return [&options, work] { return withMachine(options, work); };
+    }
     // The chosen command's full name ("door open") and action; no action when none was chosen.
     std::pair<std::string, Action> chosen() const;
 

@@ -251,7 +251,6 @@ Outcome autoCalibrate(const Options& options, const std::vector<int>& photosensi
 void addCalibrationCommands(CLI::App& app, Commands& commands)
 {
     const Options& options = commands.options();
-    auto machine = [&options](Action work) { return [&options, work] { return withMachine(options, work); }; };
 
     auto photosensitive = std::make_shared<std::vector<int>>();
     auto* calibrate = app.add_subcommand(
@@ -260,18 +259,18 @@ void addCalibrationCommands(CLI::App& app, Commands& commands)
     calibrate->add_option("--photosensitive", *photosensitive, "the photosensitive seals, e.g. 2,5")
         ->delimiter(',')
         ->check(CLI::Range(1, kSealCount));
-    commands.add(calibrate, machine([&options, photosensitive] { return autoCalibrate(options, *photosensitive); }));
+    commands.add(calibrate, commands.onMachine([&options, photosensitive] { return autoCalibrate(options, *photosensitive); }));
 
     auto* calibration = app.add_subcommand("calibration", "show, export or import the calibration values");
     calibration->require_subcommand(1);
-    commands.add(calibration->add_subcommand("show", "the values the machine holds"), machine(show));
+    commands.add(calibration->add_subcommand("show", "the values the machine holds"), commands.onMachine(show));
     auto file = std::make_shared<std::string>();
     auto* exportCommand = calibration->add_subcommand("export", "save the values to an INI file (as sealtool does)");
     exportCommand->add_option("file", *file, "the INI file")->required();
-    commands.add(exportCommand, machine([file] { return exportTo(*file); }));
+    commands.add(exportCommand, commands.onMachine([file] { return exportTo(*file); }));
     auto* importCommand = calibration->add_subcommand("import", "write an exported INI file to the machine");
     importCommand->add_option("file", *file, "the INI file")->required();
-    commands.add(importCommand, machine([file] { return importFrom(*file); }));
+    commands.add(importCommand, commands.onMachine([file] { return importFrom(*file); }));
 }
 
 }  // namespace stampctl_cli

@@ -193,12 +193,11 @@ Outcome light(const Options& options, const LightRequest& r)
 void addMachineCommands(CLI::App& app, Commands& commands)
 {
     const Options& options = commands.options();
-    auto machine = [&options](Action work) { return [&options, work] { return withMachine(options, work); }; };
 
     commands.add(app.add_subcommand("status", "connection, doors, readiness and the machine's fault"),
-                 machine(status));
+                 commands.onMachine(status));
     commands.add(app.add_subcommand("info", "number, type, ID, firmware, slots, RFID tags, seal information"),
-                 machine(info));
+                 commands.onMachine(info));
 
     auto* door = app.add_subcommand("door", "open the paper door or the side (seal-change) door");
     door->require_subcommand(1);
@@ -207,7 +206,7 @@ void addMachineCommands(CLI::App& app, Commands& commands)
     open->add_option("door", doorRequest->door, "paper or side")->required()->check(CLI::IsMember({"paper", "side"}));
     open->add_option("--seconds", doorRequest->seconds, "how long it stays open (default: paper 30, side 120)")
         ->check(CLI::Range(0, 65535));
-    commands.add(open, machine([doorRequest] { return openDoor(*doorRequest); }));
+    commands.add(open, commands.onMachine([doorRequest] { return openDoor(*doorRequest); }));
 
     auto lightRequest = std::make_shared<LightRequest>();
     auto* lightCommand = app.add_subcommand("light", "the document camera's light");
@@ -216,7 +215,7 @@ void addMachineCommands(CLI::App& app, Commands& commands)
         ->add_option("--seconds", lightRequest->seconds,
                      "with on: how long it stays on before stampctl disconnects (default 10)")
         ->check(CLI::Range(0, 3600));
-    commands.add(lightCommand, machine([&options, lightRequest] { return light(options, *lightRequest); }));
+    commands.add(lightCommand, commands.onMachine([&options, lightRequest] { return light(options, *lightRequest); }));
 }
 
 }  // namespace stampctl_cli

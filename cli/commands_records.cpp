@@ -65,8 +65,6 @@ Outcome switchAlarm(const AlarmSwitch& alarm, bool on)
 
 void addRecordCommands(CLI::App& app, Commands& commands)
 {
-    const Options& options = commands.options();
-    auto machine = [&options](Action work) { return [&options, work] { return withMachine(options, work); }; };
 
     auto* alarm = app.add_subcommand("alarm", "the buzzer, the anti-theft (moved-device) alarm, the alarm log");
     alarm->require_subcommand(1);
@@ -74,18 +72,18 @@ void addRecordCommands(CLI::App& app, Commands& commands)
         auto on = std::make_shared<bool>(false);
         auto* command = alarm->add_subcommand(which->name, std::string("switch the ") + which->name + " alarm");
         addSwitch(command, *on);
-        commands.add(command, machine([which, on] { return switchAlarm(*which, *on); }));
+        commands.add(command, commands.onMachine([which, on] { return switchAlarm(*which, *on); }));
     }
-    commands.add(alarm->add_subcommand("list", "the alarm log"), machine([] { return showLog(kAlarmLog, false); }));
+    commands.add(alarm->add_subcommand("list", "the alarm log"), commands.onMachine([] { return showLog(kAlarmLog, false); }));
     commands.add(alarm->add_subcommand("clear", "show the alarm log, then clear it"),
-                 machine([] { return showLog(kAlarmLog, true); }));
+                 commands.onMachine([] { return showLog(kAlarmLog, true); }));
 
     auto* logCommand = app.add_subcommand("log", "the alarm log or the abnormal side-door openings");
     auto which = std::make_shared<std::string>();
     auto clear = std::make_shared<bool>(false);
     logCommand->add_option("log", *which, "alarms or openings")->required()->check(CLI::IsMember({"alarms", "openings"}));
     logCommand->add_flag("--clear", *clear, "clear the log after showing it");
-    commands.add(logCommand, machine([which, clear] {
+    commands.add(logCommand, commands.onMachine([which, clear] {
                      return showLog(*which == kAlarmLog.name ? kAlarmLog : kOpeningLog, *clear);
                  }));
 }

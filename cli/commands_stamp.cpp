@@ -158,7 +158,6 @@ CLI::Validator endsWith(std::vector<std::string> extensions)
 void addStampCommands(CLI::App& app, Commands& commands)
 {
     const Options& options = commands.options();
-    auto machine = [&options](Action work) { return [&options, work] { return withMachine(options, work); }; };
 
     auto photoRequest = std::make_shared<PhotoRequest>();
     auto* photoCommand = app.add_subcommand("photo", "photograph the document: the cut picture, and the full frame");
@@ -167,7 +166,7 @@ void addStampCommands(CLI::App& app, Commands& commands)
         ->check(endsWith({".jpg", ".jpeg", ".JPG", ".JPEG"}));
     photoCommand->add_option("--full", photoRequest->full, "also the full camera frame (BMP)")
         ->check(endsWith({".bmp", ".BMP"}));
-    commands.add(photoCommand, machine([photoRequest] { return photo(*photoRequest); }));
+    commands.add(photoCommand, commands.onMachine([photoRequest] { return photo(*photoRequest); }));
 
     auto stampRequest = std::make_shared<StampRequest>();
     auto* stampCommand = app.add_subcommand("stamp", "photograph the document and stamp it with a seal");
@@ -178,10 +177,10 @@ void addStampCommands(CLI::App& app, Commands& commands)
     where->require_option(1);
     stampCommand->add_option("--angle", stampRequest->angle, "rotation in degrees, 0 to 360")->check(CLI::Range(0, 360));
     stampCommand->add_flag("--across-page", stampRequest->acrossPage, "an across-page stamp over the paper's edge");
-    commands.add(stampCommand, machine([&options, stampRequest] { return stamp(options, *stampRequest); }));
+    commands.add(stampCommand, commands.onMachine([&options, stampRequest] { return stamp(options, *stampRequest); }));
 
     commands.add(app.add_subcommand("reset", "reset the mechanism and wait until it is ready (up to a minute)"),
-                 machine([&options] { return reset(options); }));
+                 commands.onMachine([&options] { return reset(options); }));
 }
 
 }  // namespace stampctl_cli
