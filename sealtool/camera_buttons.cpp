@@ -38,14 +38,14 @@ void MainWindow::on_pushButton_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().openVideoCap(), QStringLiteral("打开摄像头成功"));
+    tellResult(busy([] { return lib().openVideoCap(); }), QStringLiteral("打开摄像头成功"));
 }
 
 void MainWindow::on_pushButton_CloseCamera_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().closeVideoCap(), QStringLiteral("关闭摄像头成功"));
+    tellResult(busy([] { return lib().closeVideoCap(); }), QStringLiteral("关闭摄像头成功"));
 }
 
 void MainWindow::on_pushButton_camstatus_clicked()
@@ -58,7 +58,7 @@ void MainWindow::on_pushButton_camstatus_clicked()
     else if (state == kCameraStopped)
         tell(QStringLiteral("摄像头关闭"));
     else
-        tell(fromLibrary(lib().geterrMsg(state)));
+        warn(fromLibrary(lib().geterrMsg(state)));
 }
 
 bool MainWindow::takePhoto()
@@ -66,19 +66,15 @@ bool MainWindow::takePhoto()
     // Both names from one reading of the clock: the cut picture sits beside the bitmap.
     const QString stem = timedPhotoStem();
     const QString cut = stem + QStringLiteral(".jpg");
-    int code = 0;
     // File names go whole: unlike the operator's texts they are not cut to a field's size.
-    if (m_machineType == kBusinessEdition) {
-        const QByteArray bitmap = (stem + QStringLiteral(".bmp")).toUtf8();
-        code = lib().getImageFormat(bitmap.constData(), kPhotoBothFiles, kEraseBorder,
-                                    kConfiguredQuality);
-    } else {
-        const QByteArray path = cut.toUtf8();
-        code = lib().getImageFormat(path.constData(), kPhotoCutOnly, kEraseBorder,
-                                    kConfiguredQuality);
-    }
+    const bool business = m_machineType == kBusinessEdition;
+    const QByteArray path = (business ? stem + QStringLiteral(".bmp") : cut).toUtf8();
+    const int type = business ? kPhotoBothFiles : kPhotoCutOnly;
+    const int code = busy([&path, type] {
+        return lib().getImageFormat(path.constData(), type, kEraseBorder, kConfiguredQuality);
+    });
     if (code != 0) {
-        tell(fromLibrary(lib().geterrMsg(code)));
+        warn(fromLibrary(lib().geterrMsg(code)));
         return false;
     }
     return loadPicture(cut);
@@ -101,10 +97,10 @@ void MainWindow::on_pushButton_Gzpzkm_clicked()
     if (!code)
         return;
     if (*code != 0) {
-        tell(fromLibrary(lib().geterrMsg(*code)));
+        warn(fromLibrary(lib().geterrMsg(*code)));
         return;
     }
     takePhoto();
-    lib().openPaperDoor();
+    busy([] { return lib().openPaperDoor(); });
     tell(QString::asprintf("-用印成功, 耗时:%0.2fS", timer.elapsed() / 1000.0));
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "busy_call.h"
 #include "calibration_file.h"
 #include "library.h"
 #include "text_args.h"
@@ -25,7 +26,7 @@ QString backupFolder()
 }
 
 const QString kBackupFilter = QStringLiteral("校准数据文件(*.ini)");
-const QString kBackupSuffix = QStringLiteral(".ini");
+const QString kBackupSuffix = QStringLiteral("ini");
 constexpr int kAutoCheckTextSize = 1024;
 
 }  // namespace
@@ -61,9 +62,17 @@ void CheckDialog::tell(const QString& text)
     QMessageBox::information(this, QStringLiteral("提示"), text);
 }
 
+void CheckDialog::warn(const QString& text)
+{
+    QMessageBox::warning(this, QStringLiteral("提示"), text);
+}
+
 void CheckDialog::tellResult(int code, const QString& successText)
 {
-    tell(code == 0 ? successText : fromLibrary(lib().geterrMsg(code)));
+    if (code == 0)
+        tell(successText);
+    else
+        warn(fromLibrary(lib().geterrMsg(code)));
 }
 
 bool CheckDialog::readFields(const QStringList& names, short* values)
@@ -72,7 +81,7 @@ bool CheckDialog::readFields(const QStringList& names, short* values)
         const NumberField number = calibrationNumber(name);
         const std::optional<int> value = readNumber(field(name)->text(), number);
         if (!value) {
-            tell(numberRequired(number));
+            warn(numberRequired(number));
             return false;
         }
         *values++ = static_cast<short>(*value);
@@ -102,7 +111,7 @@ int CheckDialog::readBack()
     const int code = lib().GetAllJZInfo(&longSide, &shortSide, circleX.data(), circleY.data(),
                                         sealX.data(), sealY.data());
     if (code != 0) {
-        tell(fromLibrary(lib().geterrMsg(code)));
+        warn(fromLibrary(lib().geterrMsg(code)));
         return code;
     }
     setField(QStringLiteral("lineEditBZG"), longSide);
@@ -136,9 +145,15 @@ void CheckDialog::on_pushBtnAutoCheck_clicked()
         flags[i] = photosensitive[i]->isChecked() ? 1 : 0;
     // The library explains itself in the text, success or not.
     std::array<char, kAutoCheckTextSize> text{};
-    const int code = lib().AutoCheckSeal(text.data(), flags.data());
+    // About half a minute of stamping and photographing: the dialog shows it counting.
+    const int code = runBusy(this, this, [&text, &flags] {
+        return lib().AutoCheckSeal(text.data(), flags.data());
+    }, QStringLiteral("正在自动校准"));
     text.back() = '\0';
-    tell(QString::fromUtf8(text.data()));
+    if (code == 0)
+        tell(QString::fromUtf8(text.data()));
+    else
+        warn(QString::fromUtf8(text.data()));
     // The machine now holds new values: the fields must not offer the old ones for sending.
     if (code == 0)
         readBack();
@@ -181,19 +196,24 @@ void CheckDialog::on_pushButtonDownXZJZ_clicked()
 
 void CheckDialog::on_pushButton_out_clicked()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出校准数据"),
-                                                backupFolder(), kBackupFilter);
-    if (path.isEmpty())
+    // A backup that the import would refuse is no backup: the fields are checked as for sending.
+    std::array<short, kCalibrationFieldCount> checked{};
+    if (!readFields(calibrationFieldNames(), checked.data()))
         return;
-    // Without the suffix the import dialog, which lists *.ini only, would never show the file.
-    if (!path.endsWith(kBackupSuffix, Qt::CaseInsensitive))
-        path += kBackupSuffix;
+    QFileDialog dialog(this, QStringLiteral("导出校准数据"), backupFolder(), kBackupFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the suffix itself, so that it asks before replacing a backup of that name
+    // (the import dialog lists *.ini files only).
+    dialog.setDefaultSuffix(kBackupSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().first();
     QMap<QString, QString> values;
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
         values.insert(it.key(), it.value()->text());
     // A backup that did not reach the disk must not look like one that did.
     if (!exportCalibration(path, values)) {
-        tell(QStringLiteral("导出校准数据失败"));
+        warn(QStringLiteral("导出校准数据失败"));
         return;
     }
     tell(QStringLiteral("导出所有校准数据成功"));
@@ -210,5 +230,8 @@ void CheckDialog::on_pushButton_in_clicked()
         field(entry.first)->setText(entry.second);
         hasBase = hasBase || entry.first == QLatin1String("lineEditBZW");
     }
-    tell(hasBase ? QStringLiteral("导入校准数据成功") : QStringLiteral("导入校准数据失败"));
+    if (hasBase)
+        tell(QStringLiteral("导入校准数据成功"));
+    else
+        warn(QStringLiteral("导入校准数据失败"));
 }

@@ -30,6 +30,7 @@ private Q_SLOTS:
 
 private:
     void tell(const QString& text);
+    void warn(const QString& text);
     void tellResult(int code, const QString& successText);
     // The fields' numbers in the given order; false, after naming the first field that holds
     // no number in its range, when any does not.

@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include "ui_dialog.h"
+#include "window_icon.h"
 
 namespace {
 
@@ -11,8 +12,8 @@ constexpr const char* kServicePassword = "hqkd274";
 Dialog::Dialog(QWidget* parent) : QDialog(parent), ui(new Ui::Dialog)
 {
     ui->setupUi(this);
-    // The form is laid out for this size only: larger would just show empty space.
-    setFixedSize(size());
+    // Its layout sizes it (fixed), so that a larger font never cuts the label.
+    setWindowIcon(sealtool::windowIcon());
 }
 
 Dialog::~Dialog()

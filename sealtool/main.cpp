@@ -5,6 +5,11 @@
 
 int main(int argc, char* argv[])
 {
+    // On a high-DPI screen the forms grow with their fonts instead of cutting them.
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    // The desktop entry's StartupWMClass names this.
+    QApplication::setApplicationName(QStringLiteral("sealtool"));
     return sealtool::runTool(app);
 }

@@ -2,12 +2,17 @@
 
 #include <QMessageBox>
 #include <QPalette>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "busy_call.h"
 #include "library.h"
 #include "text_args.h"
 #include "ui_mainwindow.h"
+#include "window_icon.h"
 
 using namespace sealtool;
 
@@ -15,6 +20,8 @@ namespace {
 
 const QString kBaseTitle = QStringLiteral("奥凡印控仪测试工具");
 const QColor kPictureBackground(128, 128, 128, 255);
+// Room left for the window manager's frame and title bar, which are not known before showing.
+const QSize kFrameAllowance(16, 48);
 
 QString firmwareModeText(int mode)
 {
@@ -52,6 +59,42 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->centralWidget->setMouseTracking(true);
     ui->label_pic->setMouseTracking(true);
     ui->label_pic->installEventFilter(this);
+
+    setWindowIcon(sealtool::windowIcon());
+    scrollPanel();
+    fitIntoScreen();
+}
+
+void MainWindow::scrollPanel()
+{
+    // On a screen lower than the panel the panel scrolls, so that every button and the answer
+    // field stay reachable; the picture keeps the rest of the room.
+    QLayoutItem* column = ui->mainLayout->takeAt(1);
+    auto* panel = new QWidget;
+    column->layout()->setParent(nullptr);
+    panel->setLayout(column->layout());
+    auto* scroll = new QScrollArea(ui->centralWidget);
+    scroll->setObjectName(QStringLiteral("panelScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(panel);
+    const int scrollBar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    scroll->setMinimumWidth(panel->sizeHint().width() + scrollBar);
+    ui->mainLayout->addWidget(scroll);
+    ui->mainLayout->setStretch(1, 0);
+}
+
+void MainWindow::fitIntoScreen()
+{
+    // The form's size is a wish: on a small or high-DPI screen the window opens within the
+    // screen's free area (the picture takes what is left), centred on it.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    resize(size().boundedTo(room.size() - kFrameAllowance).expandedTo(minimumSizeHint()));
+    move(room.center() - QPoint(width() / 2, height() / 2) - QPoint(0, kFrameAllowance.height() / 4));
 }
 
 MainWindow::~MainWindow()
@@ -90,9 +133,32 @@ void MainWindow::tell(const QString& text)
     QMessageBox::information(this, QStringLiteral("提示"), text);
 }
 
+void MainWindow::warn(const QString& text)
+{
+    QMessageBox::warning(this, QStringLiteral("提示"), text);
+}
+
 void MainWindow::tellResult(int code, const QString& successText)
 {
-    tell(code == 0 ? successText : fromLibrary(lib().geterrMsg(code)));
+    if (code == 0)
+        tell(successText);
+    else
+        warn(fromLibrary(lib().geterrMsg(code)));
+}
+
+int MainWindow::busy(const std::function<int()>& call, const QString& progress)
+{
+    return runBusy(this, ui->centralWidget, call, progress);
+}
+
+std::optional<QString> MainWindow::filledIn(const QLineEdit* edit, const QString& name)
+{
+    const QString text = edit->text();
+    if (text.trimmed().isEmpty()) {
+        tell(QStringLiteral("请输入%1").arg(name));
+        return std::nullopt;
+    }
+    return text;
 }
 
 bool MainWindow::confirm(const QString& question)

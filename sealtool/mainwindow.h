@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -134,9 +135,19 @@ private Q_SLOTS:
     void onStressTestEnded();
 
 private:
+    void scrollPanel();
+    void fitIntoScreen();
     bool refuseWhileTesting();
     void tell(const QString& text);
+    // A failure comes with a warning sign, so that it cannot be taken for a success.
+    void warn(const QString& text);
     void tellResult(int code, const QString& successText);
+    // A library call that may take seconds, on a worker while the window stays responsive.
+    int busy(const std::function<int()>& call, const QString& progress = {});
+    // The field's text, or nothing after asking for it when it is blank.
+    std::optional<QString> filledIn(const QLineEdit* edit, const QString& name);
+    // Stamping at the chosen point needs a picture shown and a point of it chosen.
+    bool refuseWithoutChosenPoint();
     // A Yes/No question in Chinese; only Yes answers true.
     bool confirm(const QString& question);
     // The field's number, or nothing after telling the operator what the field takes.
@@ -169,6 +180,7 @@ private:
     Ui::MainWindow* ui;
     int m_stampX = 0;
     int m_stampY = 0;
+    bool m_pointChosen = false;
     // Shared with the stress test's worker.
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bTesting{false};

@@ -1,10 +1,23 @@
 #include "msg_box.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMainWindow>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+
+namespace {
+
+QWidget* toolWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(widget) && widget->isVisible())
+            return widget;
+    return QApplication::activeWindow();
+}
+
+}  // namespace
 
 msgBox::msgBox(const QString& title, const QString& text, int kind)
     : m_title(title), m_text(text), m_kind(kind)
@@ -37,8 +50,8 @@ void msgBox::onShow()
     default: break;
     }
     if (icon != QMessageBox::NoIcon) {
-        QMessageBox box(icon, m_title, m_text, QMessageBox::NoButton, nullptr);
-        box.addButton(QStringLiteral("ok"), QMessageBox::AcceptRole);
+        // Over the tool's window, with Qt's own (translated) button.
+        QMessageBox box(icon, m_title, m_text, QMessageBox::Ok, toolWindow());
         box.exec();
     }
     deleteLater();

@@ -1,6 +1,7 @@
-// The operation panel: each button calls the library on the GUI thread and reports the result.
-// Buttons that would disturb a running stress test refuse while it runs; the ones that cannot
-// (light, security code, error text, debug picture, stop) stay usable.
+// The operation panel: each button calls the library and reports the result; calls that wait for
+// the machine's mechanism run beside the window (busy_call.h). Buttons that would disturb a
+// running stress test refuse while it runs; the ones that cannot (light, security code, error
+// text, debug picture, stop) stay usable. Buttons that change what the machine keeps ask first.
 #include <QMessageBox>
 
 #include "check_dialog.h"
@@ -20,6 +21,15 @@ constexpr int kFirmwareNoCase = 0;
 constexpr int kFirmwareSoakTest = 1;
 constexpr int kFirmwareRelease = 2;
 constexpr int kOpen = 1;
+
+QString firmwareModeName(int mode)
+{
+    switch (mode) {
+    case kFirmwareNoCase: return QStringLiteral("“无外壳调试”");
+    case kFirmwareSoakTest: return QStringLiteral("“无程序压测”");
+    default: return QStringLiteral("“正式固件”");
+    }
+}
 constexpr int kClosed = 2;
 
 // Text results are copied at once: the next library call may overwrite them.
@@ -36,7 +46,7 @@ void MainWindow::on_pushButton_Connet_clicked()
 {
     if (refuseWhileTesting())
         return;
-    const int code = lib().connMachine(kFactoryAccessCode);
+    const int code = busy([] { return lib().connMachine(kFactoryAccessCode); });
     if (code == 0) {
         SetSelfTitle();
         const char* type = lib().getMachineType();
@@ -56,7 +66,8 @@ void MainWindow::on_pushButton_DisConnet_clicked()
 void MainWindow::on_pushButton_con_safe_clicked()
 {
     const TextArg code(ui->lineEdit_ID->text());
-    tellResult(lib().connMachine(code.c_str()), QStringLiteral("安全码连接成功"));
+    tellResult(busy([&code] { return lib().connMachine(code.c_str()); }),
+               QStringLiteral("安全码连接成功"));
 }
 
 void MainWindow::on_pushButton_get_type_clicked()
@@ -78,7 +89,10 @@ void MainWindow::on_pushButton_SetNo_clicked()
 {
     if (refuseWhileTesting())
         return;
-    const TextArg number(ui->lineEditsealinfo->text());
+    const auto text = filledIn(ui->lineEditsealinfo, QStringLiteral("设备编号"));
+    if (!text)
+        return;
+    const TextArg number(*text);
     tellResult(lib().setMachineNum(number.c_str()), QStringLiteral("设置设备编号成功"));
 }
 
@@ -93,12 +107,16 @@ void MainWindow::on_pushButton_ywb_clicked()
 {
     if (refuseWhileTesting())
         return;
+    if (!confirm(QStringLiteral("下发业务版将改变设备的机型版本，是否继续？")))
+        return;
     tellResult(lib().setMachineType(kBusinessEdition), QStringLiteral("下发机型版本成功"));
 }
 
 void MainWindow::on_pushButton_xzb_clicked()
 {
     if (refuseWhileTesting())
+        return;
+    if (!confirm(QStringLiteral("下发行政版将改变设备的机型版本，是否继续？")))
         return;
     tellResult(lib().setMachineType(kAdministrativeEdition), QStringLiteral("下发机型版本成功"));
 }
@@ -114,23 +132,27 @@ void MainWindow::on_pushButton_setID_clicked()
 {
     if (refuseWhileTesting())
         return;
-    // The machine takes an empty serial number and forgets the one it had.
-    if (ui->lineEdit_ID->text().isEmpty()) {
-        tell(QStringLiteral("请输入序列号"));
+    // The machine takes a blank serial number and forgets the one it had.
+    const auto text = filledIn(ui->lineEdit_ID, QStringLiteral("序列号"));
+    if (!text)
         return;
-    }
-    const TextArg id(ui->lineEdit_ID->text());
+    const TextArg id(*text);
     tellResult(lib().setMachineId(id.c_str()), QStringLiteral("设置成功"));
 }
 
 void MainWindow::on_pushButton_safe_clicked()
 {
-    const TextArg code(ui->lineEdit_ID->text());
+    const auto text = filledIn(ui->lineEdit_ID, QStringLiteral("安全码"));
+    if (!text)
+        return;
+    const TextArg code(*text);
     tellResult(lib().setSecurityCode(code.c_str()), QStringLiteral("设置安全码成功"));
 }
 
 void MainWindow::on_pushButton_del_safe_clicked()
 {
+    if (!confirm(QStringLiteral("删除安全码后，不需安全码即可连接设备，是否继续？")))
+        return;
     tellResult(lib().delSecurityCode(), QStringLiteral("删除安全码成功"));
 }
 
@@ -161,6 +183,8 @@ void MainWindow::setFirmwareMode(int mode)
 {
     if (refuseWhileTesting())
         return;
+    if (!confirm(QStringLiteral("将设备的固件模式设置为%1，是否继续？").arg(firmwareModeName(mode))))
+        return;
     const int code = lib().setFirmwareMode(mode);
     if (code == 0)
         SetSelfTitle();
@@ -188,7 +212,7 @@ void MainWindow::on_pushButton_OpenPaperDoor_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().openPaperDoor(), QStringLiteral("打开纸板门成功"));
+    tellResult(busy([] { return lib().openPaperDoor(); }), QStringLiteral("打开纸板门成功"));
 }
 
 void MainWindow::on_pushButton_OpenPaperDoorSt_clicked()
@@ -201,14 +225,14 @@ void MainWindow::on_pushButton_OpenPaperDoorSt_clicked()
     else if (state == kClosed)
         tell(QStringLiteral("门板关闭"));
     else
-        tell(textOf(lib().geterrMsg(state)));
+        warn(textOf(lib().geterrMsg(state)));
 }
 
 void MainWindow::on_pushButton_BackDoor_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().openMachineBackDoor(), QStringLiteral("打开侧门成功"));
+    tellResult(busy([] { return lib().openMachineBackDoor(); }), QStringLiteral("打开侧门成功"));
 }
 
 void MainWindow::on_pushButton_OpenBackDoorSt_clicked()
@@ -221,7 +245,7 @@ void MainWindow::on_pushButton_OpenBackDoorSt_clicked()
     else if (state == kClosed)
         tell(QStringLiteral("侧门关闭"));
     else
-        tell(textOf(lib().geterrMsg(state)));
+        warn(textOf(lib().geterrMsg(state)));
 }
 
 void MainWindow::on_pushButton_backdoor_error_clicked()
@@ -286,19 +310,25 @@ void MainWindow::on_pushButton_del_alarm_clicked()
 {
     if (refuseWhileTesting())
         return;
+    if (!confirm(QStringLiteral("删除报警信息后无法恢复，是否继续？")))
+        return;
     tellResult(lib().delAlarmLog(), QStringLiteral("删除报警信息成功"));
 }
 
 void MainWindow::on_pushButton_openlight_clicked()
 {
-    tell(lib().openVideoCapLight() == 0 ? QStringLiteral("打开照明灯成功")
-                                        : QStringLiteral("打开照明灯失败"));
+    if (lib().openVideoCapLight() == 0)
+        tell(QStringLiteral("打开照明灯成功"));
+    else
+        warn(QStringLiteral("打开照明灯失败"));
 }
 
 void MainWindow::on_pushButton_closelight_clicked()
 {
-    tell(lib().closeVideoCapLight() == 0 ? QStringLiteral("关闭照明灯成功")
-                                         : QStringLiteral("关闭照明灯失败"));
+    if (lib().closeVideoCapLight() == 0)
+        tell(QStringLiteral("关闭照明灯成功"));
+    else
+        warn(QStringLiteral("关闭照明灯失败"));
 }
 
 void MainWindow::on_pushButton_unlock_clicked()
@@ -348,8 +378,11 @@ void MainWindow::on_pushButton_getsealinfo_clicked()
 {
     if (refuseWhileTesting())
         return;
+    const auto text = filledIn(ui->lineEditsealinfo, QStringLiteral("印章信息"));
+    if (!text)
+        return;
     const TextArg number(textOf(lib().getMachineNum()));
-    const TextArg info(ui->lineEditsealinfo->text());
+    const TextArg info(*text);
     tellResult(lib().initStamp(number.c_str(), info.c_str()), QStringLiteral("设置印章信息成功"));
 }
 
@@ -357,14 +390,14 @@ void MainWindow::on_pushButton_bind_rfid_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().BindRFIDAndSlot(1), QStringLiteral("印章与槽位绑定成功"));
+    tellResult(busy([] { return lib().BindRFIDAndSlot(1); }), QStringLiteral("印章与槽位绑定成功"));
 }
 
 void MainWindow::on_pushButton_unbind_rfid_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().BindRFIDAndSlot(0), QStringLiteral("印章与槽位解绑成功"));
+    tellResult(busy([] { return lib().BindRFIDAndSlot(0); }), QStringLiteral("印章与槽位解绑成功"));
 }
 
 // ---- stamping and calibration ----------------------------------------------------------------
@@ -377,14 +410,31 @@ std::optional<int> MainWindow::numberIn(const QLineEdit* edit, const NumberField
     return number;
 }
 
+bool MainWindow::refuseWithoutChosenPoint()
+{
+    // Before that the position is (0, 0), a corner no one aimed at.
+    if (!m_srcImg.empty() && m_pointChosen)
+        return false;
+    tell(QStringLiteral("请先拍照，再在图片中的纸张上点选盖章位置"));
+    return true;
+}
+
 std::optional<int> MainWindow::stampAtClick(int (*print)(int, int, int, int))
 {
+    if (refuseWithoutChosenPoint())
+        return std::nullopt;
     const std::optional<int> angle = numberIn(ui->lineEditAngle, kAngleField);
     if (!angle)
         return std::nullopt;
-    if (ui->checkBox->isChecked())
-        lib().setAcrossPageSeal();
-    return print(GetSealNo(), m_stampX, m_stampY, *angle);
+    const bool acrossPage = ui->checkBox->isChecked();
+    const int seal = GetSealNo();
+    const int x = m_stampX;
+    const int y = m_stampY;
+    return busy([=] {
+        if (acrossPage)
+            lib().setAcrossPageSeal();
+        return print(seal, x, y, *angle);
+    });
 }
 
 void MainWindow::on_pushButton_RgSeal_clicked()
@@ -413,16 +463,22 @@ void MainWindow::on_pushButton_ZdSeal_clicked()
     const auto angle = y ? numberIn(ui->lineEditAngle, kAngleField) : std::nullopt;
     if (!angle)
         return;
-    if (ui->checkBox->isChecked())
-        lib().setAcrossPageSeal();
-    tellResult(lib().autoPrintStart(GetSealNo(), *x, *y, *angle), QStringLiteral("自动用印成功"));
+    const bool acrossPage = ui->checkBox->isChecked();
+    const int seal = GetSealNo();
+    tellResult(busy([=] {
+                   if (acrossPage)
+                       lib().setAcrossPageSeal();
+                   return lib().autoPrintStart(seal, *x, *y, *angle);
+               }),
+               QStringLiteral("自动用印成功"));
 }
 
 void MainWindow::on_pushButton_Reset_clicked()
 {
     if (refuseWhileTesting())
         return;
-    tellResult(lib().initializationMachine(), QStringLiteral("复位设备成功"));
+    tellResult(busy([] { return lib().initializationMachine(); }, QStringLiteral("正在复位设备")),
+               QStringLiteral("复位设备成功"));
 }
 
 void MainWindow::on_pushButton_CheckSet_clicked()

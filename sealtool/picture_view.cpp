@@ -12,7 +12,9 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "busy_call.h"
 #include "library.h"
+#include "text_args.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -37,7 +39,7 @@ bool MainWindow::loadPicture(const QString& path)
 {
     cv::Mat picture = cv::imread(path.toUtf8().toStdString(), cv::IMREAD_COLOR);
     if (picture.empty()) {
-        tell(QStringLiteral("无法读取图片文件: %1").arg(path));
+        warn(QStringLiteral("无法读取图片文件: %1").arg(path));
         return false;
     }
     cv::cvtColor(picture, picture, cv::COLOR_BGR2RGB);
@@ -137,7 +139,7 @@ void MainWindow::showPointerLine()
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_showImg.empty())
+    if (m_showImg.empty() || busyCallRunning())
         return;
     const QPoint g = areaPoint(event->localPos(), true);
     if (!insideArea(g))
@@ -154,7 +156,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
 
 void MainWindow::wheelEvent(QWheelEvent* event)
 {
-    if (m_showImg.empty())
+    if (m_showImg.empty() || busyCallRunning())
         return;
     const QPoint g = areaPoint(event->position(), false);
     if (!insideArea(g))
@@ -182,7 +184,8 @@ void MainWindow::wheelEvent(QWheelEvent* event)
 
 void MainWindow::mousePressEvent(QMouseEvent* event)
 {
-    if (m_srcImg.empty())
+    // The position of a stamp under way stays what it was.
+    if (m_srcImg.empty() || busyCallRunning())
         return;
     const QPoint g = areaPoint(event->localPos(), true);
     if (g.x() < 1 || g.x() > ui->label_pic->width() - 1 || g.y() < 1 ||
@@ -211,14 +214,16 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
     // Accepted whatever the verdicts say: the engineer may want to see the library refuse it.
     m_stampX = m_picX;
     m_stampY = m_picY;
+    m_pointChosen = true;
     ShowCurPic();
 }
 
 void MainWindow::on_pushButton_SeePic_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("打开图片"),
-                                                      QStringLiteral("/home/"),
-                                                      QStringLiteral("图片文件(*.jpg)"));
+    // Where the tool and the library keep their photos, in every type the library writes.
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("打开图片"), filesDir() + QStringLiteral("/cut"),
+        QStringLiteral("图片文件(*.jpg *.jpeg *.bmp *.png)"));
     if (!path.isEmpty())
         loadPicture(path);
 }

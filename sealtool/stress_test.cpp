@@ -13,6 +13,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "busy_call.h"
 #include "library.h"
 #include "mainwindow.h"
 #include "msg_box.h"
@@ -216,6 +217,11 @@ void MainWindow::onStressTestEnded()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // A call under way holds this window's state until it returns.
+    if (busyCallRunning()) {
+        event->ignore();
+        return;
+    }
     if (!m_bTesting) {
         if (m_worker.joinable())
             m_worker.join();

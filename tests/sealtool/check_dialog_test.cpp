@@ -1,6 +1,8 @@
 // The calibration dialog: read-back, sending to the machine and the backup file.
+#include <atomic>
 #include <cstring>
 
+#include <QProgressDialog>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -81,11 +83,9 @@ TEST_F(CalibrationDialog, ValuesSentToTheMachineComeBack)
 TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
 {
     CheckDialog dialog;
-    const QStringList odd = {"", "12ab", " 7", "a,b", "@x", "中文", "-0", "1;2", "\"q\"", "=", "#c"};
     QStringList written;
     for (const QString& name : calibrationFieldNames()) {
-        const int i = written.size();
-        written << (i < odd.size() ? odd[i] : QString::number(i * 7 - 100));
+        written << QString::number(written.size() * 7 - 100);
         dialog.field(name)->setText(written.last());
     }
     // Saved without a suffix, found again as an INI file.
@@ -96,7 +96,23 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
     ASSERT_TRUE(QFileInfo::exists(file));
     QSettings check(file, QSettings::IniFormat);
     EXPECT_EQ(check.childGroups(), QStringList{"jiaozhun"});
+    // The same name again: the dialog asks before replacing the backup, and No keeps it.
+    dialog.field("lineEditBZW")->setText("1");
+    answering.answer = QMessageBox::No;
+    answering.boxes.clear();
+    answering.fileNames << files.file("backup");
+    click(&dialog, "pushButton_out");
+    ASSERT_EQ(answering.boxes.size(), 1);
+    EXPECT_TRUE(answering.boxes[0].text.contains("backup.ini")) << answering.boxes[0].text.toStdString();
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("jiaozhun/lineEditBZW").toString(), written[0]);
+    answering.answer = QMessageBox::Ok;
 
+    // Whatever a file holds comes back as it stands, texts that are not numbers included.
+    const QStringList odd = {"", "12ab", " 7", "a,b", "@x", "中文", "-0", "1;2", "\"q\"", "=", "#c"};
+    QMap<QString, QString> values;
+    for (int i = 0; i < odd.size(); ++i) values[calibrationFieldNames()[i]] = written[i] = odd[i];
+    for (int i = odd.size(); i < written.size(); ++i) values[calibrationFieldNames()[i]] = written[i];
+    ASSERT_TRUE(exportCalibration(file, values));
     for (const QString& name : calibrationFieldNames()) dialog.field(name)->setText("0");
     answering.fileNames << file;
     click(&dialog, "pushButton_in");
@@ -104,6 +120,7 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
     int i = 0;
     for (const QString& name : calibrationFieldNames()) EXPECT_EQ(dialog.field(name)->text(), written[i++]);
 
+    for (const QString& name : calibrationFieldNames()) dialog.field(name)->setText("0");
     answering.boxes.clear();  // cancelling either file dialog does nothing
     click(&dialog, "pushButton_in");
     click(&dialog, "pushButton_out");
@@ -118,19 +135,35 @@ TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrat
     for (auto [name, typed, button, said] :
          {std::tuple{"lineEdit_X1_0", "abc", "pushBtnDownLoadJZXX", "1号章0度x坐标须为-999到999之间的整数"},
           {"lineEditBZW", "", "pushBtnDownLoadJZXX", "A4纸短边须为-32768到32767之间的整数"},
+          {"lineEditBZG", "32768", "pushBtnDownLoadJZXX", "A4纸长边须为-32768到32767之间的整数"},
+          {"lineEdit_X2", "1e3", "pushButton_out", "圆2：x坐标须为-32768到32767之间的整数"},
           {"lineEdit_Y6_270", "5000", "pushButtonDownXZJZ", "6号章270度y坐标须为-999到999之间的整数"}}) {
         const QString kept = text(dialog, name);
         dialog.field(name)->setText(typed);
         EXPECT_EQ(answering.press(&dialog, button), said);
         EXPECT_EQ(answering.boxes.size(), 1);
+        EXPECT_EQ(answering.boxes[0].icon, QMessageBox::Warning);
         EXPECT_EQ(g_sent, 0) << name;
         dialog.field(name)->setText(kept);
     }
+    EXPECT_TRUE(QDir(files.file("")).entryList({"*.ini"}).isEmpty());  // the export asked for no file
 
-    // A successful automatic calibration shows what the machine now holds; a failed one leaves the fields.
+    // A successful automatic calibration shows what the machine now holds; a failed one leaves the
+    // fields. Meanwhile a progress dialog counts the seconds.
     answering.answer = QMessageBox::Yes;
     static int autoResult;
-    lib().AutoCheckSeal = [](char* text, short*) { return std::strcpy(text, "done"), g_longSide = 2971, autoResult; };
+    static std::atomic<bool> progressSeen;
+    progressSeen = false;
+    lib().AutoCheckSeal = [](char* text, short*) {
+        for (int i = 0; i < 300 && !progressSeen; ++i) QThread::msleep(10);
+        return std::strcpy(text, "done"), g_longSide = 2971, autoResult;
+    };
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        auto* progress = dialog.findChild<QProgressDialog*>();
+        progressSeen = progressSeen || (progress && progress->isVisible() && progress->labelText().contains("已用时"));
+    });
+    probe.start(5);
     for (auto [result, shown] : {std::pair{-1, "2970"}, {0, "2971"}}) {
         autoResult = result;
         click(&dialog, "pushBtnAutoCheck");
@@ -138,4 +171,5 @@ TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrat
         g_longSide = 2970;
     }
     EXPECT_EQ(answering.texts().last(), "done");
+    EXPECT_TRUE(progressSeen);
 }

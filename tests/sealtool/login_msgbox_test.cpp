@@ -46,6 +46,9 @@ TEST(Login, OnlyTheRightPasswordOpensTheMainWindow)
 
 TEST(MsgBox, WorkerWaitsForTheBoxShownByTheGuiThread)
 {
+    TempFiles files;
+    MainWindow window;  // the box belongs over the tool's window
+    window.show();
     std::atomic<bool> returned{false};
     bool returnedWhileOpen = true;
     QElapsedTimer open;
@@ -69,7 +72,9 @@ TEST(MsgBox, WorkerWaitsForTheBoxShownByTheGuiThread)
     ASSERT_EQ(answering.boxes.size(), 1);
     const SeenBox& box = answering.boxes.first();
     EXPECT_TRUE(box.shownByGuiThread);
-    EXPECT_EQ(std::tuple(box.title, box.text, box.buttons), std::tuple("标题", "正文", QStringList{"ok"}));
+    const QString ok = QDialogButtonBox(QDialogButtonBox::Ok).button(QDialogButtonBox::Ok)->text();
+    EXPECT_EQ(std::tuple(box.title, box.text, box.buttons), std::tuple("标题", "正文", QStringList{ok}));
+    EXPECT_EQ(box.parent, &window);
     EXPECT_EQ(box.icon, QMessageBox::Information);
     msgBox::show("t", "critical", MSGBOX_CRITICAL);  // from the GUI thread itself
     EXPECT_EQ(answering.boxes.last().icon, QMessageBox::Critical);

@@ -1,7 +1,12 @@
 // The operation panel: what each kind of button calls and what the operator reads afterwards.
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include <QProgressDialog>
+#include <QScreen>
+
+#include "dialog.h"
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QValidator>
@@ -33,6 +38,7 @@ protected:
     {
         g_calls.clear(), g_text.clear(), g_args.clear();
         g_result = 0;
+        answering.answer = QMessageBox::Yes;
         ToolWindow::SetUp();
     }
     QLineEdit* edit(const char* name) { return window.findChild<QLineEdit*>(name); }
@@ -43,25 +49,41 @@ protected:
 
 TEST_F(Panel, ButtonsShowTheirSuccessOrTheLibrarysMessage)
 {
-    // Before connecting every machine call fails; the tool shows the library's own message.
+    // Before connecting every machine call fails; the tool shows the library's own message,
+    // marked as a failure.
     EXPECT_EQ(press("pushButton_OpenPaperDoor"), message(openPaperDoor()));
+    EXPECT_EQ(answering.boxes.last().icon, QMessageBox::Warning);
     ASSERT_EQ(press("pushButton_Connet"), "连接成功");
+    EXPECT_EQ(answering.boxes.last().icon, QMessageBox::Information);
     EXPECT_TRUE(window.windowTitle().contains(QString("-版本:") + getFirmwareVer()));
     EXPECT_EQ(window.machineType(), QByteArray(getMachineType()));
 
+    // Which call reached the machine shows in the trace: pairs of buttons share a success text.
     const struct {
         const char* button;
         const char* success;
+        const char* traced;
     } plain[] = {
-        {"pushButton_OpenPaperDoor", "打开纸板门成功"},    {"pushButton_CloseAlarm", "关闭蜂鸣成功"},
-        {"pushButton_OpenAlarm_FD", "开启防盗报警成功"},   {"pushButton_CloseAlarm_FD", "关闭防盗报警成功"},
-        {"pushButton_del_alarm", "删除报警信息成功"},      {"pushButton_del_backdoor_error", "删除异常开锁信息成功"},
-        {"pushButton_backdoor_error", "异常开锁成功"},     {"pushButton_bind_rfid", "印章与槽位绑定成功"},
-        {"pushButton_unbind_rfid", "印章与槽位解绑成功"},  {"pushButton_SetNo", "设置设备编号成功"},
-        {"pushButton_getsealinfo", "设置印章信息成功"},    {"pushButton_openlight", "打开照明灯成功"},
-        {"pushButton_get_type", "设备已链接"},
+        {"pushButton_OpenPaperDoor", "打开纸板门成功", "_openPaperDoor"},
+        {"pushButton_OpenAlarm", "开启蜂鸣成功", "_openFMAlarm"},
+        {"pushButton_CloseAlarm", "关闭蜂鸣成功", "_closeFMAlarm"},
+        {"pushButton_OpenAlarm_FD", "开启防盗报警成功", "_openMoveAlarm"},
+        {"pushButton_CloseAlarm_FD", "关闭防盗报警成功", "_closeMoveAlarm"},
+        {"pushButton_del_alarm", "删除报警信息成功", "_delAlarmLog"},
+        {"pushButton_del_backdoor_error", "删除异常开锁信息成功", "_delOpenBackDoorExceptionInfo"},
+        {"pushButton_backdoor_error", "异常开锁成功", "_openMachineBackDoorUnNormal "},
+        {"pushButton_bind_rfid", "印章与槽位绑定成功", "_BindRFIDAndSlot"},
+        {"pushButton_unbind_rfid", "印章与槽位解绑成功", "_BindRFIDAndSlot"},
+        {"pushButton_SetNo", "设置设备编号成功", "_setMachineNum"},
+        {"pushButton_getsealinfo", "设置印章信息成功", "_initStamp"},
+        {"pushButton_openlight", "打开照明灯成功", "_openVideoCapLight"},
+        {"pushButton_get_type", "设备已链接", "_isConnMachine"},
     };
-    for (const auto& button : plain) EXPECT_EQ(press(button.button), button.success) << button.button;
+    for (const auto& button : plain) {
+        const int before = files.traces().size();
+        EXPECT_EQ(press(button.button), button.success) << button.button;
+        EXPECT_TRUE(files.traces().mid(before).contains(button.traced)) << button.button;
+    }
     // What was set arrives: the machine number, the seal information, the edition.
     EXPECT_EQ(press("pushButton_GetNo"), "234234");
     EXPECT_EQ(press("pushButton_GetSealInof"), "234234");
@@ -136,11 +158,24 @@ TEST_F(Panel, StampingButtonsTakeSealAngleAndTheClickedPosition)
     lib().manualPrintStart = [](int seal, int x, int y, int a) { return record("manual", {seal, x, y, a}); };
     lib().manualPrintStartByLight = [](int seal, int x, int y, int a) { return record("light", {seal, x, y, a}); };
     lib().autoPrintStart = [](int seal, int x, int y, int a) { return record("auto", {seal, x, y, a}); };
+    lib().checkManualPrintPara = [](int, int, int) { return 0; };
+    lib().isWhitePaper = [](int, int) { return 0; };
 
-    // Before any click the position is (0, 0).
+    // No stamp at a place no one chose: not before a picture, nor after a click beside the sheet.
+    const QString choose = "请先拍照，再在图片中的纸张上点选盖章位置";
+    for (const char* button : {"pushButton_RgSeal", "pushButton_GmSeal", "pushButton_Gzpzkm"})
+        EXPECT_EQ(press(button), choose) << button;
+    ASSERT_TRUE(window.loadPicture(writePicture(files.file("small.jpg"), 600, 400)));
+    moveTo(400, 300);  // grey: the picture is 240 x 160 at 40 %
+    clickAt(400, 300);
+    EXPECT_EQ(press("pushButton_RgSeal"), choose);
+    EXPECT_TRUE(g_calls.empty());
+
+    moveTo(100, 50);
+    clickAt(100, 50);
     EXPECT_EQ(press("pushButton_RgSeal"), "用印成功");
     EXPECT_EQ(g_calls, std::vector<std::string>{"manual"});
-    EXPECT_EQ(g_args, (std::vector<int>{1, 0, 0, 0}));
+    EXPECT_EQ(g_args, (std::vector<int>{1, 250, 125, 0}));
 
     tick("radioButton_3");
     tick("checkBox");
@@ -148,7 +183,7 @@ TEST_F(Panel, StampingButtonsTakeSealAngleAndTheClickedPosition)
     g_calls.clear();
     EXPECT_EQ(press("pushButton_GmSeal"), "光敏章用印成功");
     EXPECT_EQ(g_calls, (std::vector<std::string>{"setAcrossPageSeal", "light"}));
-    EXPECT_EQ(g_args, (std::vector<int>{3, 0, 0, 270}));
+    EXPECT_EQ(g_args, (std::vector<int>{3, 250, 125, 270}));
 
     edit("lineEditX")->setText("120");
     edit("lineEditY")->setText("80");
@@ -163,15 +198,23 @@ TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
     lib().manualPrintStart = lib().manualPrintStartByLight = lib().autoPrintStart = [](int, int, int, int) {
         return record("print");
     };
-    lib().setMachineId = [](const char*) { return record("setMachineId"); };
+    lib().setMachineId = lib().setSecurityCode = lib().setMachineNum = [](const char*) { return record("set"); };
+    lib().initStamp = [](const char*, const char*) { return record("initStamp"); };
     tick("checkBox");
+    // The stamping buttons check their fields at a chosen point.
+    ASSERT_TRUE(window.loadPicture(writePicture(files.file("p.jpg"), 1000, 1000)));
+    moveTo(100, 100);
+    clickAt(100, 100);
     const QString angle = "转章角度须为0到360之间的整数";
     for (auto [field, text, button, said] : {std::tuple{"lineEditAngle", "abc", "pushButton_RgSeal", angle},
                                              {"lineEditAngle", "", "pushButton_GmSeal", angle},
                                              {"lineEditAngle", "361", "pushButton_Gzpzkm", angle},
                                              {"lineEditY", "x1y", "pushButton_ZdSeal", QString("毫米Y须为0到297之间的整数")},
                                              {"lineEdit_ID", "", "pushButton_error", QString("错误码须为-9999到0之间的整数")},
-                                             {"lineEdit_ID", "", "pushButton_setID", QString("请输入序列号")}}) {
+                                             {"lineEdit_ID", "  ", "pushButton_setID", QString("请输入序列号")},
+                                             {"lineEdit_ID", " ", "pushButton_safe", QString("请输入安全码")},
+                                             {"lineEditsealinfo", "", "pushButton_SetNo", QString("请输入设备编号")},
+                                             {"lineEditsealinfo", "\t ", "pushButton_getsealinfo", QString("请输入印章信息")}}) {
         const QString kept = edit(field)->text();
         edit(field)->setText(text);
         g_calls.clear();
@@ -187,4 +230,68 @@ TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
         EXPECT_EQ(edit(field)->validator()->validate(typed, at), QValidator::Invalid) << field;
     edit("lineEdit_ID")->setText("-401");
     EXPECT_EQ(press("pushButton_error"), message(-401));
+}
+
+TEST_F(Panel, ButtonsThatChangeTheMachineAskFirst)
+{
+    lib().setMachineType = [](const char* type) { return g_text = type, record("setMachineType"); };
+    lib().setFirmwareMode = [](int mode) { return record("setFirmwareMode", {mode}); };
+    lib().delSecurityCode = [] { return record("delSecurityCode"); };
+    lib().delAlarmLog = [] { return record("delAlarmLog"); };
+    const char* buttons[] = {"pushButton_ywb", "pushButton_xzb",      "pushButton_wwk",
+                             "pushButton_wswjyc", "pushButton_CutDebug", "pushButton_del_safe", "pushButton_del_alarm"};
+    answering.answer = QMessageBox::No;
+    for (const char* button : buttons) {
+        press(button);
+        ASSERT_EQ(answering.boxes.size(), 1) << button;
+        EXPECT_EQ(answering.boxes[0].icon, QMessageBox::Question) << button;
+        EXPECT_EQ(answering.boxes[0].buttons, (QStringList{"是", "否"})) << button;
+    }
+    EXPECT_TRUE(g_calls.empty());
+    answering.answer = QMessageBox::Yes;
+    EXPECT_EQ(press("pushButton_ywb"), "下发机型版本成功");
+    EXPECT_EQ(g_text, "OVM350");
+    EXPECT_EQ(press("pushButton_del_alarm"), "删除报警信息成功");
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"setMachineType", "delAlarmLog"}));
+}
+
+// A reset takes seconds: it runs beside a window that keeps answering, with its panel disabled
+// and a progress dialog counting the seconds.
+TEST_F(Panel, LongCallsLeaveTheWindowResponsive)
+{
+    static std::atomic<bool> seen;
+    seen = false;
+    lib().initializationMachine = [] {
+        for (int i = 0; i < 300 && !seen; ++i) QThread::msleep(10);
+        return 0;
+    };
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        auto* progress = window.findChild<QProgressDialog*>();
+        if (progress && progress->isVisible() && progress->labelText().contains("已用时") &&
+            !window.findChild<QWidget*>("centralWidget")->isEnabled())
+            seen = true;
+    });
+    probe.start(5);
+    EXPECT_EQ(press("pushButton_Reset"), "复位设备成功");
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(window.findChild<QWidget*>("centralWidget")->isEnabled());
+}
+
+// At any screen size or font the windows fit: the main window within the screen's free area,
+// the login label whole.
+TEST_F(Panel, WindowsFitTheScreenAndTheirTexts)
+{
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    MainWindow fresh;
+    fresh.show();
+    EXPECT_TRUE(room.contains(fresh.frameGeometry())) << room.width() << "x" << room.height() << " "
+                                                      << fresh.width() << "x" << fresh.height();
+    EXPECT_FALSE(fresh.windowIcon().isNull());
+    Dialog login;
+    login.setFont(QFont("Noto Sans CJK SC", 20));
+    login.show();
+    QApplication::processEvents();
+    auto* label = login.findChild<QLabel*>("label");
+    EXPECT_GE(label->width(), label->sizeHint().width());
 }

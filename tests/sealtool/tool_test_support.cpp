@@ -39,10 +39,10 @@ QString Operator::press(QObject* window, const char* name)
 void Operator::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible()) return;
+    if (!modal || !modal->isVisible() || modal == m_accepting) return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         if (onBox && !onBox(box)) return;
-        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(), box->thread() == qApp->thread()};
+        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(), box->thread() == qApp->thread(), box->parentWidget()};
         for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
         boxes << seen;
         QAbstractButton* choice = box->button(answer);
@@ -52,7 +52,13 @@ void Operator::poll()
             dialog->reject();
         } else {
             dialog->selectFile(fileNames.takeFirst());
-            QMetaObject::invokeMethod(dialog, "accept");
+            // Accepted from the event loop, not from this timer: a question the dialog asks
+            // (replace the file?) must reach the next poll.
+            m_accepting = dialog;
+            QTimer::singleShot(0, dialog, [this, dialog] {
+                m_accepting = nullptr;
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
         }
     } else {
         modal->close();

@@ -6,11 +6,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QObject>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -35,6 +38,16 @@ public:
     }
     ~TempFiles() { qunsetenv("STAMPCTL_BASE_DIR"); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
+    // Everything the library has traced so far.
+    QString traces() const
+    {
+        QString all;
+        for (const QFileInfo& day : QDir(file("log")).entryInfoList(QDir::Files)) {
+            QFile in(day.filePath());
+            if (in.open(QIODevice::ReadOnly)) all += QString::fromUtf8(in.readAll());
+        }
+        return all;
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -46,6 +59,7 @@ struct SeenBox {
     QStringList buttons;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool shownByGuiThread = false;
+    QWidget* parent = nullptr;
 };
 
 // Answers every message box with `answer` (or its first button) and every file dialog with the
@@ -64,6 +78,7 @@ public:
 private:
     void poll();
     QTimer m_timer;
+    QPointer<QWidget> m_accepting;  // a file dialog about to be accepted
 };
 
 // Runs the event loop until `done` holds or `ms` have passed; whether it held.
@@ -88,7 +103,12 @@ void click(QObject* window, const char* name);
 // Mouse positions are those of the picture label.
 class ToolWindow : public ::testing::Test {
 protected:
-    void SetUp() override { window.show(); }
+    // At the form's own size, whatever the test screen's: the positions below are made for it.
+    void SetUp() override
+    {
+        window.resize(1399, 780);
+        window.show();
+    }
     QString press(const char* name) { return answering.press(&window, name); }
     QPoint onPicture(int gx, int gy) { return window.findChild<QLabel*>("label_pic")->mapTo(&window, QPoint(gx, gy)); }
     void moveTo(int gx, int gy, Qt::MouseButtons buttons = Qt::NoButton)
