@@ -21,11 +21,12 @@ public:
 
     // `command` runs `action` when the parser has chosen it.
     void add(CLI::App* command, Action action);
-    // `work` wrapped to run on a connected machine: connect, work, disconnect.
-    Action onMachine(Action work) const
+    // `work` wrapped to run on a connected machine: connect, work, disconnect, with a progress
+    // line named `doing` (and the step that `step` names, when given) while it lasts.
+    Action onMachine(Action work, std::string doing = "working", Step step = {}) const
     {
         const Options& options = m_options;
-        return [&options, work] { return withMachine(options, work); };
+        return [&options, work, doing, step] { return withMachine(options, work, doing, step); };
     }
     // The chosen command's full name ("door open") and action; no action when none was chosen.
     std::pair<std::string, Action> chosen() const;

@@ -1,5 +1,8 @@
 // The machine's calibration: automatic calibration, and showing, saving and restoring the values
 // in the same INI file as sealtool's calibration dialog (group "jiaozhun", one key per value).
+#include <strings.h>
+
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -13,7 +16,7 @@
 
 #include "calibration_file.h"
 #include "commands.h"
-#include "progress.h"
+#include "trace_tail.h"
 #include "stampctl/stampctl.h"
 
 namespace stampctl_cli {
@@ -227,31 +230,67 @@ Outcome importFrom(const std::string& path)
 
 // The library explains itself in the text, success or failure; on failure its code is -1, which
 // has no message of its own.
-Outcome autoCalibrate(const Options& options, const std::vector<int>& photosensitive)
+Outcome autoCalibrate(const std::vector<int>& photosensitive)
 {
     std::array<short, kSealCount> flags{};
     for (int seal : photosensitive) flags[seal - 1] = 1;
     std::array<char, kAutoCheckTextSize> report{};
-    int code;
-    {
-        Progress progress(options, "calibrating");
-        code = AutoCheckSeal(report.data(), flags.data());
-    }
+    const int code = AutoCheckSeal(report.data(), flags.data());
     report.back() = '\0';
+    // The library ends its report's lines as Windows does; a terminal or a script wants "\n".
+    std::string text = report.data();
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     Outcome outcome;
     outcome.code = code;
-    outcome.data = {{"report", report.data()}};
-    if (code != 0) outcome.message = report.data();
-    outcome.text = report.data();
+    outcome.data = {{"report", text}};
+    if (code != 0) outcome.message = text;
+    outcome.text = text;
     return outcome;
+}
+
+// What automatic calibration does now, as its trace lines tell.
+Step calibrationSteps()
+{
+    auto tail = std::make_shared<TraceTail>();
+    return [tail]() -> std::string {
+        static const std::pair<const char*, const char*> kSteps[] = {
+            {"_directPrintStart", "stamping the check impressions"},
+            {"_getImageFormat", "photographing the sheet"},
+            {"szMain", "measuring the circles"},
+            {"_DownLoad", "writing the calibration"},
+        };
+        std::string now;
+        for (const std::string& line : tail->newLines())
+            for (const auto& [mark, step] : kSteps)
+                if (line.find(mark) != std::string::npos) now = step;
+        return now;
+    };
+}
+
+// Where the file goes must exist: a mistyped folder is not created.
+CLI::Validator inExistingFolder()
+{
+    return CLI::Validator(
+        [](std::string& path) {
+            const std::filesystem::path folder = std::filesystem::absolute(path).parent_path();
+            return std::filesystem::is_directory(folder) ? std::string() : "no such folder: " + folder.string();
+        },
+        "FILE");
+}
+
+// As sealtool's dialog does: the backup file is an .ini file, whatever name was typed.
+std::string withIniSuffix(const std::string& path)
+{
+    const std::string suffix = ".ini";
+    const bool has = path.size() > suffix.size() &&
+                     strcasecmp(path.c_str() + path.size() - suffix.size(), suffix.c_str()) == 0;
+    return has ? path : path + suffix;
 }
 
 }  // namespace
 
 void addCalibrationCommands(CLI::App& app, Commands& commands)
 {
-    const Options& options = commands.options();
-
     auto photosensitive = std::make_shared<std::vector<int>>();
     auto* calibrate = app.add_subcommand(
         "calibrate", "calibrate automatically on a white sheet (overwrites the calibration: export it first)");
@@ -259,18 +298,29 @@ void addCalibrationCommands(CLI::App& app, Commands& commands)
     calibrate->add_option("--photosensitive", *photosensitive, "the photosensitive seals, e.g. 2,5")
         ->delimiter(',')
         ->check(CLI::Range(1, kSealCount));
-    commands.add(calibrate, commands.onMachine([&options, photosensitive] { return autoCalibrate(options, *photosensitive); }));
+    commands.add(calibrate, commands.onMachine([photosensitive] { return autoCalibrate(*photosensitive); },
+                                               "calibrating", calibrationSteps()));
 
     auto* calibration = app.add_subcommand("calibration", "show, export or import the calibration values");
     calibration->require_subcommand(1);
-    commands.add(calibration->add_subcommand("show", "the values the machine holds"), commands.onMachine(show));
+    commands.add(calibration->add_subcommand("show", "the values the machine holds"),
+                 commands.onMachine(show, "reading the calibration"));
     auto file = std::make_shared<std::string>();
     auto* exportCommand = calibration->add_subcommand("export", "save the values to an INI file (as sealtool does)");
-    exportCommand->add_option("file", *file, "the INI file")->required();
-    commands.add(exportCommand, commands.onMachine([file] { return exportTo(*file); }));
+    exportCommand->add_option("file", *file, "the INI file (.ini is added when missing)")
+        ->required()
+        ->check(inExistingFolder());
+    commands.add(exportCommand, commands.onMachine([file] { return exportTo(withIniSuffix(*file)); },
+                                                   "reading the calibration"));
     auto* importCommand = calibration->add_subcommand("import", "write an exported INI file to the machine");
-    importCommand->add_option("file", *file, "the INI file")->required();
-    commands.add(importCommand, commands.onMachine([file] { return importFrom(*file); }));
+    importCommand->add_option("file", *file, "the INI file")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& path) {
+                return std::filesystem::is_regular_file(path) ? std::string() : "no such file: " + path;
+            },
+            "FILE"));
+    commands.add(importCommand, commands.onMachine([file] { return importFrom(*file); }, "writing the calibration"));
 }
 
 }  // namespace stampctl_cli

@@ -2,10 +2,9 @@
 // door, light.
 #include <chrono>
 #include <sstream>
-#include <thread>
 
 #include "commands.h"
-#include "progress.h"
+#include "interrupt.h"
 #include "stampctl/stampctl.h"
 
 namespace stampctl_cli {
@@ -171,16 +170,16 @@ struct LightRequest {
 };
 
 // Disconnecting switches the light off, and the tool disconnects when it ends: "on" holds the
-// connection for the seconds asked.
-Outcome light(const Options& options, const LightRequest& r)
+// connection for the seconds asked, or until Ctrl-C.
+Outcome light(const LightRequest& r)
 {
     const int code = r.on ? openVideoCapLight() : closeVideoCapLight();
     if (code != 0) return failure(code);
     Outcome outcome;
     outcome.data = {{"light", r.on ? "on" : "off"}};
     if (r.on) {
-        Progress progress(options, "light on");
-        std::this_thread::sleep_for(std::chrono::seconds(r.seconds));
+        if (!sleepUnlessInterrupted(std::chrono::seconds(r.seconds)))
+            outcome.interruption = "the light was switched off early";
         outcome.data["seconds"] = r.seconds;
     }
     outcome.text = r.on ? "light was on for " + std::to_string(r.seconds) + " s, now off" : "light off";
@@ -192,12 +191,10 @@ Outcome light(const Options& options, const LightRequest& r)
 
 void addMachineCommands(CLI::App& app, Commands& commands)
 {
-    const Options& options = commands.options();
-
     commands.add(app.add_subcommand("status", "connection, doors, readiness and the machine's fault"),
-                 commands.onMachine(status));
+                 commands.onMachine(status, "asking the machine"));
     commands.add(app.add_subcommand("info", "number, type, ID, firmware, slots, RFID tags, seal information"),
-                 commands.onMachine(info));
+                 commands.onMachine(info, "reading the machine's identity"));
 
     auto* door = app.add_subcommand("door", "open the paper door or the side (seal-change) door");
     door->require_subcommand(1);
@@ -206,7 +203,7 @@ void addMachineCommands(CLI::App& app, Commands& commands)
     open->add_option("door", doorRequest->door, "paper or side")->required()->check(CLI::IsMember({"paper", "side"}));
     open->add_option("--seconds", doorRequest->seconds, "how long it stays open (default: paper 30, side 120)")
         ->check(CLI::Range(0, 65535));
-    commands.add(open, commands.onMachine([doorRequest] { return openDoor(*doorRequest); }));
+    commands.add(open, commands.onMachine([doorRequest] { return openDoor(*doorRequest); }, "opening the door"));
 
     auto lightRequest = std::make_shared<LightRequest>();
     auto* lightCommand = app.add_subcommand("light", "the document camera's light");
@@ -215,7 +212,7 @@ void addMachineCommands(CLI::App& app, Commands& commands)
         ->add_option("--seconds", lightRequest->seconds,
                      "with on: how long it stays on before stampctl disconnects (default 10)")
         ->check(CLI::Range(0, 3600));
-    commands.add(lightCommand, commands.onMachine([&options, lightRequest] { return light(options, *lightRequest); }));
+    commands.add(lightCommand, commands.onMachine([lightRequest] { return light(*lightRequest); }, "light"));
 }
 
 }  // namespace stampctl_cli

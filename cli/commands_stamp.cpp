@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "commands.h"
-#include "progress.h"
+#include "interrupt.h"
 #include "stampctl/stampctl.h"
 
 namespace stampctl_cli {
@@ -98,11 +98,10 @@ std::string stampText(const StampRequest& r, bool machineReset)
 
 // A pixel or a page position means a place on the document now on the board, so the document is
 // photographed first; the photo stays with the others in the library's photo directory.
-Outcome stamp(const Options& options, const StampRequest& r)
+Outcome stamp(const StampRequest& r)
 {
     // The package makes the directory; a missing one would only show as the library's "disk full".
     if (!fs::is_directory(photoDir())) return refusal("no photo directory " + photoDir());
-    Progress progress(options, "stamping");
     const std::string stem = photoDir() + "/" + timestampedName();
 
     json d = {{"seal", r.seal}, {"angle", r.angle}, {"across_page", r.acrossPage}, {"photo", stem + kCutExtension}};
@@ -113,20 +112,26 @@ Outcome stamp(const Options& options, const StampRequest& r)
     int code = photograph(stem, false);
     if (code == 0 && r.acrossPage) code = setAcrossPageSeal();
     if (code != 0) return failure(code, d);
+    if (interrupted()) {
+        Outcome none;
+        none.data = d;
+        none.interruption = "nothing was stamped";
+        return none;
+    }
     code = !r.pixel.empty() ? manualPrintStart(r.seal, r.pixel[0], r.pixel[1], r.angle)
                             : autoPrintStart(r.seal, r.mm[0], r.mm[1], r.angle);
     const bool machineReset = GetPrintReset() == 1;
     d["machine_reset"] = machineReset;
-    if (code != 0) return failure(code, d);
-    Outcome outcome;
+    Outcome outcome = failure(code, d);
+    if (interrupted()) outcome.interruption = "the stamp under way was finished first";
+    if (code != 0) return outcome;
     outcome.data = d;
     outcome.text = stampText(r, machineReset);
     return outcome;
 }
 
-Outcome reset(const Options& options)
+Outcome reset()
 {
-    Progress progress(options, "resetting");
     const int code = initializationMachine();
     if (code != 0) return failure(code);
     Outcome outcome;
@@ -153,12 +158,31 @@ CLI::Validator endsWith(std::vector<std::string> extensions)
         extensions.front() + " FILE");
 }
 
+// The page lies with its long side along the picture's width; at 90 and 270 degrees the library
+// measures a page point the other way round.
+constexpr int kPageLongMm = 297;
+constexpr int kPageShortMm = 210;
+constexpr const char* kPageRange =
+    "millimetres from the page's top-left corner: X 0 to 297 and Y 0 to 210 "
+    "(at 90 and 270 degrees X 0 to 210 and Y 0 to 297)";
+
+// A page position off the page is a wrong argument: refused before anything reaches the machine.
+void checkOnPage(const StampRequest& r)
+{
+    if (r.mm.size() != 2) return;
+    const bool turned = r.angle == 90 || r.angle == 270;
+    const int width = turned ? kPageShortMm : kPageLongMm;
+    const int height = turned ? kPageLongMm : kPageShortMm;
+    if (r.mm[0] < 0 || r.mm[0] > width || r.mm[1] < 0 || r.mm[1] > height)
+        throw CLI::ValidationError("--mm", std::to_string(r.mm[0]) + "," + std::to_string(r.mm[1]) +
+                                               " is off the page: X 0 to " + std::to_string(width) + " and Y 0 to " +
+                                               std::to_string(height) + " at angle " + std::to_string(r.angle));
+}
+
 }  // namespace
 
 void addStampCommands(CLI::App& app, Commands& commands)
 {
-    const Options& options = commands.options();
-
     auto photoRequest = std::make_shared<PhotoRequest>();
     auto* photoCommand = app.add_subcommand("photo", "photograph the document: the cut picture, and the full frame");
     photoCommand->add_option("out", photoRequest->out, "the cut picture (JPEG)")
@@ -166,21 +190,22 @@ void addStampCommands(CLI::App& app, Commands& commands)
         ->check(endsWith({".jpg", ".jpeg", ".JPG", ".JPEG"}));
     photoCommand->add_option("--full", photoRequest->full, "also the full camera frame (BMP)")
         ->check(endsWith({".bmp", ".BMP"}));
-    commands.add(photoCommand, commands.onMachine([photoRequest] { return photo(*photoRequest); }));
+    commands.add(photoCommand, commands.onMachine([photoRequest] { return photo(*photoRequest); }, "photographing"));
 
     auto stampRequest = std::make_shared<StampRequest>();
     auto* stampCommand = app.add_subcommand("stamp", "photograph the document and stamp it with a seal");
     stampCommand->add_option("--seal", stampRequest->seal, "seal number, 1 to 6")->required()->check(CLI::Range(1, 6));
     auto* where = stampCommand->add_option_group("position", "where to stamp (one of)");
     addPoint(where, "--pixel", stampRequest->pixel, "pixel of the cut picture (as stampctl photo writes it)");
-    addPoint(where, "--mm", stampRequest->mm, "millimetres from the page's top-left corner");
+    addPoint(where, "--mm", stampRequest->mm, kPageRange);
     where->require_option(1);
     stampCommand->add_option("--angle", stampRequest->angle, "rotation in degrees, 0 to 360")->check(CLI::Range(0, 360));
     stampCommand->add_flag("--across-page", stampRequest->acrossPage, "an across-page stamp over the paper's edge");
-    commands.add(stampCommand, commands.onMachine([&options, stampRequest] { return stamp(options, *stampRequest); }));
+    stampCommand->final_callback([stampRequest] { checkOnPage(*stampRequest); });
+    commands.add(stampCommand, commands.onMachine([stampRequest] { return stamp(*stampRequest); }, "stamping"));
 
     commands.add(app.add_subcommand("reset", "reset the mechanism and wait until it is ready (up to a minute)"),
-                 commands.onMachine([&options] { return reset(options); }));
+                 commands.onMachine(reset, "resetting"));
 }
 
 }  // namespace stampctl_cli

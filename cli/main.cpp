@@ -5,7 +5,10 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "interrupt.h"
 #include "output.h"
+#include "trace_tail.h"
+#include "usage.h"
 
 using namespace stampctl_cli;
 
@@ -25,19 +28,22 @@ void addGlobalOptions(CLI::App& app, Options& options)
                  "use the simulated machine and cameras (as STAMPCTL_SIMULATOR=1)");
     app.add_flag("--json", options.json, "print one JSON object: command, code, message, data");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no confirmations, only results");
+    app.add_flag("-v,--verbose", options.verbose, "copy the library's trace lines of this run to standard error");
+    app.set_version_flag("--version", std::string("stampctl ") + STAMPCTL_VERSION);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    catchInterrupts();
     Options options;
     CLI::App app{kDescription, "stampctl"};
     // Options of the whole tool may follow the command: "stampctl status --json".
     app.fallthrough();
-    app.footer("--code, --simulator, --json and --quiet may also follow the command. See stampctl(1).");
+    app.footer("--code, --simulator, --json, --quiet and --verbose may also follow the command. "
+               "See stampctl(1).");
     app.require_subcommand(1);
-    app.failure_message(CLI::FailureMessage::help);
     addGlobalOptions(app, options);
 
     Commands commands(options);
@@ -45,20 +51,31 @@ int main(int argc, char** argv)
     addRecordCommands(app, commands);
     addStampCommands(app, commands);
     addCalibrationCommands(app, commands);
+    addHelpCommand(app, commands);
 
+    // --json is known before the parser has finished, so that its refusals are JSON too.
+    const bool json = wantsJson(argc, argv);
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        return report(json, helpOutcome(app.help()));
+    } catch (const CLI::CallForAllHelp&) {
+        return report(json, helpOutcome(app.help()));
+    } catch (const CLI::CallForVersion&) {
+        return report(json, versionOutcome());
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitSuccess : kExitUsage;
+        return report(json, usageError(app, e));
     }
     // Before the library's first call, which decides between the machine and the simulator.
     if (options.simulator) ::setenv("STAMPCTL_SIMULATOR", "1", 1);
 
     const auto [name, action] = commands.chosen();
-    if (!action) {
-        std::fputs(app.help().c_str(), stderr);
-        return kExitUsage;
-    }
+    if (!action) return report(json, usageError(app, CLI::RequiredError("A command")));
     const int outFd = setOutputApart();
-    return report(options, name, action(), outFd);
+    Outcome outcome;
+    {
+        TraceEcho echo(options.verbose);
+        outcome = action();
+    }
+    return report(options, name, outcome, outFd);
 }

@@ -8,11 +8,17 @@
 
 #include <QtGlobal>
 
+#include "interrupt.h"
 #include "stampctl/stampctl.h"
 
 namespace stampctl_cli {
 
 namespace {
+
+constexpr int kBadArgument = -91;
+
+// The machine could not be reached at all: not found, not opened, no (valid) answer.
+bool isNoAnswer(int code) { return code == -90 || code == -100 || code == -400 || code == -401 || code == -402; }
 
 void writeAll(int fd, const std::string& bytes)
 {
@@ -48,8 +54,22 @@ std::string asJson(const std::string& command, const Outcome& outcome)
     object["message"] = messageOf(outcome);
     object["data"] = outcome.data;
     if (!outcome.detail.empty()) object["detail"] = outcome.detail;
+    if (!outcome.hint.empty()) object["hint"] = outcome.hint;
+    if (!outcome.interruption.empty()) object["interrupted"] = outcome.interruption;
     // Texts from the machine (log entries, opening reasons) need not be valid UTF-8.
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+// What the user can do about the failures a user can mend.
+Outcome withHint(Outcome outcome)
+{
+    if (!outcome.hint.empty() || outcome.code == 0) return outcome;
+    const bool notConnected = outcome.data.is_object() && outcome.data.value("connected", true) == false;
+    if (notConnected && outcome.code == kBadArgument)
+        outcome.hint = "give the machine's security code with --code or STAMPCTL_CODE";
+    else if (isNoAnswer(outcome.code))
+        outcome.hint = "is the machine plugged in and switched on, and is this user in the group stampctl?";
+    return outcome;
 }
 
 std::string withNewline(std::string text)
@@ -75,18 +95,36 @@ int setOutputApart()
     return out;
 }
 
-int report(const Options& options, const std::string& command, const Outcome& outcome, int outFd)
+int report(const Options& options, const std::string& command, const Outcome& given, int outFd)
 {
+    const Outcome outcome = withHint(given);
     const bool failed = outcome.code != 0;
     if (options.json)
         writeAll(outFd, asJson(command, outcome));
     else if (!failed && !(options.quiet && outcome.confirmation))
         writeAll(outFd, withNewline(outcome.text));
+    const std::string who = "stampctl" + (command.empty() ? "" : " " + command) + ": ";
+    if (!outcome.interruption.empty()) {
+        std::string line = who + "interrupted: " + outcome.interruption + "; disconnected from the machine";
+        if (failed) line += " (" + std::to_string(outcome.code) + " " + messageOf(outcome) + ")";
+        writeAll(STDERR_FILENO, oneLine(line) + "\n");
+        return kExitInterrupted;
+    }
     if (!failed) return kExitSuccess;
-    std::string line = "stampctl " + command + ": " + std::to_string(outcome.code) + " " + messageOf(outcome);
-    if (!outcome.detail.empty()) line += " (" + outcome.detail + ")";
+    // The tool's refusals of the command line say what is wrong in words of their own.
+    std::string line = who + (outcome.usage ? outcome.detail
+                                            : std::to_string(outcome.code) + " " + messageOf(outcome));
+    if (!outcome.usage && !outcome.detail.empty()) line += " (" + outcome.detail + ")";
+    if (!outcome.hint.empty()) line += "; " + outcome.hint;
     writeAll(STDERR_FILENO, oneLine(line) + "\n");
-    return kExitFailure;
+    return outcome.usage ? kExitUsage : kExitFailure;
+}
+
+int report(bool json, const Named& named)
+{
+    Options options;
+    options.json = json;
+    return report(options, named.command, named.outcome, setOutputApart());
 }
 
 }  // namespace stampctl_cli

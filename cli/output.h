@@ -20,7 +20,10 @@ constexpr int kExitUsage = 2;
 // returns. Qt's warnings still reach standard error.
 int setOutputApart();
 
-// Prints the outcome of `command` and returns the exit status.
+// Prints the outcome of `command` and returns the exit status; a failure the user can mend comes
+// with a hint. A run that was interrupted exits with kExitInterrupted.
 int report(const Options& options, const std::string& command, const Outcome& outcome, int outFd);
+// The same for what is settled before any command runs (help, version, a refused command line).
+int report(bool json, const Named& named);
 
 }  // namespace stampctl_cli

@@ -18,9 +18,11 @@ void put(const std::string& text) { (void)!::write(STDERR_FILENO, text.data(), t
 
 }  // namespace
 
-Progress::Progress(const Options& options, std::string label) : m_label(std::move(label))
+Progress::Progress(const Options& options, std::string label, Step step)
+    : m_label(std::move(label)), m_step(std::move(step))
 {
-    if (!options.quiet && ::isatty(STDERR_FILENO)) m_thread = std::thread([this] { spin(); });
+    // With --verbose the trace lines themselves show the progress.
+    if (!options.quiet && !options.verbose && ::isatty(STDERR_FILENO)) m_thread = std::thread([this] { spin(); });
 }
 
 Progress::~Progress()
@@ -38,12 +40,17 @@ Progress::~Progress()
 void Progress::spin()
 {
     const auto start = std::chrono::steady_clock::now();
+    std::string doing = m_label;
     std::unique_lock<std::mutex> guard(m_lock);
     for (size_t frame = 0; !m_stop; ++frame) {
         const auto seconds =
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-        char line[160];
-        std::snprintf(line, sizeof line, "\r%c %s %llds", kFrames[frame % kFrameCount], m_label.c_str(),
+        if (m_step) {
+            const std::string now = m_step();
+            if (!now.empty()) doing = m_label + ": " + now;
+        }
+        char line[200];
+        std::snprintf(line, sizeof line, "%s%c %s %llds", kClearLine, kFrames[frame % kFrameCount], doing.c_str(),
                       static_cast<long long>(seconds));
         put(line);
         m_wake.wait_for(guard, kTick, [this] { return m_stop; });

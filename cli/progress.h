@@ -13,7 +13,8 @@ namespace stampctl_cli {
 
 class Progress {
 public:
-    Progress(const Options& options, std::string label);
+    // `step`, when given, is asked at each turn what is being done now.
+    Progress(const Options& options, std::string label, Step step = {});
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -22,6 +23,7 @@ private:
     void spin();
 
     std::string m_label;
+    Step m_step;
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_stop = false;  // under m_lock

@@ -15,6 +15,7 @@ struct Options {
     bool simulator = false;
     bool json = false;
     bool quiet = false;
+    bool verbose = false;
 };
 
 // What one command reports: the library's result code with its message, the data, and the text
@@ -26,6 +27,15 @@ struct Outcome {
     nlohmann::json data = nlohmann::json::object();
     std::string text;           // the human-readable result
     bool confirmation = false;  // `text` only confirms the action; --quiet leaves it out
+    std::string hint;           // on failure: what the user can do about it
+    bool usage = false;         // a refusal of the command line: nothing was done
+    std::string interruption;   // after Ctrl-C: what became of the work under way
+};
+
+// An outcome with the command it belongs to.
+struct Named {
+    std::string command;
+    Outcome outcome;
 };
 
 // A failure with the library's code and message.
@@ -51,8 +61,13 @@ std::string photoDir();
 // A name for a photo taken now: "stampctl_YYYYmmdd_HHMMSS_mmm".
 std::string timestampedName();
 
-// Connects with the options' code, runs `work` and disconnects. A refused connection is the
-// outcome, with "connected": false in its data.
-Outcome withMachine(const Options& options, const std::function<Outcome()>& work);
+// What a long operation is doing now, for its progress line; empty when nothing new is known.
+using Step = std::function<std::string()>;
+
+// Connects with the options' code, runs `work` and disconnects, showing progress meanwhile. A
+// refused connection is the outcome, with "connected": false in its data. After Ctrl-C the work
+// under way ends as it would, and the outcome says that the run was interrupted.
+Outcome withMachine(const Options& options, const std::function<Outcome()>& work, const std::string& doing,
+                    const Step& step = {});
 
 }  // namespace stampctl_cli

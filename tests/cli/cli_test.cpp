@@ -8,6 +8,8 @@
 
 #include <QMap>
 #include <QString>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +96,37 @@ protected:
         }
         return r;
     }
+    // The program, interrupted once the trace shows `mark` twice.
+    Exit runInterrupted(const Args& args, const std::string& mark)
+    {
+        std::vector<std::string> env{"STAMPCTL_BASE_DIR=" + base.string(), "PATH=/usr/bin:/bin"};
+        std::vector<char*> argv{const_cast<char*>(STAMPCTL_CLI)}, envp;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto& e : env) envp.push_back(e.data());
+        argv.push_back(nullptr), envp.push_back(nullptr);
+        const fs::path err = base / "stderr";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(::open((base / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        // The mark's second line: the first may come from connecting.
+        const auto seen = [&] {
+            const std::string all = traces();
+            const size_t first = all.find(mark);
+            return first != std::string::npos && all.find(mark, first + 1) != std::string::npos;
+        };
+        for (int i = 0; i < 1000 && !seen(); ++i) ::usleep(10000);
+        ::kill(child, SIGINT);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        Exit r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = slurp(base / "stdout"), r.err = slurp(err);
+        return r;
+    }
     // Every trace line the library wrote while the program ran.
     std::string traces()
     {
@@ -155,12 +188,13 @@ const std::vector<Command>& machineCommands()
         {{"reset"}, [](const json& d, auto) { EXPECT_EQ(d, json::object()); }},
         {{"calibrate", "--auto"}, [](const json& d, auto) {
              EXPECT_THAT(d["report"].get<std::string>(), ::testing::HasSubstr("1、2、3、4、5、6号章校准成功"));
+             EXPECT_EQ(d["report"].get<std::string>().find('\r'), std::string::npos);
          }},
         {{"calibration", "show"}, [](const json& d, auto) {
              EXPECT_EQ(d["a4_long_side"], 2732);
              EXPECT_EQ(d["circles"][3], json({{"x", 1933}, {"y", 2737}}));
          }},
-        {{"calibration", "export", "cal.ini"}, [](const json&, const fs::path& base) {
+        {{"calibration", "export", "cal"}, [](const json&, const fs::path& base) {
              // sealtool reads what stampctl writes.
              const auto values = sealtool::importCalibration(QString::fromStdString((base / "cal.ini").string()));
              EXPECT_EQ(values.size(), sealtool::kCalibrationFieldCount);
@@ -204,7 +238,8 @@ TEST_P(EachCommand, FailsWithOneLineWhenNoMachineAnswers)
     const Exit r = run(concat({"--simulator"}, GetParam().args), {{"STAMPCTL_SIM_UNPLUGGED", "1"}});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_THAT(r.err, ::testing::MatchesRegex("stampctl [a-z -]+: -400 通信故障，请检查设备连接是否正常\n"));
+    EXPECT_THAT(r.err, ::testing::MatchesRegex("stampctl [a-z -]+: -400 通信故障，请检查设备连接是否正常; is the machine "
+                                               "plugged in and switched on, and is this user in the group stampctl\\?\n"));
 }
 
 TEST_P(EachCommand, RefusesAWrongCodeWithoutShowingIt)
@@ -215,7 +250,8 @@ TEST_P(EachCommand, RefusesAWrongCodeWithoutShowingIt)
     const json reply = r.parsed();
     EXPECT_EQ(reply["code"], -91);
     EXPECT_EQ(reply["data"]["connected"], false);
-    EXPECT_THAT(r.err, ::testing::HasSubstr("-91 传入参数错误 (the machine refused the security code)"));
+    EXPECT_THAT(r.err, ::testing::HasSubstr("-91 传入参数错误 (the machine refused the security code); give the "
+                                            "machine's security code with --code or STAMPCTL_CODE\n"));
     for (const std::string& seen : {r.out, r.err, traces()}) EXPECT_EQ(seen.find("wrong-guess"), std::string::npos);
 }
 
@@ -237,7 +273,7 @@ TEST_F(Stampctl, TheCodeFromTheEnvironmentOpensAMachineThatHasOne)
     EXPECT_EQ(traces().find("right-code"), std::string::npos);
 }
 
-TEST_F(Stampctl, BadArgumentsGiveTheUsageAndExit2WithoutTouchingTheMachine)
+TEST_F(Stampctl, BadArgumentsAreRefusedWithExit2WithoutTouchingTheMachine)
 {
     const std::vector<Args> bad = {
         {},
@@ -252,6 +288,12 @@ TEST_F(Stampctl, BadArgumentsGiveTheUsageAndExit2WithoutTouchingTheMachine)
         {"stamp", "--seal", "1", "--pixel", "1"},
         {"stamp", "--seal", "1", "--pixel", "a,b"},
         {"stamp", "--seal", "1", "--mm", "5,5", "--angle", "361"},
+        {"stamp", "--seal", "1", "--mm", "-5,10"},
+        {"stamp", "--seal", "1", "--mm", "500,500"},
+        {"stamp", "--seal", "1", "--mm", "298,10"},
+        {"stamp", "--seal", "1", "--mm", "250,10", "--angle", "90"},
+        {"calibration", "import", "missing.ini"},
+        {"calibration", "export", "no-such-folder/cal.ini"},
         {"light", "dim"},
         {"log", "alarms", "--clear", "extra"},
         {"photo"},
@@ -265,9 +307,80 @@ TEST_F(Stampctl, BadArgumentsGiveTheUsageAndExit2WithoutTouchingTheMachine)
     for (const Args& args : bad) {
         const Exit r = run(concat({"--simulator"}, args));
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
-        EXPECT_THAT(r.err, ::testing::HasSubstr("Usage: stampctl")) << ::testing::PrintToString(args);
+        // What is wrong and where the help is, not the whole help.
+        EXPECT_THAT(r.err, ::testing::MatchesRegex("stampctl[a-z -]*: [^\n]+; see 'stampctl [a-z ]*--help'\n"))
+            << ::testing::PrintToString(args);
+        // With --json, one object on standard output all the same.
+        const Exit j = run(concat({"--simulator", "--json"}, args));
+        EXPECT_EQ(j.status, 2);
+        ASSERT_NO_THROW(j.parsed()) << j.out;
+        EXPECT_EQ(j.parsed()["code"], -91) << ::testing::PrintToString(args);
+        std::string typed;
+        for (const auto& a : args) typed += (typed.empty() ? "" : " ") + a;
+        EXPECT_EQ(typed.rfind(j.parsed()["command"].get<std::string>(), 0), 0u) << j.out;
     }
+    EXPECT_THAT(run({"stamp", "--seal", "1", "--mm", "-5,10"}).err, ::testing::HasSubstr("off the page: X 0 to 297 and Y 0 to 210"));
+    EXPECT_THAT(run({"calibration", "import", "missing.ini"}).err,
+                ::testing::StartsWith("stampctl calibration import: file: no such file: missing.ini;"));
     EXPECT_EQ(traces(), "");
+}
+
+TEST_F(Stampctl, AMistypedCommandGetsASuggestionAndHelpAndVersionAnswer)
+{
+    for (auto [typed, meant] : {std::pair{Args{"stauts"}, "status"}, {Args{"calibration", "exprot"}, "export"},
+                                {Args{"help", "stmp"}, "stamp"}}) {
+        const Exit r = run(typed);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_THAT(r.err, ::testing::HasSubstr("unknown command '" + typed.back() + "'; did you mean '" + meant + "'?"));
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    const Exit help = run({"help", "calibration", "export"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, ::testing::HasSubstr("Usage: stampctl calibration export"));
+    EXPECT_THAT(run({"help"}).out, ::testing::HasSubstr("Usage: stampctl [OPTIONS] SUBCOMMAND"));
+    EXPECT_THAT(run({"stamp", "--help"}).out, ::testing::HasSubstr("X 0 to 297 and Y 0 to 210"));
+    const Exit version = run({"--version"});
+    EXPECT_EQ(std::tuple(version.status, version.out), std::tuple(0, "stampctl 1.0.0\n"));
+    EXPECT_EQ(run({"--json", "--version"}).parsed()["data"]["version"], "1.0.0");
+}
+
+TEST_F(Stampctl, CtrlCEndsTheWaitDisconnectsAndExits130)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const Exit r = runInterrupted({"--simulator", "light", "on", "--seconds", "30"}, "-->CSeal::_openVideoCapLight");
+    EXPECT_EQ(r.status, 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+    EXPECT_EQ(r.err, "stampctl light: interrupted: the light was switched off early; disconnected from the machine\n");
+    // The light went off with the connection, after it was switched on.
+    const std::string trace = traces();
+    EXPECT_NE(trace.find("_disconnMachine", trace.rfind("_openVideoCapLight")), std::string::npos);
+}
+
+TEST_F(Stampctl, VerboseCopiesTheTraceToStandardError)
+{
+    const Exit r = run({"--simulator", "--verbose", "status"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.err, ::testing::HasSubstr("_connMachine"));
+    EXPECT_THAT(traces(), ::testing::HasSubstr(r.err.substr(0, r.err.find('\n'))));
+}
+
+TEST_F(Stampctl, BashCompletesCommandsAndTheirWords)
+{
+    const auto complete = [this](const std::string& line) {
+        std::ofstream(base / "complete.sh")
+            << "source '" STAMPCTL_COMPLETION "'\nCOMP_LINE='" << line << "'\n"
+            << "read -ra COMP_WORDS <<< \"$COMP_LINE\"; [[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
+            << "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _stampctl; echo \"${COMPREPLY[*]}\"\n";
+        FILE* pipe = ::popen(("bash " + (base / "complete.sh").string()).c_str(), "r");
+        std::string out;
+        char buffer[256];
+        while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        if (pipe) ::pclose(pipe);
+        return out;
+    };
+    EXPECT_EQ(complete("stampctl st"), "status stamp\n");
+    EXPECT_EQ(complete("stampctl door open "), "paper side\n");
+    EXPECT_EQ(complete("stampctl calibration "), "show export import\n");
 }
 
 TEST_F(Stampctl, HelpForTheToolAndEachCommand)
@@ -324,7 +437,8 @@ TEST_F(Stampctl, ImportRefusesAFileItCannotTakeWhole)
 
 TEST_F(Stampctl, LongOperationsSpinOnATerminalOnly)
 {
-    EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("\r| resetting 0s"));
+    EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("| resetting 0s"));
+    EXPECT_THAT(onTerminal({"--simulator", "photo", "p.jpg"}), ::testing::HasSubstr("| photographing 0s"));
     EXPECT_EQ(onTerminal({"--simulator", "-q", "reset"}).find("resetting"), std::string::npos);
     EXPECT_EQ(run({"--simulator", "reset"}).err, "");
 }
