@@ -13,6 +13,7 @@ set(CMAKE_INSTALL_PREFIX / CACHE PATH "" FORCE)
 set(CMAKE_INSTALL_LIBDIR ${files_dir})
 set(CMAKE_INSTALL_BINDIR ${files_dir})
 set(CMAKE_INSTALL_MANDIR usr/share/man)
+set(STAMPCTL_COMPLETION_DIR usr/share/bash-completion/completions CACHE STRING "" FORCE)
 set(package_sources ${PROJECT_SOURCE_DIR}/packaging)
 set(package_staging ${PROJECT_BINARY_DIR}/packaging)
 set(STAMPCTL_PACKAGE_MAINTAINER "libstampctl maintainers <maintainers@orvane.cn>"
@@ -97,9 +98,11 @@ Members of the group stampctl open the machine without root.")
   # Library needs come from dpkg-shlibdeps; the library the programs share is in this package.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/stampctl)
-  # What dpkg-shlibdeps cannot see: addgroup for the maintainer scripts, and the Qt Multimedia
-  # plugin that Qt loads at run time to list the cameras. udev applies the rule when present.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt5multimedia5-plugins")
+  # What dpkg-shlibdeps cannot see: addgroup for the maintainer scripts, the Qt Multimedia
+  # plugin that Qt loads at run time to list the cameras, and Qt's Chinese translations, without
+  # which sealtool's file dialogs and standard buttons speak English. udev applies the rule when
+  # present.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt5multimedia5-plugins, qttranslations5-l10n")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_sources}/postinst ${package_sources}/postrm)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
