@@ -99,6 +99,7 @@ killed=0 survived=0 invalid=0 na=0
 for id in "${ids[@]}"; do
     file=$(mutations file "$id")
     folder=$(cut -d/ -f2 <<<"$file")  # stampctl/<folder>/...
+    [[ $file == stampctl/* ]] || folder=$(cut -d/ -f1 <<<"$file")  # sealtool/..., cli/...
     start=$SECONDS
     cp "$file" "$build/original"
     saved=$file
