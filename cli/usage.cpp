@@ -9,7 +9,9 @@ namespace stampctl_cli {
 namespace {
 
 constexpr size_t kMaxTypos = 2;
+// The library's messages for its codes, without starting the library for them.
 constexpr const char* kBadArgumentMessage = "传入参数错误";  // geterrMsg(-91)
+constexpr const char* kSuccessMessage = "成功";              // geterrMsg(0)
 
 // The sub-command the parser went into, deepest first found.
 const CLI::App* reached(const CLI::App& app)
@@ -77,7 +79,6 @@ Named refused(const std::string& command, const std::string& detail)
 {
     const std::string help = "stampctl " + (command.empty() ? "" : command + " ") + "--help";
     Outcome outcome = refusal(detail);
-    // The library's message for its code, without starting the library for it.
     outcome.message = kBadArgumentMessage;
     outcome.usage = true;
     outcome.hint = "see " + quoted(help);
@@ -105,6 +106,7 @@ bool wantsJson(int argc, char** argv)
 Named helpOutcome(const std::string& help)
 {
     Outcome outcome;
+    outcome.message = kSuccessMessage;
     outcome.data = {{"help", help}};
     outcome.text = help;
     return {"help", outcome};
@@ -113,6 +115,7 @@ Named helpOutcome(const std::string& help)
 Named versionOutcome()
 {
     Outcome outcome;
+    outcome.message = kSuccessMessage;
     outcome.data = {{"version", STAMPCTL_VERSION}};
     outcome.text = std::string("stampctl ") + STAMPCTL_VERSION;
     return {"version", outcome};
