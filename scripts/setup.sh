@@ -44,8 +44,9 @@ if [ "${1:-}" = "--tsan" ]; then
   build_dir=build-tsan
   options+=(-DSTAMPCTL_TSAN=ON -DSTAMPCTL_BENCH=OFF)
   # The programs whose tests run threads: the camera capture threads, concurrent callers, the
-  # trace written from several threads, and the service tool's stress test.
-  targets=(--target test_core test_link test_camera test_sealtool)
+  # trace written from several threads, a disconnect during a stamp, and the service tool's
+  # stress test.
+  targets=(--target test_core test_link test_camera test_stamping test_sealtool)
 fi
 
 cmake -S . -B "$build_dir" "${options[@]}" >/dev/null

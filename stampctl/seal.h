@@ -21,6 +21,7 @@
 #include "stampctl/link/reply.h"
 #include "stampctl/link/usb_transport.h"
 #include "stampctl/machine/stamp_status.h"
+#include "stampctl/stamping/stamp_outcome.h"
 
 class CSeal {
 public:
@@ -72,6 +73,8 @@ public:
     int _connMachine(const char* code);
     int _disconnMachine();
     int _isConnMachine();
+    // The transport is open: connected, and not disconnected since.
+    bool linkOpen() const { return m_bLinkOpen; }
 
     bool mainBoard() const { return m_bZB; }
 
@@ -185,22 +188,27 @@ public:
         STAMP_ACROSS_PAGE = 1,  // an across-page (paging) seal
         STAMP_CALIBRATION = 2,  // a calibration stamp
     };
-    // One stamp at a machine position in millimetres; retReason is 0 or the reason it failed,
-    // bAgain says whether one more attempt makes sense. nStyle 1: a photosensitive seal.
-    bool PrintOneStart(int printNum, double _px, double _py, int angle, char nStyle,
-                       int& retReason, bool& bAgain, STAMP_STYLE style);
-    // Stamps at a pixel of the cut picture (nStyle 0, or 1 for a photosensitive seal).
+    // One stamp at a machine position in millimetres: how it ended, whether one more attempt
+    // makes sense, and whether the machine reset itself meanwhile (also what GetPrintReset says
+    // afterwards).
+    StampOutcome PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle,
+                               STAMP_STYLE style);
+    // Stamps at a pixel of the cut picture of this process's last photo.
     int _manualPrintStart(int printNum, int x, int y, int angle);
     int _manualPrintStartByLight(int printNum, int x, int y, int angle);
     // Stamps at whole millimetres from the page's top-left corner.
     int _autoPrintStart(int printNum, int x, int y, int angle);
-    // Calibration stamps at whole machine millimetres, without checks of their own.
+    // Calibration stamps at whole machine millimetres, without checks of their own; nStyle is
+    // the seal's kind byte as the calibration's caller gave it.
     int _directPrintStart(int printNum, int x, int y, int angle, char nStyle);
-    int _PrintStartByPixel(int printNum, int x, int y, int angle, char nStyle);
-    int _PrintStartByMM(int printNum, double x, double y, int angle, char nStyle);
+    // The common pixel path, through the one copy of the last cut that the request took.
+    int _PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle,
+                           const CutResult& cut);
+    int _PrintStartByMM(int printNum, double x, double y, int angle, SEAL_KIND nStyle);
     // 0 when (x, y) of the cut picture lies 24 mm inside its edges (and holds print, when the
     // blank check is on); -505, -207 or -506 otherwise. The angle is not used.
     int _checkManualPrintPara(int x, int y, int angle);
+    int _checkManualPrintPara(const CutResult& cut, int x, int y);
     bool IsAcrossPageSeal(int angle);
     // Makes the next accepted stamp an across-page stamp.
     int _setAcrossPageSeal();
@@ -318,6 +326,7 @@ private:
     QMutex m_comLock;                          // one exchange on the wire at a time
     std::atomic<bool> m_bZB{false};            // the main board answered the last heartbeat
     std::atomic<bool> m_bDisconnecting{false}; // a disconnect is running (stops the cover loop)
+    std::atomic<bool> m_bLinkOpen{false};      // between a successful open and the next close
     int writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp);
     int readSealBuf(char* block, int& done, int& nCount, int& lenTemp);
 
@@ -347,9 +356,13 @@ private:
     std::atomic<bool> m_bAcrossPage{false};
     bool m_bSavePicRow = true;
     std::string m_paper_left_top = "0";
-    enum class CycleEnd { Success, Fail };
     // Phase 2 of a stamp: follows the machine after it accepted the stamp command.
-    CycleEnd followStamp(int& retReason, bool& bAgain, bool& resetSeen);
+    StampOutcome followStamp();
+    // A stamp at a pixel the caller chose: refused unless it lies on the cut picture.
+    int stampAtPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle);
+    // The cycle, and once more when it offers another attempt.
+    StampOutcome stampWithRetry(int printNum, double x, double y, int angle, SEAL_KIND nStyle,
+                                STAMP_STYLE style);
 
     // ---- calibration/ --------------------------------------------------------------------------
     mutable std::mutex m_jzLock;

@@ -173,13 +173,20 @@ STAMPCTL_API int setAcrossPageSeal(void);
  * edge; -207 no photo taken yet; -506 a blank place (when the blank check is configured).
  * The angle is not used. */
 STAMPCTL_API int checkManualPrintPara(int pointX, int pointY, int angle);
-/* Stamps seal printNum (1-6) at pixel (pointX, pointY) of the last cut picture, turned by angle
- * degrees (0-360). 0, or the reason: -502 seal number, -503 angle, -505/-506 position, -101/-102
- * a door open, -500 no seal in the slot, -611 seal not bound to the slot, -8007 time-out, ... */
+/* Stamps seal printNum (1-6) at pixel (pointX, pointY) of the last cut picture this process
+ * took (getImageFormat), turned by angle degrees (0-360). 0, or the reason: -207 no cut picture
+ * (none taken, or the last photo could not be written), -505 a pixel off the cut picture (or,
+ * with the position check configured, within 24 mm of an edge), -506 blank place, -603 the
+ * machine's calibration cannot map a pixel, -502 seal number, -503 angle, -101/-102 a door open,
+ * -500 no seal in the slot, -611 seal not bound to the slot, -100 disconnected meanwhile, -8007
+ * time-out, ... Nothing moves on any of the first six. */
 STAMPCTL_API int manualPrintStart(int printNum, int pointX, int pointY, int angle);
 /* The same with a photosensitive seal. */
 STAMPCTL_API int manualPrintStartByLight(int printNum, int pointX, int pointY, int angle);
-/* Stamps at whole millimetres (pointX, pointY) from the page's top-left corner. */
+/* Stamps at whole millimetres (pointX, pointY) from the top-left corner of the A4 page, which
+ * lies long side across at angles 0 and 180 (x 0-297, y 0-210) and is seen turned with the seal
+ * at 90 and 270 (x 0-210, y 0-297): -505 off the page; otherwise as manualPrintStart, without
+ * needing a photo. */
 STAMPCTL_API int autoPrintStart(int printNum, int pointX, int pointY, int angle);
 /* Resets the mechanism and waits (up to about 65 s) until it is ready again. 0 also when the
  * machine holds no seal; -101/-102 a door open, -8007 no ready state, or the machine's fault. */

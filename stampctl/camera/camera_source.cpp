@@ -44,7 +44,9 @@ CameraPlatform& cameraPlatform()
 {
     static QtPlatform real;
 #if STAMPCTL_WITH_SIMULATOR
-    if (sim::simulatorEnabled()) return sim::cameraPlatform();
+    // Named photos stand in for the document camera beside a real machine too (the tests of the
+    // real USB path have no camera).
+    if (sim::simulatorEnabled() || sim::simPhotosNamed()) return sim::cameraPlatform();
 #endif
     return real;
 }

@@ -39,7 +39,8 @@ public:
     virtual std::unique_ptr<VideoDevice> makeDevice() = 0;
 };
 
-// The simulated cameras when STAMPCTL_SIMULATOR is "1", else the real ones. Asking for it
+// The simulated cameras when STAMPCTL_SIMULATOR is "1" or STAMPCTL_SIM_PHOTOS names pictures,
+// else the real ones. Asking for it
 // builds whatever the simulated cameras need, so the controller asks once while it is built.
 CameraPlatform& cameraPlatform();
 

@@ -50,6 +50,8 @@ int CSeal::_checkVideoState()
 int CSeal::_openVideoCap()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_openVideoCap");
+    // A second caller waits here and then finds the camera running.
+    const auto held = m_document.lifecycle();
     if (_checkVideoState() == kVideoRunning) {
         TrcWritef(kTraceInfo, "摄像头已打开，直接返回成功");
         log.SetRet("Return:%d", EC_OK);

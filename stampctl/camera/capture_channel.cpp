@@ -135,6 +135,12 @@ void CaptureChannel::setFrameSize(cv::Size size)
 
 bool CaptureChannel::openDevice(int index)
 {
+    const auto held = lifecycle();
+    return openDeviceOnce(index);
+}
+
+bool CaptureChannel::openDeviceOnce(int index)
+{
     if (!m_device) m_device = m_platform.makeDevice();
     m_device->open(index);
     cv::Size size;
@@ -152,7 +158,7 @@ bool CaptureChannel::openDevice(int index)
 
 void CaptureChannel::start()
 {
-    std::lock_guard<std::mutex> guard(m_threadLock);
+    const auto held = lifecycle();
     if (m_thread.joinable()) m_thread.join();
     m_run = true;
     {
@@ -182,11 +188,9 @@ void CaptureChannel::readOnce()
 
 bool CaptureChannel::stop()
 {
+    const auto held = lifecycle();
     const bool wasRunning = m_run.exchange(false);
-    {
-        std::lock_guard<std::mutex> guard(m_threadLock);
-        if (m_thread.joinable()) m_thread.join();
-    }
+    if (m_thread.joinable()) m_thread.join();
     if (wasRunning) {
         std::unique_lock<std::mutex> guard(m_lock);
         m_frame.release();
@@ -202,7 +206,7 @@ bool CaptureChannel::reopen()
         return false;
     }
     m_device->release();
-    if (!openDevice(index)) {
+    if (!openDeviceOnce(index)) {
         TrcWritef(kTraceError, "%s", m_settings.reopenFailedTrace);
         return false;
     }

@@ -59,6 +59,10 @@ public:
     FrameWait waitForFrame(int64_t deadlineMs, cv::Mat& out);
 
     // ---- device and thread --------------------------------------------------------------------
+    // Held across a whole open or close (checks, device and thread), so that callers on several
+    // threads take turns: one device, one thread. Opening and stopping take it themselves too;
+    // the capture thread never does.
+    std::unique_lock<std::recursive_mutex> lifecycle() { return std::unique_lock<std::recursive_mutex>(m_lifecycle); }
     // The platform's index of this camera; -1 when it is not listed.
     int cameraIndex();
     // Used from the next open on, a reopen by the running thread included.
@@ -80,12 +84,15 @@ private:
     void deliver(const cv::Mat& f);  // PH_TAKING -> PH_DONE with a deep copy
     void readOnce();                 // the first pass of this run is done
     bool reopen();
+    // openDevice without taking m_lifecycle: the running thread's reopen, which a stop holding
+    // m_lifecycle may be waiting to join.
+    bool openDeviceOnce(int index);
     void ended();
 
     CameraPlatform& m_platform;
     const ChannelSettings m_settings;
     std::atomic<bool> m_run{false};
-    // Touched by whoever opens the device while no thread runs, then by the thread alone.
+    // Touched under m_lifecycle while no thread runs, then by the thread alone.
     std::unique_ptr<VideoDevice> m_device;
 
     // The frame, the status, its time and the frame size are guarded by m_lock; the thread wakes
@@ -99,7 +106,7 @@ private:
     cv::Size m_frameSize;
     bool m_readOnce = false;
 
-    std::mutex m_threadLock;  // one start or stop at a time
+    std::recursive_mutex m_lifecycle;
     std::thread m_thread;
 };
 

@@ -47,6 +47,8 @@ int CSeal::_openEnvVideoCap(int width, int height)
         log.SetRet("return %d", EC_CAMERA_PARAMETER);
         return EC_CAMERA_PARAMETER;
     }
+    // A second caller waits here and then finds the camera running.
+    const auto held = m_environment.lifecycle();
     // Kept even when the camera runs already: the thread's next reopen uses them.
     m_environment.setFrameSize(cv::Size(width, height));
     if (m_environment.running()) {

@@ -121,6 +121,9 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
             storeCut(std::move(cut));
         }
     } catch (const std::exception&) {
+        // The photo meant to replace the last cut is not there: a pixel of the old one would
+        // now name a place on a sheet nobody has seen.
+        storeCut(CutResult());
         TrcWritef(kTraceInfo, "-- AutoCutPaperByImg 异常 EC_WRITE_FILE_FAIL");
         return finish(EC_WRITE_FILE_FAIL);
     }

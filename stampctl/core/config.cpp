@@ -1,5 +1,6 @@
 #include "stampctl/core/config.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -149,6 +150,22 @@ void traceConfigSummary(const SealConfig& c)
               c.check_print_pos_allow.c_str(), c.JpgRar, c.DPI, c.CutEzh);
 }
 
+namespace {
+// Enough of the file's start to tell text from something else.
+constexpr qint64 kTextProbeBytes = 4096;
+
+// A file saved as UTF-16 (with or without its byte-order mark), or anything else with NUL
+// bytes in it, reads as no keys at all.
+bool readsAsText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return true;  // said elsewhere, or not there
+    const QByteArray head = file.read(kTextProbeBytes);
+    const bool utf16Mark = head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
+    return !utf16Mark && !head.contains('\0');
+}
+}  // namespace
+
 void readConfigFile(const std::string& path, const char* motionSection, SealConfig& config)
 {
     config = SealConfig();
@@ -157,6 +174,8 @@ void readConfigFile(const std::string& path, const char* motionSection, SealConf
     if (file.exists() && (file.isDir() || !file.isReadable()))
         TrcWritef(kTraceError, "=== %s cannot be read (%s): defaults in force ===", path.c_str(),
                   file.isDir() ? "a folder" : "no permission");
+    else if (file.exists() && !readsAsText(file.filePath()))
+        TrcWritef(kTraceError, "=== %s cannot be read (not text, UTF-16?): defaults in force ===", path.c_str());
     QSettings ini(QString::fromStdString(path), QSettings::IniFormat);
     ini.setIniCodec("UTF-8");
     TrcWritef(kTraceInfo, "=== %s , szSec:%s ===", path.c_str(), motionSection);

@@ -51,9 +51,11 @@ int CSeal::_connMachine(const char* code)
         TrcWritef(kTraceInfo, "<--_connMachine DevUsbOpen fail return:%d, -400", opened);
         return EC_PORT_OPENFAIL;
     }
+    m_bLinkOpen = true;
     // A machine that does not answer is not connected: leave nothing open behind.
     const auto refuse = [this](int result) {
         QMutexLocker lock(&m_comLock);
+        m_bLinkOpen = false;
         m_usb->DevUsbClose();
         return result;
     };
@@ -96,6 +98,7 @@ int CSeal::_disconnMachine()
     if (!nested) _closeideoCapLight();
     {
         QMutexLocker lock(&m_comLock);
+        m_bLinkOpen = false;
         m_usb->DevUsbClose();
     }
     // Both capture threads stop; each close returns once its thread has let go of the device.

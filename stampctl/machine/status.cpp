@@ -163,7 +163,15 @@ int CSeal::CheckCanPrint()
             return EC_TIMEOUT;
         }
         CStampStatus s;
-        if (ExeHeart(&s) != EC_OK) {
+        const int heart = ExeHeart(&s);
+        if (heart != EC_OK) {
+            // Closed meanwhile (a disconnect on another thread, or the top cover found open):
+            // nothing will answer any more.
+            if (!linkOpen()) {
+                const int code = heart == EC_TOP_COVER_OPEN ? heart : EC_DISCONNECTED;
+                log.SetRet("return:%d, 连接已断开", code);
+                return code;
+            }
             sleepMs(kHeartFailPauseMs);
             TrcWritef(kTraceInfo, "ExeHeart fail");
             continue;

@@ -430,6 +430,12 @@ camera::CameraPlatform& cameraPlatform()
     return platform;
 }
 
+bool simPhotosNamed()
+{
+    const char* env = std::getenv(kSimPhotosEnv);
+    return env && *env;
+}
+
 std::vector<std::string> simPhotoFiles() { return replay().files(); }
 
 }  // namespace stampctl::sim

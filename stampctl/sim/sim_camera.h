@@ -104,6 +104,10 @@ SimCamera& environmentCamera();
 // The cameras as the platform would list and open them.
 camera::CameraPlatform& cameraPlatform();
 
+// STAMPCTL_SIM_PHOTOS is set: the simulated cameras stand in for the real ones, the document
+// camera delivering those pictures, with or without the simulated machine.
+bool simPhotosNamed();
+
 // The pictures STAMPCTL_SIM_PHOTOS names, in name order (empty when unset or unreadable).
 std::vector<std::string> simPhotoFiles();
 

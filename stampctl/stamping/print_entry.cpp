@@ -6,25 +6,19 @@
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/seal.h"
+#include "stampctl/stamping/stamp_guards.h"
 
 using namespace stampctl;
+using namespace stampctl::stamping;
 
 namespace {
 
-constexpr char kOrdinarySeal = 0;
-constexpr char kPhotosensitiveSeal = 1;
 constexpr int kAttempts = 2;
 constexpr int kAcrossPageAngle = 180;
 // Keeps the stamp this far inside the cut picture's edges.
 constexpr int kEdgeMarginMm = 24;
 constexpr int kInkFound = 1;
 constexpr int kSealCount = 6;
-// No picture is anywhere near this large. A point farther out than this is no position at all
-// (rather than one merely outside the travel, which the mapping clamps), and keeping points
-// below it keeps every sum and product of the mapping well inside an int.
-constexpr double kLargestPixel = 1 << 20;
-
-bool isPixel(double v) { return v >= -kLargestPixel && v <= kLargestPixel; }
 
 // Pixels per millimetre of an A4 page before any calibration: 1922 / 210 and 2732 / 297.
 constexpr double kA4ShortMm = 210.0;
@@ -56,7 +50,7 @@ int CSeal::_manualPrintStart(int printNum, int x, int y, int angle)
     TRC_LOGER log(TRC_LOGER::TRC_API, "_manualPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d",
                   printNum, x, y, angle);
     int result = initCheckZb();
-    if (result == EC_OK) result = _PrintStartByPixel(printNum, x, y, angle, kOrdinarySeal);
+    if (result == EC_OK) result = stampAtPixel(printNum, x, y, angle, SEAL_ORDINARY);
     log.SetRet("Return Code:%d", result);
     return result;
 }
@@ -67,7 +61,7 @@ int CSeal::_manualPrintStartByLight(int printNum, int x, int y, int angle)
                   "_manualPrintStartByLight printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
                   y, angle);
     int result = initCheckZb();
-    if (result == EC_OK) result = _PrintStartByPixel(printNum, x, y, angle, kPhotosensitiveSeal);
+    if (result == EC_OK) result = stampAtPixel(printNum, x, y, angle, SEAL_PHOTOSENSITIVE);
     log.SetRet("Return Code:%d", result);
     return result;
 }
@@ -82,6 +76,12 @@ int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
         log.SetRet("Return Code:%d", result);
         return result;
     }
+    // Off the page is no place on it, however the mapping would clamp it.
+    if (!onPage(x, y, angle)) {
+        TrcWritef(kTraceInfo, "盖章坐标不在页面内(%d, %d), angle:%d", x, y, angle);
+        log.SetRet("return:%d, pointX:%d,pointY:%d", EC_OUT_OF_BOUNDS, x, y);
+        return EC_OUT_OF_BOUNDS;
+    }
     GetPointInfo();
 
     const JZRecord jz = jzRecord();
@@ -93,15 +93,12 @@ int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
     const bool quarterTurn = angle == 90 || angle == 270;
     const double pageX = x * (quarterTurn ? dx : dy);
     const double pageY = y * (quarterTurn ? dy : dx);
-    if (!isPixel(pageX) || !isPixel(pageY)) {
-        log.SetRet("return:%d, pointX:%d,pointY:%d", EC_OUT_OF_BOUNDS, x, y);
-        return EC_OUT_OF_BOUNDS;
-    }
     int px = static_cast<int>(pageX);
     int py = static_cast<int>(pageY);
-    lastCut().ConvertPointBaseLeftTop(px, py, angle, m_paper_left_top);
+    const CutResult cut = lastCut();
+    cut.ConvertPointBaseLeftTop(px, py, angle, m_paper_left_top);
 
-    result = _PrintStartByPixel(printNum, px, py, angle, kOrdinarySeal);
+    result = _PrintStartByPixel(printNum, px, py, angle, SEAL_ORDINARY, cut);
     log.SetRet("return:%d, pointX:%d,pointY:%d", result, px, py);
     return result;
 }
@@ -111,39 +108,53 @@ int CSeal::_directPrintStart(int printNum, int x, int y, int angle, char nStyle)
     TRC_LOGER log(TRC_LOGER::TRC_API,
                   "CSeal::_directPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
                   y, angle);
-    int retReason = EC_FAIL;
-    bool bAgain = true;
-    for (int attempt = 0; attempt < kAttempts && bAgain; ++attempt) {
-        bAgain = false;
-        if (PrintOneStart(printNum, x, y, angle, nStyle, retReason, bAgain, STAMP_CALIBRATION)) {
-            retReason = EC_OK;
-            break;
-        }
-    }
-    log.SetRet("Return Code:%d", retReason);
-    return retReason;
+    const StampOutcome out = stampWithRetry(printNum, x, y, angle, static_cast<SEAL_KIND>(nStyle),
+                                            STAMP_CALIBRATION);
+    const int result = out.stamped ? EC_OK : out.code;
+    log.SetRet("Return Code:%d", result);
+    return result;
 }
 
-int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, char nStyle)
+int CSeal::stampAtPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle)
+{
+    // One copy of the last cut for the whole request: a photo cut meanwhile cannot move it.
+    const CutResult cut = lastCut();
+    // A pixel means something only on a picture this process photographed and cut.
+    if (!haveCutPicture(cut)) {
+        TrcWritef(kTraceInfo, "没有裁剪图片，不允许按像素盖章 return:%d", EC_NO_PICTURE);
+        return EC_NO_PICTURE;
+    }
+    if (!onCutPicture(cut, x, y)) {
+        TrcWritef(kTraceInfo, "盖章坐标不在裁剪图片内(%d, %d), 图片 %d x %d return:%d", x, y, cut.picture.cols,
+                  cut.picture.rows, EC_OUT_OF_BOUNDS);
+        return EC_OUT_OF_BOUNDS;
+    }
+    return _PrintStartByPixel(printNum, x, y, angle, nStyle, cut);
+}
+
+int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle, const CutResult& cut)
 {
     TrcWritef(kTraceInfo,
               "CSeal::_PrintStartByPixel printNum:%d, xPixel:%d, yPixel:%d, angle:%d, nStyle:%d",
               printNum, x, y, angle, nStyle);
     m_bPrintReset = false;
-    if (!isPixel(x) || !isPixel(y)) {
-        TrcWritef(kTraceInfo, "盖章区域不合法 return:%d", EC_OUT_OF_BOUNDS);
-        return EC_OUT_OF_BOUNDS;
-    }
 
     if (!IsAcrossPageSeal(angle) && yes(m_config.check_print_pos_allow)) {
-        const int checked = _checkManualPrintPara(x, y, angle);
+        const int checked = _checkManualPrintPara(cut, x, y);
         if (checked != EC_OK) {
             TrcWritef(kTraceInfo, "盖章区域不合法 return:%d", checked);
             return checked;
         }
     }
 
-    lastCut().ConvertXYtoSrcPic(x, y);
+    // Without a calibration that can map it, a pixel becomes no place on the machine.
+    GetPointInfo();
+    if (!calibrationSound(jzRecord())) {
+        TrcWritef(kTraceInfo, "校准数据无效，不允许盖章 return:%d", EC_NOT_CALIBRATED);
+        return EC_NOT_CALIBRATED;
+    }
+
+    cut.ConvertXYtoSrcPic(x, y);
     TrcWritef(kTraceInfo, "_PrintStartByPixel 原图坐标 xPixel:%d, yPixel:%d", x, y);
     double mmX = 0, mmY = 0;
     _SrcPixelToMachineMM(printNum, x, y, angle, mmX, mmY);
@@ -153,7 +164,18 @@ int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, char nStyle
     return result;
 }
 
-int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, char nStyle)
+StampOutcome CSeal::stampWithRetry(int printNum, double x, double y, int angle, SEAL_KIND nStyle,
+                                   STAMP_STYLE style)
+{
+    StampOutcome out;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        out = PrintOneStart(printNum, x, y, angle, nStyle, style);
+        if (out.stamped || !out.retryOffered) break;
+    }
+    return out;
+}
+
+int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, SEAL_KIND nStyle)
 {
     TrcWritef(kTraceInfo, "PrintMyStart printNum:%d,xMM:%0.2f,yMM:%0.2f,angle:%d", printNum, x, y,
               angle);
@@ -180,23 +202,16 @@ int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, char nSt
     }
 
     const STAMP_STYLE style = IsAcrossPageSeal(angle) ? STAMP_ACROSS_PAGE : STAMP_NORMAL;
-    int retReason = EC_FAIL;
-    bool bAgain = true;
-    for (int attempt = 0; attempt < kAttempts && bAgain; ++attempt) {
-        retReason = EC_FAIL;
-        bAgain = false;
-        if (PrintOneStart(printNum, x, y, angle, nStyle, retReason, bAgain, style)) {
-            TrcWritef(kTraceInfo, "return:%d", EC_OK);
-            return EC_OK;
-        }
-    }
-    TrcWritef(kTraceInfo, "return:%d", retReason);
-    return retReason;
+    const StampOutcome out = stampWithRetry(printNum, x, y, angle, nStyle, style);
+    const int result = out.stamped ? EC_OK : out.code;
+    TrcWritef(kTraceInfo, "return:%d", result);
+    return result;
 }
 
-int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/)
+int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/) { return _checkManualPrintPara(lastCut(), x, y); }
+
+int CSeal::_checkManualPrintPara(const CutResult& cut, int x, int y)
 {
-    const CutResult cut = lastCut();
     int w = 0, h = 0;
     cut.GetPaperWH(w, h);
     if (x < 1 || y < 1) {

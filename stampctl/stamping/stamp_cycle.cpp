@@ -57,16 +57,21 @@ bool isResetState(uint8_t s) { return s == status::kResetting1 || s == status::k
 
 }  // namespace
 
-bool CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, char nStyle,
-                          int& retReason, bool& bAgain, STAMP_STYLE style)
+StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle,
+                                  STAMP_STYLE style)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::PrintOneStart");
     TrcWritef(kTraceInfo, "PrintOneStart printNum:%d, _px:%0.2f, _py:%0.2f, angle:%d, nStyle:%d",
               printNum, _px, _py, angle, nStyle);
 
-    bAgain = false;
-    retReason = EC_FAIL;
+    StampOutcome out;
     m_bPrintReset = false;
+    // What GetPrintReset reports afterwards: this cycle's finding, whichever way it ends.
+    const auto refused = [&](int code) {
+        out.code = code;
+        m_bPrintReset = false;
+        return out;
+    };
 
     CheckMMOK(_px, _py);
     const int dx = m_config.seal_dx;
@@ -81,117 +86,121 @@ bool CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, char 
     }
 
     if (printNum < kFirstSeal || printNum > kLastSeal) {
-        retReason = EC_SEAL_NUMBER_OUT_OF_RANGE;
-        log.SetRet("Return %d, 传入的章号超界", retReason);
-        return false;
+        log.SetRet("Return %d, 传入的章号超界", EC_SEAL_NUMBER_OUT_OF_RANGE);
+        return refused(EC_SEAL_NUMBER_OUT_OF_RANGE);
     }
     if (angle < 0 || angle > kMaxAngle) {
-        retReason = EC_ANGLE_OUT_OF_RANGE;
-        log.SetRet("Return %d, 转章角度超限", retReason);
-        return false;
+        log.SetRet("Return %d, 转章角度超限", EC_ANGLE_OUT_OF_RANGE);
+        return refused(EC_ANGLE_OUT_OF_RANGE);
     }
     // The seal shift is not clamped again; a position it moves below zero has no form on the
     // wire (the machine would read a wrapped, far-away value), so the stamp is refused.
     if (_px < 0 || _py < 0) {
-        retReason = EC_OUT_OF_BOUNDS;
-        log.SetRet("Return %d, 偏移后盖章坐标为负(%0.2f, %0.2f)", retReason, _px, _py);
-        return false;
+        log.SetRet("Return %d, 偏移后盖章坐标为负(%0.2f, %0.2f)", EC_OUT_OF_BOUNDS, _px, _py);
+        return refused(EC_OUT_OF_BOUNDS);
     }
 
     unsigned char payload[kStampPayloadSize];
     buildStampPayload(payload, printNum, static_cast<int>(_px * kHundredthsPerMm),
-                    static_cast<int>(_py * kHundredthsPerMm), angle, nStyle);
+                      static_cast<int>(_py * kHundredthsPerMm), angle, nStyle);
     const int64_t t0 = nowMs();
 
     const int ready = CheckCanPrint();
     if (ready != EC_OK) {
-        retReason = ready;
-        log.SetRet("Return Code:%d, CheckCanPrint fail", retReason);
-        return false;
+        log.SetRet("Return Code:%d, CheckCanPrint fail", ready);
+        return refused(ready);
     }
 
     if (style == STAMP_ACROSS_PAGE || style == STAMP_CALIBRATION) {
         const unsigned char byte = style == STAMP_ACROSS_PAGE ? kStyleAcrossPage : kStyleCalibration;
         const int r = _ExeCmd(CMD_SET_STAMP_STYLE, &byte, 1);
         if (r != EC_OK) {
-            retReason = r;
-            bAgain = true;
+            out.retryOffered = true;
             if (style == STAMP_ACROSS_PAGE)
-                log.SetRet("Return Code:%d, 发送骑缝章指令失败", retReason);
+                log.SetRet("Return Code:%d, 发送骑缝章指令失败", r);
             else
-                log.SetRet("Return Code:%d, 校准章指令失败", retReason);
-            return false;
+                log.SetRet("Return Code:%d, 校准章指令失败", r);
+            return refused(r);
         }
     }
 
-    bool bSuccess = false;
     link::Reply reply;
-    retReason = DoCommand(CMD_STAMP, payload, kStampPayloadSize, reply);
-    if (retReason != EC_OK) {
+    out.code = DoCommand(CMD_STAMP, payload, kStampPayloadSize, reply);
+    if (out.code != EC_OK) {
         // Refused with the slot empty: another attempt cannot help.
-        if (retReason != EC_NO_VALID_REPLY && (stampStatus().warn_code2 & kWarn2SlotEmpty)) {
-            retReason = EC_NO_SEAL;
-        } else {
-            bAgain = true;
-        }
+        if (out.code != EC_NO_VALID_REPLY && (stampStatus().warn_code2 & kWarn2SlotEmpty))
+            out.code = EC_NO_SEAL;
+        else
+            out.retryOffered = true;
     } else {
-        bool resetSeen = false;
-        if (followStamp(retReason, bAgain, resetSeen) == CycleEnd::Success) {
-            const int pause = m_config.print_error_sleep;
-            if (resetSeen && pause > 0) {
-                TrcWritef(kTraceInfo,
-                          "PrintStart error than reset wating 2S m_print_error_sleep:%d", pause);
-                sleepMs(pause);
-            }
-            bSuccess = true;
-        }
+        out = followStamp();
     }
-    if (!bSuccess) TrcWritef(kTraceInfo, "=== PrintOneStart error fail 盖章失败 ===");
+    if (!out.stamped) TrcWritef(kTraceInfo, "=== PrintOneStart error fail 盖章失败 ===");
 
-    if (!m_bPrintReset && nowMs() - t0 > kLongCycleMs) {
-        m_bPrintReset = true;
+    if (!out.resetSeen && nowMs() - t0 > kLongCycleMs) {
+        out.resetSeen = true;
         TrcWritef(kTraceInfo, "=== PrintStart error 正在复位..., Timeout ===");
     }
-    log.SetRet("Return bSuccess:%d, retReason:%d, bAgain:%d", bSuccess ? 1 : 0, retReason,
-               bAgain ? 1 : 0);
-    return bSuccess;
+    m_bPrintReset = out.resetSeen;
+    log.SetRet("Return bSuccess:%d, retReason:%d, bAgain:%d", out.stamped ? 1 : 0, out.code,
+               out.retryOffered ? 1 : 0);
+    return out;
 }
 
-CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen)
+StampOutcome CSeal::followStamp()
 {
     m_bAcrossPage = false;  // taken by this stamp
-    retReason = EC_FAIL;
+    StampOutcome out;
     int64_t limit = kStampLimitMs;
     const int64_t t1 = nowMs();
     bool doneSeen = false;
-    resetSeen = false;
+    bool faultSeen = false;  // earns the pause after the stamp
 
-    // The machine faulted: it is expected to reset and come back ready, which is waited for.
-    auto fault = [&](uint8_t state) {
-        resetSeen = m_bPrintReset;
-        if (!m_bPrintReset) {
-            m_bPrintReset = true;
-            TrcWritef(kTraceInfo, "=== PrintStart error 正在复位..., stamp_status:%d ===", state);
-            resetSeen = true;
-        }
+    const auto resetStarted = [&](uint8_t state) {
+        if (out.resetSeen) return;
+        out.resetSeen = true;
+        TrcWritef(kTraceInfo, "=== PrintStart error 正在复位..., stamp_status:%d ===", state);
     };
-    auto ready = [&] {
-        retReason = EC_OK;
+    // The machine faulted: it is expected to reset and come back ready, which is waited for.
+    const auto fault = [&](uint8_t state) {
+        resetStarted(state);
+        faultSeen = true;
+    };
+    const auto success = [&] {
+        const int pause = m_config.print_error_sleep;
+        if (faultSeen && pause > 0) {
+            TrcWritef(kTraceInfo, "PrintStart error than reset wating 2S m_print_error_sleep:%d", pause);
+            sleepMs(pause);
+        }
+        out.stamped = true;
+        return out;
+    };
+    const auto end = [&] { return doneSeen ? success() : out; };
+    const auto ready = [&] {
+        out.code = EC_OK;
         TrcWritef(kTraceInfo, "进入准备状态");
-        return CycleEnd::Success;
+        return success();
     };
 
     for (;;) {
         sleepMs(kPollMs);
         if (nowMs() - t1 > limit) {
-            retReason = EC_TIMEOUT;
-            bAgain = false;
-            TrcWritef(kTraceInfo, "PrintStart timeout:%d", retReason);
-            return doneSeen ? CycleEnd::Success : CycleEnd::Fail;
+            out.code = EC_TIMEOUT;
+            out.retryOffered = false;
+            TrcWritef(kTraceInfo, "PrintStart timeout:%d", out.code);
+            return end();
         }
         CStampStatus s;
-        retReason = ExeHeart(&s);
-        if (retReason != EC_OK) {
+        out.code = ExeHeart(&s);
+        if (out.code != EC_OK) {
+            // Closed under the stamp (a disconnect on another thread, or this heartbeat found
+            // the top cover open): nothing will answer any more.
+            if (!linkOpen()) {
+                if (out.code != EC_TOP_COVER_OPEN) out.code = EC_DISCONNECTED;
+                out.retryOffered = false;
+                TrcWritef(kTraceInfo, "PrintStart 连接已断开:%d", out.code);
+                return end();
+            }
             sleepMs(kHeartFailPauseMs);
             continue;
         }
@@ -199,15 +208,12 @@ CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen
         const uint8_t state = s.stamp_status;
         const bool complete = (s.state_flags & status::kStateStampDone) != 0;
         if (s.warn_code2 & kWarn2SlotEmpty) {
-            retReason = EC_NO_SEAL;
+            out.code = EC_NO_SEAL;
             TrcWritef(kTraceInfo, "=== 盖章位置无章 ===");
-            return doneSeen ? CycleEnd::Success : CycleEnd::Fail;
+            return end();
         }
         if (isResetState(state)) {
-            if (!m_bPrintReset) {
-                m_bPrintReset = true;
-                TrcWritef(kTraceInfo, "=== PrintStart error 正在复位..., stamp_status:%d ===", state);
-            }
+            resetStarted(state);
             limit = kResetLimitMs;
             continue;
         }
@@ -223,7 +229,7 @@ CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen
                     if (s.stamp_status == status::kWarning)
                         TrcWritef(kTraceInfo, "预完成后 error");
                 }
-                return CycleEnd::Success;
+                return success();
             }
             if (!complete) {
                 if (state == status::kReady) return ready();
@@ -234,7 +240,7 @@ CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen
         }
 
         if (complete) {
-            retReason = EC_OK;
+            out.code = EC_OK;
             TrcWritef(kTraceInfo, "盖章完成");
             if (state == status::kReady) return ready();
             doneSeen = true;
@@ -245,15 +251,15 @@ CSeal::CycleEnd CSeal::followStamp(int& retReason, bool& bAgain, bool& resetSeen
         if (state == status::kReady) {
             if (doneSeen) return ready();
             if (nowMs() - t1 > kNeverStartedMs) {
-                bAgain = true;
+                out.retryOffered = true;
                 TrcWritef(kTraceInfo, "进入准备状态");
-                retReason = EC_FAIL;
-                return CycleEnd::Fail;
+                out.code = EC_FAIL;
+                return out;
             }
             continue;
         }
         if (state == status::kWarning) {
-            if (!doneSeen) bAgain = true;
+            if (!doneSeen) out.retryOffered = true;
             fault(state);
         }
     }

@@ -24,6 +24,26 @@ TEST(CameraLookup, FirstMatchingDescriptionGivesTheLastDigitOfItsDevice)
     EXPECT_EQ(camera::indexOfCamera({}, "USB Camera"), -1);
 }
 
+// Callers on several threads opening and closing the cameras at once take turns: every open
+// succeeds on one device with one thread, and the device is free once the camera is closed.
+TEST_F(Cameras, OpenedAndClosedFromSeveralThreadsAtOnce)
+{
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::future<int>> calls;
+        for (int t = 0; t < 2; ++t) {
+            calls.push_back(std::async(std::launch::async, [] { return openVideoCap(); }));
+            calls.push_back(std::async(std::launch::async, [] { return openEnvVideoCap(320, 240); }));
+        }
+        calls.push_back(std::async(std::launch::async, [] { return closeVideoCap(); }));
+        for (auto& call : calls) EXPECT_EQ(call.get(), EC_OK) << round;
+        EXPECT_EQ(checkVideoState() == 1, doc().held()) << round;
+        EXPECT_TRUE(env().held()) << round;
+        EXPECT_EQ(closeVideoCap(), EC_OK);
+        EXPECT_EQ(closeEnvVideoCap(), EC_OK);
+        EXPECT_FALSE(doc().held() || env().held()) << round;
+    }
+}
+
 TEST_F(Cameras, OpeningFailuresAndAnOpenCameraOpenedAgainOrAClosedOneClosed)
 {
     EXPECT_EQ(seal()._closeVideoCap(), EC_OK);

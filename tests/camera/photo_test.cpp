@@ -1,5 +1,9 @@
 // The document photo: which files a request writes, the enlargement, and every way it fails.
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include "stampctl/imaging/img_help.h"
 #include "tests/camera/camera_fixture.h"
@@ -60,6 +64,28 @@ TEST_F(Photo, PhotosAreGroupWritableWhateverTheUmask)
         ASSERT_EQ(::stat(file(name).c_str(), &st), 0) << name;
         EXPECT_EQ(st.st_mode & 0777, 0664u) << name;
     }
+}
+
+// A rewrite that cannot finish (here: the disk fills up half-way) leaves the old photo whole,
+// and nothing of the new one beside it.
+TEST_F(Photo, ARewriteThatCannotFinishLeavesTheOldPhotoWhole)
+{
+    ASSERT_EQ(take("scan.bmp", 1, 0), EC_OK);
+    const std::string before = readFile(file("scan.bmp"));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1 << 20;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int rewritten = take("scan.bmp", 1, 0);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+
+    EXPECT_EQ(rewritten, EC_WRITE_FILE_FAIL);
+    EXPECT_TRUE(readFile(file("scan.bmp")) == before);
+    for (const auto& entry : std::filesystem::directory_iterator(s.base()))
+        EXPECT_EQ(entry.path().filename().string().find(".scan"), std::string::npos) << entry.path();
 }
 
 TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachineGone)

@@ -109,6 +109,13 @@ TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefa
     ASSERT_EQ(::mkdir(base.file("ywb.ini").c_str(), 0755), 0);
     seal->ReadIni("ywb");
     EXPECT_EQ(traced("ywb.ini cannot be read (a folder)"), 1);
+
+    // Saved as UTF-16 by an editor: said so, as for any file that cannot be read.
+    ASSERT_EQ(::rmdir(base.file("ywb.ini").c_str()), 0);
+    std::string utf16 = "\xFF\xFE";
+    for (char ch : std::string("[OV_STAMP]\r\nseal_dy=3\r\n")) utf16 += std::string{ch, '\0'};
+    EXPECT_EQ(read(utf16).seal_dy, 0);
+    EXPECT_EQ(traced("ywb.ini cannot be read (not text"), 1);
 }
 
 }  // namespace

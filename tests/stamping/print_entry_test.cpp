@@ -83,6 +83,7 @@ TEST_F(Entry, PageMillimetresBecomePixelsAndLandWhereTheMappingSays)
 TEST_F(Entry, OneRetryWhenTheCycleAsksForIt)
 {
     configure();
+    cutPicture();
     s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());
     EXPECT_EQ(autoPrintStart(1, 100, 50, 0), EC_OK);
     ASSERT_EQ(s.machine().stamps().size(), 2u);
@@ -107,6 +108,7 @@ TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
     for (int i = 0; i < 4; ++i) bind[29 + i] = bind[4 + i];  // slot 2: its own seal
     s.machine().setBindInfo(bind);
     configure("checkBing=yes");
+    cutPicture();
 
     ASSERT_EQ(setAcrossPageSeal(), EC_OK);
     EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_BIND_MISMATCH);
@@ -119,18 +121,69 @@ TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
     EXPECT_EQ(s.machine().stamps().back().stampStyle, -1);
 }
 
-TEST_F(Entry, ImpossiblePositionsAndSealsAreRefusedFarOnesStillClamped)
+TEST_F(Entry, APixelNeedsACutPictureOfThisProcessAndMustLieOnIt)
 {
     configure();
+    EXPECT_EQ(manualPrintStart(1, 1000, 800, 0), EC_NO_PICTURE);
+    EXPECT_EQ(manualPrintStartByLight(1, 1000, 800, 0), EC_NO_PICTURE);
+    cutPicture();
     constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
-    for (auto [seal, x, y, code] : {std::tuple{kMin, 500, 500, -502}, {kMax, 500, 500, -502},
-                                    {1, kMax, 500, -505}, {1, 500, kMin, -505}}) {
-        EXPECT_EQ(manualPrintStart(seal, x, y, 0), code) << seal << "," << x << "," << y;
-        EXPECT_EQ(autoPrintStart(seal, x, y, 90), code) << seal << "," << x << "," << y;
+    for (auto [x, y] : {std::pair{1900, 10}, {10, 2700}, {-1, -1}, {-5000, 5000}, {1000000, 1000000}, {kMax, kMin}}) {
+        EXPECT_EQ(manualPrintStart(1, x, y, 0), EC_OUT_OF_BOUNDS) << x << "," << y;
+        EXPECT_EQ(manualPrintStartByLight(1, x, y, 0), EC_OUT_OF_BOUNDS) << x << "," << y;
     }
+    for (int seal : {kMin, 0, 7, kMax}) EXPECT_EQ(manualPrintStart(seal, 500, 500, 0), -502) << seal;
     EXPECT_TRUE(s.machine().stamps().empty());
-    // Outside the travel but still a place: moved 2 mm inside it.
-    ASSERT_EQ(manualPrintStart(1, 100000, -100000, 0), EC_OK);
+    // On the picture, but beyond the travel: moved 2 mm inside it.
+    ASSERT_EQ(manualPrintStart(1, 1899, 10, 0), EC_OK);
     EXPECT_NEAR(s.machine().stamps().back().xMm(), 57.0, 0.011);
-    EXPECT_NEAR(s.machine().stamps().back().yMm(), 4.0, 0.011);
+
+    // A photo that could not be written takes the last cut with it.
+    ASSERT_EQ(openVideoCap(), EC_OK);
+    EXPECT_EQ(getImageFormat("/nonexistent/photo.bmp", 0, 0, 0), EC_WRITE_FILE_FAIL);
+    EXPECT_EQ(manualPrintStart(1, 1000, 800, 0), EC_NO_PICTURE);
+    EXPECT_EQ(s.machine().stamps().size(), 1u);
+}
+
+TEST_F(Entry, PageMillimetresOffThePageAreRefused)
+{
+    configure();
+    // The sheet lies long side across; a quarter-turned seal sees it short side across.
+    for (auto [x, y, angle] : {std::tuple{100000, 100000, 0}, {-5, 10, 0}, {10, -1, 180}, {298, 10, 0},
+                               {10, 211, 180}, {211, 10, 90}, {10, 298, 270}, {500, 500, 90}})
+        EXPECT_EQ(autoPrintStart(1, x, y, angle), EC_OUT_OF_BOUNDS) << x << "," << y << "," << angle;
+    EXPECT_TRUE(s.machine().stamps().empty());
+    for (auto [x, y, angle] : {std::tuple{297, 210, 0}, {0, 0, 180}, {210, 297, 270}})
+        EXPECT_EQ(autoPrintStart(1, x, y, angle), EC_OK) << x << "," << y << "," << angle;
+}
+
+TEST_F(Entry, NoStampThroughACalibrationThatCannotMap)
+{
+    const auto sound = s.machine().baseBlock();
+    const auto withCircles = [&](std::array<int, 8> c) {
+        auto base = sound;
+        for (int i = 0; i < 8; ++i) base[4 + 2 * i] = c[i] & 0xFF, base[5 + 2 * i] = (c[i] >> 8) & 0xFF;
+        return base;
+    };
+    const std::array<int, 8> coincident{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000};
+    const std::array<int, 8> rowsSwapped{606, 2737, 1933, 2737, 606, 575, 1933, 575};
+    const std::array<int, 8> skewed{606, 575, 1933, 575, 606, 2737, 1500, 2737};
+    for (const auto& circles : {coincident, rowsSwapped, skewed}) {
+        s.machine().setBaseBlock(withCircles(circles));
+        configure();
+        cutPicture();
+        EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_NOT_CALIBRATED);
+        EXPECT_EQ(manualPrintStartByLight(1, 500, 500, 0), EC_NOT_CALIBRATED);
+        EXPECT_EQ(autoPrintStart(1, 100, 50, 0), EC_NOT_CALIBRATED);
+    }
+    s.machine().setBaseBlock(sound);
+    configure();
+    cutPicture();
+    ASSERT_EQ(manualPrintStart(1, 500, 500, 0), EC_OK);
+    const unsigned char zeros[50] = {};
+    ASSERT_EQ(DownLoadBaseJZ(zeros, sizeof zeros, 0), EC_OK);
+    EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_NOT_CALIBRATED);
+    EXPECT_EQ(s.machine().stamps().size(), 1u);
+    // Calibration's own stamps go to machine millimetres and need none.
+    EXPECT_EQ(s.seal()._directPrintStart(1, 150, 150, 0, 0), EC_OK);
 }

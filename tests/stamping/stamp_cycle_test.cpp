@@ -1,6 +1,8 @@
 // One stamp cycle against the simulated machine (what it sends, how it reads each course the
 // machine can take afterwards), and the reset of the mechanism, polled to its end.
 #include <algorithm>
+#include <functional>
+#include <thread>
 
 #include "tests/stamping/stamping_fixture.h"
 
@@ -28,6 +30,27 @@ sim::StatusPhase polls(uint8_t state, int count, uint8_t fault = 0)
     return phase(state, 0, 0, 0, 0, fault, count);
 }
 
+// Disconnects from another thread, once, in the first pause of the caller's own (not the
+// simulated exchange's, which holds the exchange lock) after `when` holds.
+class DisconnectingClock : public VirtualClock {
+public:
+    explicit DisconnectingClock(std::function<bool()> when) : m_when(std::move(when)) {}
+    void sleepMs(int64_t ms) override
+    {
+        VirtualClock::sleepMs(ms);
+        if (ms >= kOwnPauseMs && m_firedAt < 0 && m_when()) {
+            m_firedAt = monotonicMs();
+            std::thread([] { disconnMachine(); }).join();
+        }
+    }
+    int64_t sinceDisconnect() { return monotonicMs() - m_firedAt; }
+
+private:
+    static constexpr int64_t kOwnPauseMs = 100;
+    std::function<bool()> m_when;
+    std::atomic<int64_t> m_firedAt{-1};
+};
+
 class Reset : public Stamping {
 protected:
     void SetUp() override { configure(); }
@@ -38,7 +61,7 @@ protected:
 TEST_F(Cycle, WhatTheMachineIsSent)
 {
     configure();
-    ASSERT_EQ(stamp(2, 123.456, 80.0, 270, 1), (CycleResult{true, 0, false}));
+    ASSERT_EQ(stamp(2, 123.456, 80.0, 270, SEAL_PHOTOSENSITIVE), (CycleResult{true, 0, false}));
     const Bytes sent = s.frames()[1];  // after the readiness poll
     EXPECT_EQ(sent, (Bytes{0xAA, 0x55, 0x02, 0x0B, 0x60, 0x03, 0x00, 2, 0x30, 0x39, 0x1F, 0x40,
                            0x01, 0x0E, 1, sent.at(15)}));
@@ -46,7 +69,7 @@ TEST_F(Cycle, WhatTheMachineIsSent)
 
     // Clamped into the travel first, shifted by the seal afterwards; the style comes first.
     configure("seal_dx=3\nseal_dy=-2");
-    ASSERT_TRUE(stamp(1, 40.0, 150.0, 0, 0, CSeal::STAMP_ACROSS_PAGE).ok);
+    ASSERT_TRUE(stamp(1, 40.0, 150.0, 0, SEAL_ORDINARY, CSeal::STAMP_ACROSS_PAGE).ok);
     const sim::StampRequest made = s.machine().stamps().back();
     EXPECT_EQ(std::tuple(made.x, made.y, made.stampStyle), std::tuple(6000, 14800, 0));
     EXPECT_EQ(s.frames()[1][5], kStyleCode);
@@ -72,7 +95,7 @@ TEST_F(Cycle, RefusalsByTheMachine)
     s.refuse(kStampCode);
     EXPECT_EQ(stamp(1), (CycleResult{false, EC_FAIL, true}));
     s.refuse(kStyleCode);
-    EXPECT_EQ(stamp(1, 150, 150, 0, 0, CSeal::STAMP_CALIBRATION), (CycleResult{false, EC_FAIL, true}));
+    EXPECT_EQ(stamp(1, 150, 150, 0, SEAL_ORDINARY, CSeal::STAMP_CALIBRATION), (CycleResult{false, EC_FAIL, true}));
     // Another attempt cannot fill an empty slot.
     s.machine().setSlot(3, false);
     EXPECT_EQ(stamp(3), (CycleResult{false, EC_NO_SEAL, false}));
@@ -151,6 +174,25 @@ TEST_F(Cycle, PausesAndLimits)
     script({phase(4, 16500), phase(4, 500)}, true);
     EXPECT_TRUE(stamp().ok);
     EXPECT_TRUE(s.seal()._GetPrintReset());
+}
+
+TEST_F(Cycle, EndsAtOnceWhenTheLinkIsClosedUnderIt)
+{
+    // While the machine stamps, and while it is waited for before the stamp.
+    for (bool stamping : {true, false}) {
+        configure();
+        if (stamping) script({phase(4, kEver)});
+        else s.machine().scriptStatus({phase(4, kEver, 0, kPreComplete)});
+        DisconnectingClock clock([&] { return stamping ? stampCommands() > 0 : s.heartbeats() > 5; });
+        {
+            ScopedClock scoped(&clock);
+            EXPECT_EQ(autoPrintStart(1, 100, 50, 0), EC_DISCONNECTED) << stamping;
+            EXPECT_LT(clock.sinceDisconnect(), 1000) << stamping;
+        }
+        setClock(&s.clock());
+        EXPECT_EQ(stampCommands(), stamping ? 1u : 0u);
+        s.machine().scriptStatus({});
+    }
 }
 
 TEST_F(Reset, ReadyAfterTheSelfCheck)

@@ -43,12 +43,12 @@ protected:
                                    ovStamp + "\n[CAM_USB]\n" + camUsb + "\n");
         ASSERT_EQ(s.connect(), EC_OK);
     }
-    CycleResult stamp(int seal = 1, double x = 150, double y = 150, int angle = 0, char kind = 0,
+    CycleResult stamp(int seal = 1, double x = 150, double y = 150, int angle = 0, SEAL_KIND kind = SEAL_ORDINARY,
                       CSeal::STAMP_STYLE style = CSeal::STAMP_NORMAL)
     {
-        CycleResult r{false, 12345, true};
-        r.ok = s.seal().PrintOneStart(seal, x, y, angle, kind, r.reason, r.again, style);
-        return r;
+        const StampOutcome out = s.seal().PrintOneStart(seal, x, y, angle, kind, style);
+        EXPECT_EQ(out.resetSeen, GetPrintReset() == 1);
+        return CycleResult{out.stamped, out.code, out.retryOffered};
     }
     void script(std::vector<sim::StatusPhase> phases, bool complete = false)
     {
