@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -70,6 +71,14 @@ struct SheetSize {
     }
 };
 
+// A turn of a whole picture before its pixels: the turned picture's size, and where its pixel
+// (0, 0) lies in the source.
+struct TurnPlan {
+    cv::Size size;
+    float angle = 0, c = 1, s = 0;
+    float dx = 0, dy = 0;
+};
+
 // What the edge scan learns about one border.
 struct BorderLine {
     bool found = false;
@@ -96,8 +105,11 @@ public:
     // The photo's thresholded picture: grey above the threshold becomes 100, the rest 0.
     cv::Mat MakeThreshold(const cv::Mat& photo) const { return MakeThreshold(photo, cutEzh()); }
     static cv::Mat MakeThreshold(const cv::Mat& photo, unsigned long level);
+    // The photo's grey picture (a one-channel picture is shared, not copied).
+    static cv::Mat MakeGrey(const cv::Mat& photo);
     // A region of interest as the image library keeps it: cut down to the picture.
-    static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region);
+    static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region) { return ClipRoi(picture.size(), region); }
+    static cv::Rect ClipRoi(cv::Size picture, const cv::Rect& region);
 
     // ---- edge scan and line fit (paper_edges.cpp, line_fit.cpp) -------------------------------
     bool FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
@@ -118,6 +130,13 @@ public:
     // Turns the whole picture by `angle` (radians) onto a black background; (dx, dy) is where
     // the result's pixel (0, 0) lies in `src`.
     static void cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy);
+    static TurnPlan PlanRotate(cv::Size source, float angle);
+    // A window of the turned picture, pixel for pixel what the whole turn holds there: the crop
+    // turns only the sheet.
+    static cv::Mat RotateWindow(const cv::Mat& src, const TurnPlan& plan, const cv::Rect& window);
+    // The turned colour picture's thresholded picture on every `step`-th row and column (what the
+    // edge scan reads), 0 elsewhere: the sheet is found without turning the whole photo.
+    static cv::Mat RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step);
 
     // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
     // The nominal sheet size and, when the sheet is found, its rectangle go into `cut`; a sheet
@@ -147,6 +166,15 @@ public:
     // Empty when `paper`, found in a picture of `picture` size, can be the sheet `a4`; otherwise
     // the check it failed, for the trace.
     static std::string SheetCheckFailure(const cv::Rect& paper, cv::Size picture, const SheetSize& a4);
+    // How far the sheet's sides are from A4's, the larger share either way: 0 for an exact A4.
+    static double SheetMisfit(const cv::Rect& paper, const SheetSize& a4);
+    // A side that blur or a soft shadow widened moved to the steepest step from board to paper
+    // near it, in the straightened grey picture `grey` of which `band` is given by `greyAt`.
+    static void RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& greyAt, cv::Size picture,
+                              cv::Rect& paper);
+    // The threshold that splits the darker of Otsu's two classes in two: the board from paper in
+    // shadow.
+    static unsigned long DarkOtsuLevel(const cv::Mat& photo, unsigned long otsu);
     // The threshold that best splits the photo's grey levels in two (Otsu's method).
     static unsigned long OtsuLevel(const cv::Mat& photo);
     // Whether the border's line is the photo's own edge rather than the sheet's.
@@ -188,12 +216,15 @@ private:
 
     // The deskew with the threshold the calling operation started with.
     bool rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const;
+    // The turn the sheet's borders ask for, into the rotation fields of `cut`; `bin` becomes the
+    // photo's thresholded picture.
+    bool decideTurn(const cv::Mat& src, unsigned long level, CutResult& cut, cv::Mat& bin) const;
     // The calibration sheet in its thresholded photo, found and plausible.
     bool findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& a4) const;
-    // Straightens and measures the sheet at one threshold; empty when the sheet passes the
-    // plausibility check, otherwise the check it failed.
-    std::string cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel, const SheetSize& a4,
-                           cv::Mat& straight, CutResult& cut) const;
+    // Finds and measures the sheet at one threshold, the photo turned only as far as the search
+    // needs; what it found and how plausible it is.
+    struct Attempt;
+    Attempt cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel, const SheetSize& a4) const;
 
     mutable std::mutex m_settingsLock;
     OutputSettings m_settings;

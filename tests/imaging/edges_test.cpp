@@ -168,6 +168,28 @@ TEST(Rotation, TurnedPictureHoldsTheWholePhotoSampledBilinearly)
     }
 }
 
+// The crop turns only what it needs: windows and scan lines hold the whole turn's own pixels.
+TEST(Rotation, WindowsAndScanLinesAreThoseOfTheWholeTurn)
+{
+    sim::PaperPhoto layout;
+    layout.angleDeg = -2.5;
+    layout.print = {{{300, 300, 1200, 400}}};
+    const cv::Mat photo = sim::drawPaperPhoto(layout);
+    const float angle = static_cast<float>(2.5 * kDeg);
+    cv::Mat whole;
+    float dx = 0, dy = 0;
+    CImgHelp::cvImgRotate(photo, angle, whole, dx, dy);
+    const TurnPlan plan = CImgHelp::PlanRotate(photo.size(), angle);
+    ASSERT_EQ(plan.size, whole.size());
+    for (const cv::Rect window : {cv::Rect(0, 0, whole.cols, 1), cv::Rect(260, 140, 2745, 1943),
+                                  cv::Rect(whole.cols - 7, whole.rows - 5, 7, 5)})
+        EXPECT_EQ(cv::norm(CImgHelp::RotateWindow(photo, plan, window), whole(window), cv::NORM_INF), 0) << window;
+    const cv::Mat scan = CImgHelp::RotatedScanThreshold(photo, plan, 60, 10);
+    const cv::Mat bin = CImgHelp::MakeThreshold(whole, 60);
+    for (int y = 0; y < bin.rows; y += 10) ASSERT_EQ(cv::norm(scan.row(y), bin.row(y), cv::NORM_INF), 0) << y;
+    for (int x = 0; x < bin.cols; x += 10) ASSERT_EQ(cv::norm(scan.col(x), bin.col(x), cv::NORM_INF), 0) << x;
+}
+
 // Each side against its own A4 side: up to 3 % over and down to a third.
 TEST(SheetCheck, EachSideHasItsOwnLimits)
 {
