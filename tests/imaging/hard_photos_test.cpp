@@ -32,6 +32,44 @@ TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwn
     EXPECT_NEAR(m_cut.paper.width, 2745, 6);
 }
 
+// The housing's shadow across the top of the sheet on a lit board (the configured threshold sees
+// the board as paper, Otsu's the shadowed paper as board), and a dark board whose soft shadow
+// brightens towards a blurred sheet (the threshold's edge lies a few millimetres out): the cut is
+// the sheet within 2 mm on every side, the turn within 0.2 degrees.
+TEST_F(ImagingTest, ShadowsOverAndAroundTheSheetLeaveTheWholeSheet)
+{
+    constexpr double kPxPerMm = 2745 / 297.0;
+    for (const bool band : {true, false})
+        for (const double turn : {0.0, 1.5, -2.0}) {
+            SCOPED_TRACE(testing::Message() << (band ? "band " : "halo ") << turn);
+            sim::PaperPhoto layout;
+            layout.angleDeg = turn;
+            layout.print = {{{300, 500, 1200, 400}}};
+            if (band) {
+                layout.board = 75;
+                const int sheetTop = cvRound(layout.sheetCentre.y - layout.sheetSize.height / 2);
+                layout.shadowRows = cv::Range(0, sheetTop + cvRound(45 * kPxPerMm));
+                layout.shade = 0.55;
+            } else {
+                layout.board = 12;
+                layout.haloPx = 25;
+                layout.haloGrey = 120;
+                layout.blurSigma = 1.5;
+            }
+            ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "shadow", path("cut/s.jpg").c_str(),
+                                                 nullptr, 0, 0, m_cut));
+            const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
+            const cv::Point cutCorners[4] = {{0, 0}, {m_cut.paper.width, 0}, {m_cut.paper.width, m_cut.paper.height},
+                                             {0, m_cut.paper.height}};
+            for (int i = 0; i < 4; ++i) {
+                cv::Point p = cutCorners[i];
+                m_cut.ConvertXYtoSrcPic(p.x, p.y);
+                EXPECT_LT(cv::norm(cv::Point2f(p) - corners[i]), 2 * kPxPerMm) << "corner " << i;
+            }
+            EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -turn, 0.2);
+        }
+}
+
 TEST_F(ImagingTest, NoiseIsNoSheetTheWholeUnturnedPhotoIsCutAndPointsPassThrough)
 {
     sim::PaperPhoto layout;
