@@ -6,6 +6,7 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
@@ -17,7 +18,9 @@ namespace {
 
 constexpr double kA4MinShare = 0.9;  // a cut picture within 10 % of the sheet size is a sheet
 constexpr double kA4MaxShare = 1.1;
-constexpr int kScanStep = 10;  // the edge scan reads every tenth row and column
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kScanStep = 10;
+constexpr int kCornerMargin = 5;  // pixels: a corner this close to the photo's edge lies on it  // the edge scan reads every tenth row and column
 // A found sheet between these shares over A4 is measured again at its edges. Ordinary photos
 // stay below the first (sheets on a dark board measured at most 0.15 % over A4, and the simulated
 // machine's 1.1 % over the A4 its record holds); beyond the second what was found is not the
@@ -53,12 +56,20 @@ struct CImgHelp::Attempt {
     CutResult cut;
     TurnPlan plan;
     cv::Size straightSize;
+    cv::Size photoSize;
     std::string failure;  // empty: the sheet passes the check
     double misfit = HUGE_VAL;
 
-    // The straightened photo's pixels in `window` (clipped to it by the caller).
+    // The straightened photo's pixels in `window` (clipped to it by the caller); a sheet seen at a
+    // slant is the whole window, mapped from its corners.
     cv::Mat straightWindow(const cv::Mat& src, const cv::Rect& window) const
     {
+        if (cut.perspective) {
+            cv::Mat out;
+            cv::warpPerspective(src, out, cv::Mat(cut.toPhoto), window.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                                cv::BORDER_CONSTANT, cv::Scalar::all(0));
+            return out;
+        }
         return cut.rotated ? RotateWindow(src, plan, window) : src(window);
     }
 };
@@ -74,6 +85,7 @@ CImgHelp::Attempt CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, 
         TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoRotateByPaper");
         decideTurn(src, level, cut, bin);
         a.straightSize = src.size();
+        a.photoSize = src.size();
         if (cut.rotated) {
             TrcWritef(kTraceInfo, "start rotate");
             a.plan = PlanRotate(src.size(), cut.rotateAngle);
@@ -85,7 +97,8 @@ CImgHelp::Attempt CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, 
         }
         log.SetRet("return:%d", cut.rotated);
     }
-    cut.paperFound = MakePaperArea(bin, ltrb_Pixel, cut);
+    std::array<BorderLine, 4> borders;
+    cut.paperFound = MakePaperArea(bin, ltrb_Pixel, cut, &borders);
     if (!cut.paperFound) {
         a.failure = "no sheet edges";
         return a;
@@ -110,7 +123,47 @@ CImgHelp::Attempt CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, 
         a.failure = SheetCheckFailure(cut.paper, a.straightSize, a4);
     }
     a.misfit = SheetMisfit(cut.paper, a4);
+    if (a.failure.empty()) straightenSlant(a, borders);
     return a;
+}
+
+// A sheet that is no rectangle (a tilted camera) is mapped from its corners instead of turned.
+void CImgHelp::straightenSlant(Attempt& a, const std::array<BorderLine, 4>& borders)
+{
+    // A sheet running off the photo shows the photo's edge for a border: no corner to map from.
+    for (const BorderLine& b : borders)
+        if (b.frame) return;
+    std::array<cv::Point2d, 4> corners;
+    if (!SheetCorners(borders, a.cut.paper, corners)) return;
+    const double keystone = KeystoneShare(corners);
+    a.cut.keystone = keystone;
+    if (IsRectangle(keystone)) return;
+    const double top = cv::norm(corners[1] - corners[0]), bottom = cv::norm(corners[2] - corners[3]);
+    const double left = cv::norm(corners[3] - corners[0]), right = cv::norm(corners[2] - corners[1]);
+    const cv::Size size(cvRound((top + bottom) / 2), cvRound((left + right) / 2));
+    if (a.cut.rotated) {
+        const float c = a.plan.c, s = a.plan.s;
+        for (cv::Point2d& p : corners)
+            p = cv::Point2d(p.x * c + p.y * s + a.plan.dx, -p.x * s + p.y * c + a.plan.dy);
+    }
+    // A corner on the photo's edge is where the sheet runs off it, not a corner of the sheet.
+    const cv::Rect inside = cv::Rect(cv::Point(), a.photoSize) - cv::Size(2 * kCornerMargin, 2 * kCornerMargin) +
+                            cv::Point(kCornerMargin, kCornerMargin);
+    for (const cv::Point2d& p : corners)
+        if (!inside.contains(cv::Point(cvFloor(p.x), cvFloor(p.y)))) return;
+    CutResult& cut = a.cut;
+    cut.perspective = true;
+    cut.toPhoto = CutToPhoto(corners, size);
+    cut.paper = cv::Rect(cv::Point(), size);
+    // The sheet's turn: the mean direction of its top and bottom in the photo.
+    const cv::Point2d along = (corners[1] - corners[0]) + (corners[2] - corners[3]);
+    const double turn = -std::atan2(along.y, along.x);
+    cut.rotateAngle = static_cast<float>(turn < 0 ? turn + 2 * kPi : turn);
+    cut.rotated = false;
+    TrcWritef(kTraceInfo, "AutoCutPaperByImg sheet is no rectangle (sides %.1f %%%s apart): straightened from its "
+              "corners (%.0f,%.0f) (%.0f,%.0f) (%.0f,%.0f) (%.0f,%.0f)", keystone * 100,
+              IsCorrectableTilt(keystone) ? "" : ", camera to be remounted", corners[0].x, corners[0].y,
+              corners[1].x, corners[1].y, corners[2].x, corners[2].y, corners[3].x, corners[3].y);
 }
 
 bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
@@ -158,8 +211,8 @@ bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const cha
         TrcWritef(kTraceInfo, "ClipRoi return");
         SavePic(outPath, picture, jpgQuality);
         TrcWritef(kTraceInfo, "SavePic return");
-        // A turned window is a picture of its own; the photo's window is the caller's.
-        cut.picture = cut.rotated ? picture : picture.clone();
+        // A turned or mapped window is a picture of its own; the photo's window is the caller's.
+        cut.picture = cut.rotated || cut.perspective ? picture : picture.clone();
     } else {
         // Neither turn nor rectangle can be trusted: the photo itself is the picture, and its
         // pixels are the photo's own.

@@ -7,6 +7,7 @@
 // was given, and reads the settings once, when it starts.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -141,7 +142,8 @@ public:
     // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
     // The nominal sheet size and, when the sheet is found, its rectangle go into `cut`; a sheet
     // not found leaves the rectangle as it was.
-    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut) const;
+    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut,
+                       std::array<BorderLine, 4>* borders = nullptr) const;
     static bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
                                int& value, BORDER br);
     static void AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& paper);
@@ -179,6 +181,18 @@ public:
     static unsigned long OtsuLevel(const cv::Mat& photo);
     // Whether the border's line is the photo's own edge rather than the sheet's.
     static bool IsFrameLine(const BorderLine& line, BORDER br, cv::Size picture);
+
+    // ---- a camera not square to the board (perspective.cpp) -----------------------------------
+    // The sheet's corners (top-left, top-right, bottom-right, bottom-left) where its borders (left,
+    // right, top, bottom, as MakePaperArea scanned them) meet; false when a border is too short.
+    static bool SheetCorners(const std::array<BorderLine, 4>& borders, const cv::Rect& paper,
+                             std::array<cv::Point2d, 4>& corners);
+    // How much opposite sides differ in length, as a share of their mean (the larger pair).
+    static double KeystoneShare(const std::array<cv::Point2d, 4>& corners);
+    static bool IsRectangle(double keystone);
+    static bool IsCorrectableTilt(double keystone);
+    // The homography from a cut picture of `cut` size onto the sheet's corners in the photo.
+    static cv::Matx33d CutToPhoto(const std::array<cv::Point2d, 4>& inPhoto, cv::Size cut);
 
     // ---- blank-area check (white_paper.cpp) ---------------------------------------------------
     // 1 when the box of the cut picture holds more dark pixels than `rate`, 0 when blank, 2 when
@@ -225,6 +239,7 @@ private:
     // needs; what it found and how plausible it is.
     struct Attempt;
     Attempt cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel, const SheetSize& a4) const;
+    static void straightenSlant(Attempt& a, const std::array<BorderLine, 4>& borders);
 
     mutable std::mutex m_settingsLock;
     OutputSettings m_settings;
