@@ -231,7 +231,7 @@ bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t lt
                             CutResult& cut) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoCutPaper");
-    const cv::Mat photo = cv::imread(orEmpty(srcPath), cv::IMREAD_COLOR);
+    const cv::Mat photo = stampctl::imaging::readPicture(orEmpty(srcPath), cv::IMREAD_COLOR);
     if (photo.empty()) {
         log.SetRet("AutoCutPaper imread fail = %s", orEmpty(srcPath));
         return false;
@@ -244,15 +244,20 @@ bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t lt
 void CImgHelp::revolveImg_90(const char* path)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "revolveImg_90, path:%s", orEmpty(path));
-    const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_UNCHANGED);
+    const cv::Mat picture = stampctl::imaging::readPicture(orEmpty(path), cv::IMREAD_UNCHANGED);
     if (picture.empty()) {
         TrcWritef(kTraceInfo, "imread src is NULL(path:%s)", orEmpty(path));
         return;
     }
+    SavePic(path, TurnQuarterLeft(picture), 0);
+}
+
+cv::Mat CImgHelp::TurnQuarterLeft(const cv::Mat& picture)
+{
     cv::Mat turned;
     cv::transpose(picture, turned);
     cv::flip(turned, turned, 0);  // transposed and upside down: a quarter turn to the left
-    SavePic(path, turned, 0);
+    return turned;
 }
 
 bool CImgHelp::IsA4JpgOk(const CutResult& cut, int width, int height)
@@ -276,7 +281,7 @@ bool CImgHelp::IsA4JpgOk(const CutResult& cut, int width, int height)
 
 bool CImgHelp::IsA4JpgOk(const CutResult& cut, const char* path)
 {
-    const cv::Mat picture = cv::imread(orEmpty(path), cv::IMREAD_COLOR);
+    const cv::Mat picture = stampctl::imaging::readPicture(orEmpty(path), cv::IMREAD_COLOR);
     if (picture.empty()) {
         TrcWritef(kTraceInfo, "IsA4JpgOk is NULL(filePath:%s)", orEmpty(path));
         return false;

@@ -160,6 +160,8 @@ public:
     bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel, CutResult& cut) const;
     static void SavePic(const char* path, const cv::Mat& img, int quality);
     static void revolveImg_90(const char* path);
+    // The picture turned a quarter to the left (what revolveImg_90 writes back).
+    static cv::Mat TurnQuarterLeft(const cv::Mat& picture);
     // Whether a picture has the size of the sheet `cut` measured, standing upright.
     static bool IsA4JpgOk(const CutResult& cut, int width, int height);
     static bool IsA4JpgOk(const CutResult& cut, const char* path);
@@ -207,9 +209,12 @@ public:
     // the sheet: the board around it is masked out of every cell.
     int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
                           CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
+    // The same on a photo in memory; szFile names the diagnostic pictures, none is read back.
+    int FindCircleByPaper(const cv::Mat& photo, const char* szFile, int rows, int cols,
+                          std::vector<cv::Point>& points, CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
     // Before stamping: the share of dark sheet pixels within `radius` of each centre (pixels of
     // the photo in szFile). Empty when the photo shows no sheet that passes the plausibility check.
-    std::vector<double> InkAroundByPaper(const char* szFile, const std::vector<cv::Point>& centres, int radius,
+    std::vector<double> InkAroundByPaper(const cv::Mat& photo, const std::vector<cv::Point>& centres, int radius,
                                          const SheetSize& a4 = SheetSize{}) const;
     // True when the one-channel picture holds no circle; otherwise the refined circle is in c.
     static bool FindCircle(const cv::Mat& img, TCircle& c);

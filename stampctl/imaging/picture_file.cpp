@@ -16,4 +16,6 @@ bool writePicture(const std::string& path, const cv::Mat& picture, const std::ve
     return true;
 }
 
+cv::Mat readPicture(const std::string& path, int flags) { return cv::imread(path, flags); }
+
 }  // namespace stampctl::imaging
