@@ -11,12 +11,16 @@
 #include <string>
 #include <vector>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "stampctl/calibration/autocheck.h"
 #include "stampctl/calibration/blocks.h"
+#include "stampctl/calibration/projective.h"
 #include "stampctl/core/paths.h"
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
+#include "stampctl/imaging/picture_file.h"
 #include "stampctl/link/access_code.h"
 #include "stampctl/seal.h"
 
@@ -105,6 +109,20 @@ std::string cameraAdvice(int d)
     return advice;
 }
 
+// The photo just taken, turned a quarter as the circles' record counts its pixels; the turned
+// picture replaces the photo's file and is handed on as it is, not read back.
+cv::Mat turnedPhoto(const std::string& path)
+{
+    const cv::Mat photo = imaging::readPicture(path, cv::IMREAD_COLOR);
+    if (photo.empty()) {
+        TrcWritef(kTraceInfo, "_AutoCheckSeal photo not readable(path:%s)", path.c_str());
+        return {};
+    }
+    const cv::Mat turned = CImgHelp::TurnQuarterLeft(photo);
+    CImgHelp::SavePic(path.c_str(), turned, 0);
+    return turned;
+}
+
 // The machine positions stamped: the calibration points, then each other present seal's check point.
 std::vector<cv::Point2d> plannedStamps(const bool present[CSeal::kSlotCount + 1])
 {
@@ -171,13 +189,12 @@ bool placesLookBlank(CSeal& seal, const bool present[CSeal::kSlotCount + 1], con
         TrcWritef(kTraceInfo, "_AutoCheckSeal blank check skipped: no photo");
         return true;
     }
-    CImgHelp* img = CImgHelp::Instance();
-    img->revolveImg_90(path.c_str());
+    const cv::Mat turned = turnedPhoto(path);
     const std::vector<cv::Point2d> planned = plannedStamps(present);
     std::vector<cv::Point> centres;
     for (const cv::Point2d& mm : planned) centres.push_back(machineToTurned(mm, stored.m_JZCircle.data()));
     const int radius = cvRound((kSealRadiusMm + kBlankCheckMarginMm) * a4.longSide / kA4LongMm);
-    const std::vector<double> ink = img->InkAroundByPaper(path.c_str(), centres, radius, a4);
+    const std::vector<double> ink = CImgHelp::Instance()->InkAroundByPaper(turned, centres, radius, a4);
     if (ink.empty()) {
         TrcWritef(kTraceInfo, "_AutoCheckSeal blank check skipped: no sheet in the photo");
         return true;
@@ -256,6 +273,11 @@ void AutoCheckReport(char* text, size_t size, const bool calibrated[CSeal::kSlot
     const int down = m1.y - m2.y;
     appendf(text, size, "垂直向，白纸右边Y坐标(%d,%d), 差值:%d, 建议:%s\r\n", m1.y, m2.y,
             std::abs(down), cameraAdvice(down).c_str());
+    // A camera looking at the board from the side shows the circles' rectangle as a trapezoid;
+    // the crop straightens a little of it, not more.
+    const double keystone = circlesKeystone(mains);
+    if (!CImgHelp::IsCorrectableTilt(keystone))
+        appendf(text, size, "摄像头未正对底板(梯形差%.1f%%), 超出校正范围, 建议:重新安装摄像头\r\n", keystone * 100);
 }
 
 }  // namespace stampctl::calibration
@@ -304,11 +326,10 @@ int CSeal::_AutoCheckSeal(char* szMsg, short* lightFlags)
     const std::string path = baseDir() + kCutPictureFile;
     if (_getImageFormat(path.c_str(), kPhotoFullOnly, 0, 0) != EC_OK) return fail("采集图片失败");
 
-    CImgHelp* img = CImgHelp::Instance();
-    img->revolveImg_90(path.c_str());
+    const cv::Mat turned = turnedPhoto(path);
     std::vector<cv::Point> points;
     CutResult sheet = lastCut();  // the sheet is measured anew; the last turn shows in the trace
-    img->FindCircleByPaper(path.c_str(), kGridRows, kGridCols, points, sheet, a4);
+    CImgHelp::Instance()->FindCircleByPaper(turned, path.c_str(), kGridRows, kGridCols, points, sheet, a4);
     if (points.size() != kGridCells) return fail("找圆失败");
 
     JZPoint mains[kJZCircleCount];

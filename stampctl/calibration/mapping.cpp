@@ -3,6 +3,7 @@
 // keep a position inside the machine's travel.
 #include <cmath>
 
+#include "stampctl/calibration/projective.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/seal.h"
 
@@ -117,6 +118,11 @@ FourCircleMap mapByCircles(CSeal& seal, const CSeal::JZPoint* c, int X, int Y)
     m.fy1 = seal.Pixel2MM_ByRate(c[0].y, kCircleTopMm, c[2].y, kCircleBottomMm, Y);
     m.fy2 = seal.Pixel2MM_ByRate(c[1].y, kCircleTopMm, c[3].y, kCircleBottomMm, Y);
     m.fyy = seal.Pixel2MM(c[0].x, m.fy1, c[1].x, m.fy2, X);
+    cv::Point2d slanted;
+    if (stampctl::calibration::slantedCirclesToMm(c, X, Y, slanted)) {
+        m.fxx = slanted.x;
+        m.fyy = slanted.y;
+    }
     return m;
 }
 

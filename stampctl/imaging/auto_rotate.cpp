@@ -69,17 +69,9 @@ bool CImgHelp::AutoRotateByPaper(const cv::Mat& src, cv::Mat& dst, const char* n
     return rotateByPaper(src, dst, cutEzh(), cut);
 }
 
-bool CImgHelp::rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const
+bool CImgHelp::decideTurn(const cv::Mat& source, unsigned long level, CutResult& cut, cv::Mat& bin) const
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoRotateByPaper");
-    const cv::Mat source = src;  // stays valid even when the caller passes one matrix as both
-    cut.rotated = false;
-    if (source.empty()) {
-        log.SetRet("return:%d", 0);
-        return false;
-    }
-
-    cv::Mat bin = MakeThreshold(source, level);
+    bin = MakeThreshold(source, level);
     const BorderLine left = FindBorder(bin, BORDER_LEFT);
     const BorderLine top = FindBorder(bin, BORDER_TOP);
     TrcWritef(kTraceInfo, "find left:[%d, %lf, %lf, %lf], top:[%d, %lf, %lf, %lf]", left.found,
@@ -102,6 +94,20 @@ bool CImgHelp::rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long lev
     TrcWritef(kTraceInfo, "make rotate param:[旋转角度:%lf, 弧度:%lf, isRotate:%d]",
               static_cast<double>(180.0f * cut.rotateAngle) / kPi, static_cast<double>(cut.rotateAngle),
               cut.rotated);
+    return cut.rotated;
+}
+
+bool CImgHelp::rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoRotateByPaper");
+    const cv::Mat source = src;  // stays valid even when the caller passes one matrix as both
+    cut.rotated = false;
+    if (source.empty()) {
+        log.SetRet("return:%d", 0);
+        return false;
+    }
+    cv::Mat bin;
+    decideTurn(source, level, cut, bin);
 
     if (cut.rotated) {
         for (int attempt = 1; attempt <= kRotateAttempts; ++attempt) {

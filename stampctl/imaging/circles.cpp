@@ -77,10 +77,9 @@ bool CImgHelp::findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& 
     return false;
 }
 
-std::vector<double> CImgHelp::InkAroundByPaper(const char* szFile, const std::vector<cv::Point>& centres,
+std::vector<double> CImgHelp::InkAroundByPaper(const cv::Mat& photo, const std::vector<cv::Point>& centres,
                                                int radius, const SheetSize& a4) const
 {
-    const cv::Mat photo = cv::imread(orEmpty(szFile), cv::IMREAD_COLOR);
     if (photo.empty()) return {};
     const cv::Mat bin = sheetThreshold(photo);
     CutResult sheet;
@@ -106,6 +105,13 @@ std::vector<double> CImgHelp::InkAroundByPaper(const char* szFile, const std::ve
 int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
                                 CutResult& sheet, const SheetSize& a4) const
 {
+    return FindCircleByPaper(stampctl::imaging::readPicture(orEmpty(szFile), cv::IMREAD_COLOR), szFile, rows, cols,
+                             points, sheet, a4);
+}
+
+int CImgHelp::FindCircleByPaper(const cv::Mat& sheetPhoto, const char* szFile, int rows, int cols,
+                                std::vector<cv::Point>& points, CutResult& sheet, const SheetSize& a4) const
+{
     const char* file = orEmpty(szFile);
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindCircleByPaper szFile:%s", file);
     points.clear();
@@ -118,7 +124,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
         return 0;
     }
 
-    cv::Mat photo = cv::imread(file, cv::IMREAD_COLOR);
+    cv::Mat photo = sheetPhoto.clone();  // the found circles are drawn on it
     if (photo.empty()) {
         TrcWritef(kTraceInfo, "imread src is NULL(szFile:%s)", file);
         return 0;
@@ -126,7 +132,7 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
     const std::string base(file);
     const std::string resFile = base + ".res.jpg";
     const std::string innerFile = base + ".bz.jpg";
-    bool innerWritten = false;
+    cv::Mat grid;
     cv::Mat board;
     {
         const cv::Mat bin = sheetThreshold(photo);
@@ -140,12 +146,13 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
                                                      sheet.paper.width - 2 * kInnerMargin,
                                                      sheet.paper.height - 2 * kInnerMargin));
         if (!whole.empty()) stampctl::imaging::writePicture(base + ".cjbz.jpg", bin(whole));
-        // A sheet too small for an inner area, or a picture that could not be written, leaves
-        // nothing to search: an earlier run's file must not stand in for it.
-        innerWritten = !inner.empty() && stampctl::imaging::writePicture(innerFile, bin(inner));
+        // A sheet too small for an inner area leaves nothing to search.
+        if (!inner.empty()) {
+            grid = bin(inner);
+            stampctl::imaging::writePicture(innerFile, grid);
+        }
     }
 
-    const cv::Mat grid = innerWritten ? cv::imread(innerFile, cv::IMREAD_GRAYSCALE) : cv::Mat();
     if (grid.empty()) {
         TrcWritef(kTraceInfo, "imread is NULL(szTemp:%s)", innerFile.c_str());
         return 0;
@@ -157,8 +164,10 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
             const cv::Rect cell = ClipRoi(grid, cv::Rect(c * cellW, r * cellH, cellW, cellH));
             const std::string cellFile = cellFileName(file, r, c);
             cv::Mat cellPic;
-            if (!cellFile.empty() && !cell.empty() && stampctl::imaging::writePicture(cellFile, grid(cell)))
-                cellPic = cv::imread(cellFile, cv::IMREAD_GRAYSCALE);
+            if (!cell.empty()) {
+                cellPic = grid(cell).clone();
+                if (!cellFile.empty()) stampctl::imaging::writePicture(cellFile, cellPic);
+            }
             const cv::Rect inPhoto = cell + cv::Point(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin);
             if (!cellPic.empty() && cellPic.size() == inPhoto.size() && ClipRoi(board, inPhoto) == inPhoto)
                 cellPic.setTo(kSheetValue, board(inPhoto));
@@ -167,8 +176,9 @@ int CImgHelp::FindCircleByPaper(const char* szFile, int rows, int cols, std::vec
                 points.push_back(kNoCircle);
                 continue;
             }
-            cv::Mat shown = cv::imread(cellFile, cv::IMREAD_COLOR);
-            if (!shown.empty()) {
+            if (!cellFile.empty()) {
+                cv::Mat shown;
+                cv::cvtColor(grid(cell), shown, cv::COLOR_GRAY2BGR);
                 DrawCircle(shown, found);
                 stampctl::imaging::writePicture(cellFile, shown);
             }

@@ -18,6 +18,12 @@ constexpr const char* kTurnedSheet = "270";
 void CutResult::ConvertXYtoSrcPic(int& x, int& y) const
 {
     if (!paperFound) return;
+    if (perspective) {
+        const cv::Vec3d p = toPhoto * cv::Vec3d(x, y, 1);
+        x = static_cast<int>(p[0] / p[2]);
+        y = static_cast<int>(p[1] / p[2]);
+        return;
+    }
     const int x1 = x + paper.x;
     const int y1 = y + paper.y;
     if (!rotated) {

@@ -37,6 +37,16 @@ OutputSettings CImgHelp::outputSettings() const
     return m_settings;
 }
 
+cv::Mat CImgHelp::MakeGrey(const cv::Mat& photo)
+{
+    cv::Mat grey;
+    if (photo.channels() == 3)
+        cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY);
+    else
+        grey = photo;
+    return grey;
+}
+
 cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo, unsigned long level)
 {
     CV_Assert(!photo.empty() && photo.depth() == CV_8U);
@@ -51,7 +61,7 @@ cv::Mat CImgHelp::MakeThreshold(const cv::Mat& photo, unsigned long level)
     return grey;
 }
 
-cv::Rect CImgHelp::ClipRoi(const cv::Mat& picture, const cv::Rect& region)
+cv::Rect CImgHelp::ClipRoi(cv::Size picture, const cv::Rect& region)
 {
-    return region & cv::Rect(0, 0, picture.cols, picture.rows);
+    return region & cv::Rect(0, 0, picture.width, picture.height);
 }

@@ -7,8 +7,10 @@
 // was given, and reads the settings once, when it starts.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -70,6 +72,14 @@ struct SheetSize {
     }
 };
 
+// A turn of a whole picture before its pixels: the turned picture's size, and where its pixel
+// (0, 0) lies in the source.
+struct TurnPlan {
+    cv::Size size;
+    float angle = 0, c = 1, s = 0;
+    float dx = 0, dy = 0;
+};
+
 // What the edge scan learns about one border.
 struct BorderLine {
     bool found = false;
@@ -96,8 +106,11 @@ public:
     // The photo's thresholded picture: grey above the threshold becomes 100, the rest 0.
     cv::Mat MakeThreshold(const cv::Mat& photo) const { return MakeThreshold(photo, cutEzh()); }
     static cv::Mat MakeThreshold(const cv::Mat& photo, unsigned long level);
+    // The photo's grey picture (a one-channel picture is shared, not copied).
+    static cv::Mat MakeGrey(const cv::Mat& photo);
     // A region of interest as the image library keeps it: cut down to the picture.
-    static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region);
+    static cv::Rect ClipRoi(const cv::Mat& picture, const cv::Rect& region) { return ClipRoi(picture.size(), region); }
+    static cv::Rect ClipRoi(cv::Size picture, const cv::Rect& region);
 
     // ---- edge scan and line fit (paper_edges.cpp, line_fit.cpp) -------------------------------
     bool FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
@@ -118,11 +131,19 @@ public:
     // Turns the whole picture by `angle` (radians) onto a black background; (dx, dy) is where
     // the result's pixel (0, 0) lies in `src`.
     static void cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy);
+    static TurnPlan PlanRotate(cv::Size source, float angle);
+    // A window of the turned picture, pixel for pixel what the whole turn holds there: the crop
+    // turns only the sheet.
+    static cv::Mat RotateWindow(const cv::Mat& src, const TurnPlan& plan, const cv::Rect& window);
+    // The turned colour picture's thresholded picture on every `step`-th row and column (what the
+    // edge scan reads), 0 elsewhere: the sheet is found without turning the whole photo.
+    static cv::Mat RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step);
 
     // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
     // The nominal sheet size and, when the sheet is found, its rectangle go into `cut`; a sheet
     // not found leaves the rectangle as it was.
-    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut) const;
+    bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut,
+                       std::array<BorderLine, 4>* borders = nullptr) const;
     static bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
                                int& value, BORDER br);
     static void AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& paper);
@@ -139,6 +160,8 @@ public:
     bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel, CutResult& cut) const;
     static void SavePic(const char* path, const cv::Mat& img, int quality);
     static void revolveImg_90(const char* path);
+    // The picture turned a quarter to the left (what revolveImg_90 writes back).
+    static cv::Mat TurnQuarterLeft(const cv::Mat& picture);
     // Whether a picture has the size of the sheet `cut` measured, standing upright.
     static bool IsA4JpgOk(const CutResult& cut, int width, int height);
     static bool IsA4JpgOk(const CutResult& cut, const char* path);
@@ -147,10 +170,31 @@ public:
     // Empty when `paper`, found in a picture of `picture` size, can be the sheet `a4`; otherwise
     // the check it failed, for the trace.
     static std::string SheetCheckFailure(const cv::Rect& paper, cv::Size picture, const SheetSize& a4);
+    // How far the sheet's sides are from A4's, the larger share either way: 0 for an exact A4.
+    static double SheetMisfit(const cv::Rect& paper, const SheetSize& a4);
+    // A side that blur or a soft shadow widened moved to the steepest step from board to paper
+    // near it, in the straightened grey picture `grey` of which `band` is given by `greyAt`.
+    static void RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& greyAt, cv::Size picture,
+                              cv::Rect& paper);
+    // The threshold that splits the darker of Otsu's two classes in two: the board from paper in
+    // shadow.
+    static unsigned long DarkOtsuLevel(const cv::Mat& photo, unsigned long otsu);
     // The threshold that best splits the photo's grey levels in two (Otsu's method).
     static unsigned long OtsuLevel(const cv::Mat& photo);
     // Whether the border's line is the photo's own edge rather than the sheet's.
     static bool IsFrameLine(const BorderLine& line, BORDER br, cv::Size picture);
+
+    // ---- a camera not square to the board (perspective.cpp) -----------------------------------
+    // The sheet's corners (top-left, top-right, bottom-right, bottom-left) where its borders (left,
+    // right, top, bottom, as MakePaperArea scanned them) meet; false when a border is too short.
+    static bool SheetCorners(const std::array<BorderLine, 4>& borders, const cv::Rect& paper,
+                             std::array<cv::Point2d, 4>& corners);
+    // How much opposite sides differ in length, as a share of their mean (the larger pair).
+    static double KeystoneShare(const std::array<cv::Point2d, 4>& corners);
+    static bool IsRectangle(double keystone);
+    static bool IsCorrectableTilt(double keystone);
+    // The homography from a cut picture of `cut` size onto the sheet's corners in the photo.
+    static cv::Matx33d CutToPhoto(const std::array<cv::Point2d, 4>& inPhoto, cv::Size cut);
 
     // ---- blank-area check (white_paper.cpp) ---------------------------------------------------
     // 1 when the box of the cut picture holds more dark pixels than `rate`, 0 when blank, 2 when
@@ -165,9 +209,12 @@ public:
     // the sheet: the board around it is masked out of every cell.
     int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
                           CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
+    // The same on a photo in memory; szFile names the diagnostic pictures, none is read back.
+    int FindCircleByPaper(const cv::Mat& photo, const char* szFile, int rows, int cols,
+                          std::vector<cv::Point>& points, CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
     // Before stamping: the share of dark sheet pixels within `radius` of each centre (pixels of
     // the photo in szFile). Empty when the photo shows no sheet that passes the plausibility check.
-    std::vector<double> InkAroundByPaper(const char* szFile, const std::vector<cv::Point>& centres, int radius,
+    std::vector<double> InkAroundByPaper(const cv::Mat& photo, const std::vector<cv::Point>& centres, int radius,
                                          const SheetSize& a4 = SheetSize{}) const;
     // True when the one-channel picture holds no circle; otherwise the refined circle is in c.
     static bool FindCircle(const cv::Mat& img, TCircle& c);
@@ -188,12 +235,16 @@ private:
 
     // The deskew with the threshold the calling operation started with.
     bool rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const;
+    // The turn the sheet's borders ask for, into the rotation fields of `cut`; `bin` becomes the
+    // photo's thresholded picture.
+    bool decideTurn(const cv::Mat& src, unsigned long level, CutResult& cut, cv::Mat& bin) const;
     // The calibration sheet in its thresholded photo, found and plausible.
     bool findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& a4) const;
-    // Straightens and measures the sheet at one threshold; empty when the sheet passes the
-    // plausibility check, otherwise the check it failed.
-    std::string cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel, const SheetSize& a4,
-                           cv::Mat& straight, CutResult& cut) const;
+    // Finds and measures the sheet at one threshold, the photo turned only as far as the search
+    // needs; what it found and how plausible it is.
+    struct Attempt;
+    Attempt cutAttempt(const cv::Mat& src, unsigned long level, int16_t ltrb_Pixel, const SheetSize& a4) const;
+    static void straightenSlant(Attempt& a, const std::array<BorderLine, 4>& borders);
 
     mutable std::mutex m_settingsLock;
     OutputSettings m_settings;

@@ -1,7 +1,9 @@
 // The paper rectangle in the straightened photo: one coordinate per border, or a fixed window.
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <map>
+#include <utility>
 
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
@@ -137,7 +139,8 @@ void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& pap
               paper.x, paper.y, paper.width, paper.height, w, h);
 }
 
-bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut) const
+bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut,
+                             std::array<BorderLine, 4>* borders) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "MakePaperArea ltrb_Pixel:%d, m_bRotatePaper:%d",
                   ltrb_Pixel, cut.rotated);
@@ -177,6 +180,7 @@ bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& 
     // Grows nothing here (the margin is below 1); kept for the lines it traces.
     AdjustPaperArea(bin, ltrb_Pixel, paper);
     paper = cv::Rect(left, top, right - left, bottom - top);
+    if (borders) std::move(std::begin(lines), std::end(lines), borders->begin());
     TrcWritef(kTraceInfo,
               "MakePaperArea paper success(x:%d, y:%d, w:%d, h:%d) langle:(%lf:%lf), "
               "rangle:(%lf:%lf), tangle:(%lf:%lf), bangle:(%lf:%lf)",

@@ -72,4 +72,6 @@ bool writePicture(const std::string& path, const cv::Mat& picture, const std::ve
     return false;
 }
 
+cv::Mat readPicture(const std::string& path, int flags) { return cv::imread(path, flags); }
+
 }  // namespace stampctl::imaging

@@ -198,14 +198,16 @@ void rotateRowsGrey(const cv::Mat& src, cv::Mat& dst, const Sampling& f, const c
 
 }  // namespace
 
-void CImgHelp::cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy)
+// The turned picture's size and offsets, worked out as the whole turn does before any pixel.
+TurnPlan CImgHelp::PlanRotate(cv::Size source, float angle)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::cvImgRotate");
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
-    const int w = src.cols;
-    const int h = src.rows;
-
+    TurnPlan plan;
+    plan.angle = angle;
+    plan.c = std::cos(angle);
+    plan.s = std::sin(angle);
+    const float c = plan.c, s = plan.s;
+    const int w = source.width;
+    const int h = source.height;
     // The turned corners, relative to the centre; the new size spans both diagonals.
     const int xs[4] = {(1 - w) / 2, (w - 1) / 2, (w - 1) / 2, (1 - w) / 2};
     const int ys[4] = {(1 - h) / 2, (1 - h) / 2, (h - 1) / 2, (h - 1) / 2};
@@ -216,19 +218,83 @@ void CImgHelp::cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, fl
     }
     const int newW = static_cast<int>(std::max(std::fabs(tx[0] - tx[2]), std::fabs(tx[1] - tx[3])) + 0.5);
     const int newH = static_cast<int>(std::max(std::fabs(ty[0] - ty[2]), std::fabs(ty[1] - ty[3])) + 0.5);
+    plan.size = cv::Size(newW, newH);
+    plan.dx = w / 2.0f - (newW / 2.0f) * c - (newH / 2.0f) * s;
+    plan.dy = h / 2.0f + (newW / 2.0f) * s - (newH / 2.0f) * c;
+    return plan;
+}
 
-    if (dst.data && dst.datastart == src.datastart) dst.release();  // never write over the source
-    dst.create(newH, newW, src.type());
+namespace {
 
-    dx = w / 2.0f - (newW / 2.0f) * c - (newH / 2.0f) * s;
-    dy = h / 2.0f + (newW / 2.0f) * s - (newH / 2.0f) * c;
+// The fixed-point walk of the whole turned picture, started at the window's top-left pixel: the
+// same integers the whole turn reaches there, so a window holds exactly the whole turn's pixels.
+Sampling samplingFor(const TurnPlan& plan, cv::Point origin)
+{
+    const int x0 = static_cast<int>(plan.dx * kOne), y0 = static_cast<int>(plan.dy * kOne);
+    const int cosF = static_cast<int>(plan.c * kOne), sinF = static_cast<int>(plan.s * kOne);
+    return Sampling{x0 + origin.x * cosF + origin.y * sinF, y0 - origin.x * sinF + origin.y * cosF, cosF, sinF};
+}
 
-    const Sampling f{static_cast<int>(dx * kOne), static_cast<int>(dy * kOne),
-                     static_cast<int>(c * kOne), static_cast<int>(s * kOne)};
+void rotateInto(const cv::Mat& src, const Sampling& f, cv::Mat& dst)
+{
     if (src.depth() != CV_8U || dst.empty()) return;
     if (src.channels() == 3) {
-        cv::parallel_for_(cv::Range(0, newH), [&](const cv::Range& r) { rotateRowsBgr(src, dst, f, r); });
+        cv::parallel_for_(cv::Range(0, dst.rows), [&](const cv::Range& r) { rotateRowsBgr(src, dst, f, r); });
     } else if (src.channels() == 1) {
-        cv::parallel_for_(cv::Range(0, newH), [&](const cv::Range& r) { rotateRowsGrey(src, dst, f, r); });
+        cv::parallel_for_(cv::Range(0, dst.rows), [&](const cv::Range& r) { rotateRowsGrey(src, dst, f, r); });
     }
+}
+
+// One colour pixel of the turned picture, black outside the source.
+inline void turnedPixel(const cv::Mat& src, const Sampling& f, int xd, int yd, uchar* out)
+{
+    const int64_t x = f.x0 + static_cast<int64_t>(yd) * f.sinF + static_cast<int64_t>(xd) * f.cosF;
+    const int64_t y = f.y0 + static_cast<int64_t>(yd) * f.cosF - static_cast<int64_t>(xd) * f.sinF;
+    if (x < 0 || y < 0 || x >= static_cast<int64_t>(src.cols - 1) * kOne ||
+        y >= static_cast<int64_t>(src.rows - 1) * kOne) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    const int xi = static_cast<int>(x), yi = static_cast<int>(y);
+    bilinearPixel(sourcePixel(src.data, src.step[0], xi, yi), src.step[0], xi & kFracMask, yi & kFracMask, out);
+}
+
+}  // namespace
+
+void CImgHelp::cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::cvImgRotate");
+    const TurnPlan plan = PlanRotate(src.size(), angle);
+    if (dst.data && dst.datastart == src.datastart) dst.release();  // never write over the source
+    dst.create(plan.size, src.type());
+    dx = plan.dx;
+    dy = plan.dy;
+    rotateInto(src, samplingFor(plan, {0, 0}), dst);
+}
+
+cv::Mat CImgHelp::RotateWindow(const cv::Mat& src, const TurnPlan& plan, const cv::Rect& window)
+{
+    cv::Mat dst(window.size(), src.type());
+    rotateInto(src, samplingFor(plan, window.tl()), dst);
+    return dst;
+}
+
+cv::Mat CImgHelp::RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step)
+{
+    CV_Assert(src.type() == CV_8UC3 && step >= 1);
+    const cv::Size size = plan.size;
+    cv::Mat bin(size, CV_8UC1, cv::Scalar(0));
+    const Sampling f = samplingFor(plan, {0, 0});
+    // Rows through the whole turn's own row walk, columns pixel by pixel: either way the whole
+    // turn's pixels, thresholded as MakeThreshold does.
+    for (int y = 0; y < size.height; y += step) {
+        const cv::Mat row = RotateWindow(src, plan, cv::Rect(0, y, size.width, 1));
+        MakeThreshold(row, level).copyTo(bin.row(y));
+    }
+    cv::Mat column(size.height, 1, CV_8UC3);
+    for (int x = 0; x < size.width; x += step) {
+        for (int y = 0; y < size.height; ++y) turnedPixel(src, f, x, y, column.ptr<uchar>(y));
+        MakeThreshold(column, level).copyTo(bin.col(x));
+    }
+    return bin;
 }

@@ -51,6 +51,8 @@ void PaperBoard::resetToDefault()
     m_sheet = SheetPlacement{};
     m_printMm = defaultPrint();
     m_turnDeg = 0;
+    m_view = cv::Matx33d::eye();
+    m_light = PaperPhoto{};
     m_boardGrey = PaperPhoto{}.board;
     m_pureNoise = false;
     m_sealOffsetMm.fill({0, 0});
@@ -106,6 +108,31 @@ void PaperBoard::setCameraTurnDeg(double deg)
     ++m_version;
 }
 
+void PaperBoard::setCameraTiltDeg(double pitchDeg, double rollDeg)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    takeNewStamps();
+    m_view = cameraTilt(pitchDeg, rollDeg);
+    ++m_version;
+}
+
+void PaperBoard::setShadowBand(double fromShare, double toShare, double shade)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_light.shadowRows = cv::Range(cvRound(fromShare * kPhotoHeight), cvRound(toShare * kPhotoHeight));
+    m_light.shade = shade;
+    ++m_version;
+}
+
+void PaperBoard::setSoftShadow(double haloPx, uint8_t haloGrey, double blurSigma)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_light.haloPx = haloPx;
+    m_light.haloGrey = haloGrey;
+    m_light.blurSigma = blurSigma;
+    ++m_version;
+}
+
 void PaperBoard::setSealOffsetMm(int seal, cv::Point2d offset)
 {
     if (seal < 1 || seal > kSlotCount) return;
@@ -138,17 +165,24 @@ cv::Point2d PaperBoard::rawMachineToPicture(cv::Point2d mm) const
 cv::Point2d PaperBoard::machineToPicture(cv::Point2d mm) const
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    return turn(rawMachineToPicture(mm), kPictureCentre, m_turnDeg);
+    return seen(rawMachineToPicture(mm));
+}
+
+cv::Point2d PaperBoard::seen(cv::Point2d rawPicture) const
+{
+    return applyView(m_view, turn(rawPicture, kPictureCentre, m_turnDeg));
 }
 
 cv::Point2d PaperBoard::pictureToMachine(cv::Point2d px) const
 {
     double turnDeg;
+    cv::Matx33d view;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         turnDeg = m_turnDeg;
+        view = m_view;
     }
-    const cv::Point2d straight = turn(px, kPictureCentre, -turnDeg);
+    const cv::Point2d straight = turn(applyView(view.inv(), px), kPictureCentre, -turnDeg);
     const BoardMark& a = kBoardMarks[0];
     const BoardMark& b = kBoardMarks[1];
     const BoardMark& c = kBoardMarks[2];
@@ -181,17 +215,18 @@ cv::Point2d PaperBoard::frameToPicture(cv::Point2d px, cv::Size frame)
 
 // The sheet's long side runs along the picture's x, which is the machine's -Y; its short side
 // along the picture's y, the machine's +X.
-cv::Point2d PaperBoard::sheetMmToPicture(cv::Point2d mm) const
+cv::Point2d PaperBoard::sheetMmToPicture(cv::Point2d mm, bool viewed) const
 {
     const cv::Point2d fromCentre =
         turn(mm - cv::Point2d(kA4LongMm / 2, kA4ShortMm / 2), {0, 0}, m_sheet.angleDeg);
     const cv::Point2d machineMm = m_sheet.centreMm + cv::Point2d(fromCentre.y, -fromCentre.x);
-    return turn(rawMachineToPicture(machineMm), kPictureCentre, m_turnDeg);
+    const cv::Point2d turned = turn(rawMachineToPicture(machineMm), kPictureCentre, m_turnDeg);
+    return viewed ? applyView(m_view, turned) : turned;
 }
 
 cv::Point2d PaperBoard::pictureToSheetMm(cv::Point2d px) const
 {
-    const cv::Point2d straight = turn(px, kPictureCentre, -m_turnDeg);
+    const cv::Point2d straight = turn(applyView(m_view.inv(), px), kPictureCentre, -m_turnDeg);
     const BoardMark& a = kBoardMarks[0];
     const BoardMark& b = kBoardMarks[1];
     const BoardMark& c = kBoardMarks[2];
@@ -212,7 +247,7 @@ void PaperBoard::takeNewStamps()
         if (!st.made || !m_hasSheet) continue;
         cv::Point2d landed(st.xMm() + kHeadOffsetXmm, st.yMm());
         if (st.seal >= 1 && st.seal <= kSlotCount) landed += m_sealOffsetMm[st.seal - 1];
-        m_stamps.push_back({pictureToSheetMm(turn(rawMachineToPicture(landed), kPictureCentre, m_turnDeg))});
+        m_stamps.push_back({pictureToSheetMm(seen(rawMachineToPicture(landed)))});
         ++m_version;
     }
     m_stampsSeen = all.size();
@@ -231,15 +266,23 @@ std::vector<cv::Point2d> PaperBoard::impressionsInPicture()
 
 PaperPhoto PaperBoard::layoutFor(cv::Size frame) const
 {
-    PaperPhoto layout;
+    PaperPhoto layout = m_light;
     layout.photo = frame;
     layout.withSheet = m_hasSheet;
     layout.board = m_boardGrey;
     layout.pureNoise = m_pureNoise;
     if (!m_hasSheet) return layout;
 
+    // The sheet is laid out as a square camera sees it; the tilt is the layout's view.
+    std::vector<cv::Point2f> flat, tilted;
+    for (const cv::Point2d corner : {cv::Point2d(0, 0), cv::Point2d(kPhotoWidth, 0),
+                                     cv::Point2d(kPhotoWidth, kPhotoHeight), cv::Point2d(0, kPhotoHeight)}) {
+        flat.push_back(pictureToFrame(corner, frame));
+        tilted.push_back(pictureToFrame(applyView(m_view, corner), frame));
+    }
+    layout.view = cv::Matx33d(cv::getPerspectiveTransform(flat, tilted));
     auto toFrame = [&](cv::Point2d sheetMm) {
-        const cv::Point2d f = pictureToFrame(sheetMmToPicture(sheetMm), frame);
+        const cv::Point2d f = pictureToFrame(sheetMmToPicture(sheetMm, false), frame);
         return cv::Point2f(static_cast<float>(f.x), static_cast<float>(f.y));
     };
     const cv::Point2f centre = toFrame({kA4LongMm / 2, kA4ShortMm / 2});

@@ -78,6 +78,12 @@ public:
     void setPureNoise(bool on);
     // The camera's turn about the picture's centre, clockwise in degrees.
     void setCameraTurnDeg(double deg);
+    // The camera's tilt (see cameraTilt): the board seen a little from the side.
+    void setCameraTiltDeg(double pitchDeg, double rollDeg);
+    // The board's light: a shadow band over the photo's rows (fractions of its height) at `shade`
+    // of the brightness, and a soft shadow around the sheet (see PaperPhoto).
+    void setShadowBand(double fromShare, double toShare, double shade);
+    void setSoftShadow(double haloPx, uint8_t haloGrey, double blurSigma);
     // Where seal n lands relative to where it was sent, in machine millimetres.
     void setSealOffsetMm(int seal, cv::Point2d offset);
     // Where the stamps come from: every stamp the machine has taken, oldest first. By default
@@ -104,7 +110,9 @@ private:
     };
     cv::Point2d rawMachineToPicture(cv::Point2d mm) const;
     cv::Point2d pictureToSheetMm(cv::Point2d px) const;
-    cv::Point2d sheetMmToPicture(cv::Point2d mm) const;
+    // `viewed`: through the camera's tilt; otherwise as a square camera would see it.
+    cv::Point2d sheetMmToPicture(cv::Point2d mm, bool viewed = true) const;
+    cv::Point2d seen(cv::Point2d rawPicture) const;  // turned and tilted as the camera sits
     void takeNewStamps();  // under m_lock
     PaperPhoto layoutFor(cv::Size frame) const;
 
@@ -114,6 +122,8 @@ private:
     SheetPlacement m_sheet;
     std::vector<cv::Rect2d> m_printMm;
     double m_turnDeg = 0;
+    cv::Matx33d m_view = cv::Matx33d::eye();
+    PaperPhoto m_light;  // the shadow and halo fields only
     uint8_t m_boardGrey = PaperPhoto{}.board;
     bool m_pureNoise = false;
     std::array<cv::Point2d, kSlotCount> m_sealOffsetMm{};

@@ -39,7 +39,25 @@ struct PaperPhoto {
     int noise = 6;       // +- grey-level noise over the whole photo
     uint32_t seed = 1;
     bool pureNoise = false;  // no board, no sheet: every pixel any grey level
+
+    // Light and camera, as mounted machines show them.
+    // A shadow across the whole photo (the housing's): its rows at `shade` of their brightness.
+    cv::Range shadowRows{0, 0};
+    double shade = 1.0;
+    // Soft shadow around the sheet: the board brightens towards `haloGrey` next to the sheet,
+    // falling off over `haloPx` pixels, and every edge is blurred (`blurSigma` pixels).
+    double haloPx = 0;
+    uint8_t haloGrey = 0;
+    double blurSigma = 0;
+    // The camera not square to the board: the flat picture seen through this homography.
+    cv::Matx33d view = cv::Matx33d::eye();
 };
+
+// The homography of a camera tilted by `pitchDeg` (about the photo's horizontal axis: the top
+// edge of the picture moves away) and `rollDeg` (about the vertical axis: the right edge moves
+// away), mounted about 400 mm above the board, its picture centre kept in place.
+cv::Matx33d cameraTilt(double pitchDeg, double rollDeg, cv::Size photo = {kPhotoWidth, kPhotoHeight});
+cv::Point2d applyView(const cv::Matx33d& view, cv::Point2d p);
 
 // A page of print from margin to margin: what an operator who left the wrong sheet in puts
 // under the seals. Millimetres of a 297 x 210 sheet, x along the long side.
@@ -50,6 +68,8 @@ cv::Mat drawPaperPhoto(const PaperPhoto& layout);
 
 // Where a point of the sheet (sheet pixels) lies in the photo.
 cv::Point2f sheetToPhoto(const PaperPhoto& layout, cv::Point2f sheetPoint);
+// The same before the camera's view: on the flat board under a square camera.
+cv::Point2f sheetToFlat(const PaperPhoto& layout, cv::Point2f sheetPoint);
 
 // The sheet's corners in the photo: top-left, top-right, bottom-right, bottom-left.
 std::vector<cv::Point2f> sheetCorners(const PaperPhoto& layout);

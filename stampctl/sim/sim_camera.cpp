@@ -286,7 +286,7 @@ bool SimCamera::waitForHeldRead(int64_t realTimeoutMs)
 void SimCamera::setFrameIntervalMs(int64_t ms)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_frameIntervalMs = ms;
+    m_frameIntervalMs = std::max<int64_t>(ms, 1);
 }
 
 bool SimCamera::plugged() const
@@ -376,7 +376,9 @@ bool SimCamera::hostRead(cv::Mat& frame)
     const bool gone = !m_plugged;
     const bool empty = gone || m_emptyFrames > 0;
     if (!gone && m_emptyFrames > 0) --m_emptyFrames;
-    const int64_t wait = m_stallMs > 0 ? m_stallMs : m_frameIntervalMs;
+    // Frames come on the camera's own beat: a read waits for the next one due, not for a whole
+    // interval after it was asked.
+    const int64_t wait = m_stallMs > 0 ? m_stallMs : m_frameIntervalMs - stampctl::nowMs() % m_frameIntervalMs;
     m_stallMs = 0;
     const cv::Size size = frameSize();
     const uint64_t taken = m_framesTaken;

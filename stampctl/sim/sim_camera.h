@@ -52,7 +52,8 @@ public:
     bool waitForReadsStarted(uint64_t count, int64_t realTimeoutMs = 5000);
     // Waits until a read is held by holdReads.
     bool waitForHeldRead(int64_t realTimeoutMs = 5000);
-    // Frames come at this pace on the library's clock (default 15 per second).
+    // Frames are due at multiples of this interval on the library's clock (default 15 per
+    // second); a read returns with the next one due.
     void setFrameIntervalMs(int64_t ms);
 
     // ---- what the host did ------------------------------------------------------------------

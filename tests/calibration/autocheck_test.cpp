@@ -89,9 +89,10 @@ TEST_F(AutoCalibration, MeasuredMissBecomesTheSealsCorrectionAtEveryAngleAndAnIm
                                        seal.jzCircles()[i].y - sim::kBoardMarks[i].turnedY)), 4) << i;
     EXPECT_NEAR(seal.a4ShortSide(), 1922, 30);
 
-    // 7.6 mm off is no mechanical offset: seal 3 keeps what it had, seal 2 is calibrated anew.
+    // 6.4 mm off (4.5 along each axis) is no mechanical offset: seal 3 keeps what it had, seal 2
+    // is calibrated anew.
     const auto before = seal.jzOffsetX();
-    board().setSealOffsetMm(3, {7, 3});
+    board().setSealOffsetMm(3, {4.5, 4.5});
     board().setSealOffsetMm(2, {1, 1});
     board().laySheet({});
     ASSERT_EQ(calibrate(), 0) << m_msg;
@@ -152,6 +153,12 @@ TEST(AutoCheckReport, CameraAdviceFromTheMainCircles)
     calibration::AutoCheckReport(text, sizeof text, calibrated, other);
     EXPECT_NE(std::string(text).find("(100,100), 差值:0, 建议:不必调整摄像头\r\n"), std::string::npos);
     EXPECT_NE(std::string(text).find("(570,575), 差值:5, 建议:摄像头顺时针旋转5个像素\r\n"), std::string::npos);
+    EXPECT_EQ(std::string(text).find("重新安装摄像头"), std::string::npos);
+    // The last row 4 % wider than the first: a camera tilted beyond what the crop straightens.
+    const CSeal::JZPoint tilted[4] = {{100, 575}, {1930, 575}, {64, 2737}, {1966, 2737}};
+    calibration::AutoCheckReport(text, sizeof text, calibrated, tilted);
+    EXPECT_NE(std::string(text).find("摄像头未正对底板(梯形差3.9%), 超出校正范围, 建议:重新安装摄像头\r\n"),
+              std::string::npos) << text;
 }
 
 TEST_F(AutoCalibration, EveryFailureFromARealCause)
@@ -194,6 +201,8 @@ TEST_F(AutoCalibration, EveryFailureFromARealCause)
 // 12 places at every angle. What is left is the fit of the circles and the pixel grid.
 struct Placement {
     double turnDeg;
+    double pitchDeg = 0;  // the camera tilted (see sim::cameraTilt)
+    double rollDeg = 0;
 };
 class CalibratedAccuracy : public AutoCalibration, public ::testing::WithParamInterface<Placement> {};
 
@@ -202,6 +211,7 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
     const double turn = GetParam().turnDeg;
     const cv::Point2d offsets[6] = {{0, 0}, {2.6, -1.3}, {-2.9, 0.7}, {1.4, 2.8}, {-0.6, -2.4}, {3.0, 1.9}};
     for (int k = 1; k <= 6; ++k) board().setSealOffsetMm(k, offsets[k - 1]);
+    board().setCameraTiltDeg(GetParam().pitchDeg, GetParam().rollDeg);
     board().laySheet({{152.5, 150}, turn});
     ASSERT_EQ(calibrate(), 0) << m_msg;
     EXPECT_EQ(firstLine(), "1、2、3、4、5、6号章校准成功");
@@ -224,17 +234,25 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
                     sum += error, worst = std::max(worst, error), ++count;
                 }
         }
-    std::printf("| %+.0f° | %.2f | %.2f |\n", turn, sum / count, worst);  // the README's table
+    std::printf("| %+.0f° | %+.0f° / %+.0f° | %.2f | %.2f |\n", turn, GetParam().pitchDeg, GetParam().rollDeg,
+                sum / count, worst);  // the README's table
     EXPECT_LT(worst, 0.8);
     EXPECT_LT(sum / count, 0.4);
 }
 
 INSTANTIATE_TEST_SUITE_P(SheetTurns, CalibratedAccuracy,
                          ::testing::Values(Placement{0}, Placement{1}, Placement{-1}, Placement{2}, Placement{-2},
-                                           Placement{3}, Placement{-3}),
+                                           Placement{3}, Placement{-3}, Placement{0, 1, 0}, Placement{0, 2, 0},
+                                           Placement{0, 0, 1}, Placement{0, 0, 2}, Placement{0, -2, 0},
+                                           Placement{0, 0, -2}),
                          [](const auto& info) {
-                             const int t = static_cast<int>(info.param.turnDeg);
-                             return (t < 0 ? "Minus" : "Plus") + std::to_string(std::abs(t)) + "Degrees";
+                             const auto name = [](double deg) {
+                                 const int t = static_cast<int>(deg);
+                                 return (t < 0 ? "Minus" : "Plus") + std::to_string(std::abs(t)) + "Degrees";
+                             };
+                             const Placement& p = info.param;
+                             return name(p.turnDeg) + (p.pitchDeg != 0 ? "Pitch" + name(p.pitchDeg) : "") +
+                                    (p.rollDeg != 0 ? "Roll" + name(p.rollDeg) : "");
                          });
 
 }  // namespace

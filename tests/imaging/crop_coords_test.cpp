@@ -36,6 +36,10 @@ TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefau
 
     EXPECT_FALSE(img()->AutoCutPaper(path("missing.jpg").c_str(), cut.c_str(), 0, m_cut));
     EXPECT_FALSE(img()->AutoCutPaper(nullptr, cut.c_str(), 0, m_cut));
+    // A window reaching past the photo keeps the photo's last column and row.
+    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "m", cut.c_str(), nullptr, 300, 0, m_cut));
+    EXPECT_EQ(m_cut.picture.size(), photo.size());
+    EXPECT_EQ(cv::norm(m_cut.picture, photo, cv::NORM_INF), 0);
     // A path no writer understands is the image library's error, left to the photo request.
     EXPECT_THROW(img()->AutoCutPaperByImg(photo, "x", nullptr, nullptr, 0, 0, m_cut),
                  cv::Exception);

@@ -129,5 +129,76 @@ TEST_P(TurnedSheet, IsStraightenedWithinATenthOfADegree)
 
 INSTANTIATE_TEST_SUITE_P(Angles, TurnedSheet, ::testing::Values(0.5, -0.5, 2.0, -2.0, 5.0, -5.0));
 
+// The whole photo turned onto a larger black picture, centre on centre, each pixel the bilinear
+// mix of its four source neighbours at the position the 12-bit fixed-point walk reaches.
+TEST(Rotation, TurnedPictureHoldsTheWholePhotoSampledBilinearly)
+{
+    cv::Mat src(300, 400, CV_8UC3);
+    cv::RNG(5).fill(src, cv::RNG::UNIFORM, 0, 256);
+    cv::RNG pick(9);
+    for (const float angle : {0.3f, static_cast<float>(2 * kPi - 0.05)}) {
+        cv::Mat dst;
+        float dx = 0, dy = 0;
+        CImgHelp::cvImgRotate(src, angle, dst, dx, dy);
+        const float c = std::cos(angle), s = std::sin(angle);
+        const auto toSource = [&](double xd, double yd) {
+            return cv::Point2d(xd * c + yd * s + dx, -xd * s + yd * c + dy);
+        };
+        EXPECT_LT(cv::norm(toSource(dst.cols / 2.0, dst.rows / 2.0) - cv::Point2d(200, 150)), 1.0) << angle;
+        for (int i = 0; i < 3000; ++i) {
+            const int xd = pick.uniform(0, dst.cols), yd = pick.uniform(0, dst.rows);
+            const auto fixed = [](double v) { return static_cast<int>(v * 4096); };
+            const cv::Point2d p((fixed(dx) + yd * fixed(s) + xd * fixed(c)) / 4096.0,
+                                (fixed(dy) + yd * fixed(c) - xd * fixed(s)) / 4096.0);
+            const cv::Vec3b got = dst.at<cv::Vec3b>(yd, xd);
+            if (p.x < -0.01 || p.y < -0.01 || p.x > src.cols - 0.99 || p.y > src.rows - 0.99) {
+                EXPECT_EQ(got, cv::Vec3b(0, 0, 0)) << xd << "," << yd;
+                continue;
+            }
+            if (p.x < 0.01 || p.y < 0.01 || p.x > src.cols - 1.01 || p.y > src.rows - 1.01) continue;  // the rim
+            const int x0 = static_cast<int>(p.x), y0 = static_cast<int>(p.y);
+            const double fx = p.x - x0, fy = p.y - y0;
+            for (int ch = 0; ch < 3; ++ch) {
+                const auto at = [&](int x, int y) { return double(src.at<cv::Vec3b>(y, x)[ch]); };
+                const double v = (1 - fy) * ((1 - fx) * at(x0, y0) + fx * at(x0 + 1, y0)) +
+                                 fy * ((1 - fx) * at(x0, y0 + 1) + fx * at(x0 + 1, y0 + 1));
+                EXPECT_NEAR(got[ch], v, 1.5) << xd << "," << yd << " ch " << ch;
+            }
+        }
+    }
+}
+
+// The crop turns only what it needs: windows and scan lines hold the whole turn's own pixels.
+TEST(Rotation, WindowsAndScanLinesAreThoseOfTheWholeTurn)
+{
+    sim::PaperPhoto layout;
+    layout.angleDeg = -2.5;
+    layout.print = {{{300, 300, 1200, 400}}};
+    const cv::Mat photo = sim::drawPaperPhoto(layout);
+    const float angle = static_cast<float>(2.5 * kDeg);
+    cv::Mat whole;
+    float dx = 0, dy = 0;
+    CImgHelp::cvImgRotate(photo, angle, whole, dx, dy);
+    const TurnPlan plan = CImgHelp::PlanRotate(photo.size(), angle);
+    ASSERT_EQ(plan.size, whole.size());
+    for (const cv::Rect window : {cv::Rect(0, 0, whole.cols, 1), cv::Rect(260, 140, 2745, 1943),
+                                  cv::Rect(whole.cols - 7, whole.rows - 5, 7, 5)})
+        EXPECT_EQ(cv::norm(CImgHelp::RotateWindow(photo, plan, window), whole(window), cv::NORM_INF), 0) << window;
+    const cv::Mat scan = CImgHelp::RotatedScanThreshold(photo, plan, 60, 10);
+    const cv::Mat bin = CImgHelp::MakeThreshold(whole, 60);
+    for (int y = 0; y < bin.rows; y += 10) ASSERT_EQ(cv::norm(scan.row(y), bin.row(y), cv::NORM_INF), 0) << y;
+    for (int x = 0; x < bin.cols; x += 10) ASSERT_EQ(cv::norm(scan.col(x), bin.col(x), cv::NORM_INF), 0) << x;
+}
+
+// Each side against its own A4 side: up to 3 % over and down to a third.
+TEST(SheetCheck, EachSideHasItsOwnLimits)
+{
+    const SheetSize a4;
+    const cv::Size photo(3264, 2448);
+    for (auto [w, h, ok] : {std::tuple{2827, 1943, true}, {2828, 1943, false}, {2745, 2001, true}, {2745, 2002, false},
+                            {915, 700, true}, {914, 700, false}, {2745, 648, true}, {2745, 647, false}})
+        EXPECT_EQ(CImgHelp::SheetCheckFailure(cv::Rect(100, 100, w, h), photo, a4).empty(), ok) << w << "x" << h;
+}
+
 }  // namespace
 }  // namespace stampctl::test

@@ -32,6 +32,83 @@ TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwn
     EXPECT_NEAR(m_cut.paper.width, 2745, 6);
 }
 
+// The housing's shadow across the top of the sheet on a lit board (the configured threshold sees
+// the board as paper, Otsu's the shadowed paper as board), and a dark board whose soft shadow
+// brightens towards a blurred sheet (the threshold's edge lies a few millimetres out): the cut is
+// the sheet within 2 mm on every side, the turn within 0.2 degrees.
+TEST_F(ImagingTest, ShadowsOverAndAroundTheSheetLeaveTheWholeSheet)
+{
+    constexpr double kPxPerMm = 2745 / 297.0;
+    for (const bool band : {true, false})
+        for (const double turn : {0.0, 1.5, -2.0}) {
+            SCOPED_TRACE(testing::Message() << (band ? "band " : "halo ") << turn);
+            sim::PaperPhoto layout;
+            layout.angleDeg = turn;
+            layout.print = {{{300, 500, 1200, 400}}};
+            if (band) {
+                layout.board = 75;
+                const int sheetTop = cvRound(layout.sheetCentre.y - layout.sheetSize.height / 2);
+                layout.shadowRows = cv::Range(0, sheetTop + cvRound(45 * kPxPerMm));
+                layout.shade = 0.55;
+            } else {
+                layout.board = 12;
+                layout.haloPx = 25;
+                layout.haloGrey = 120;
+                layout.blurSigma = 1.5;
+            }
+            ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "shadow", path("cut/s.jpg").c_str(),
+                                                 nullptr, 0, 0, m_cut));
+            const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
+            const cv::Point cutCorners[4] = {{0, 0}, {m_cut.paper.width, 0}, {m_cut.paper.width, m_cut.paper.height},
+                                             {0, m_cut.paper.height}};
+            for (int i = 0; i < 4; ++i) {
+                cv::Point p = cutCorners[i];
+                m_cut.ConvertXYtoSrcPic(p.x, p.y);
+                EXPECT_LT(cv::norm(cv::Point2f(p) - corners[i]), 2 * kPxPerMm) << "corner " << i;
+            }
+            EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -turn, 0.2);
+        }
+}
+
+// A camera tilted by 1 or 2 degrees of pitch or roll shows a trapezoid: it is mapped from its
+// corners, and a point of the cut goes back to its place in the photo. A square camera's sheet
+// keeps the turn.
+TEST_F(ImagingTest, TiltedCameraSheetIsStraightenedFromItsCorners)
+{
+    constexpr double kPxPerMm = 2745 / 297.0;
+    struct View {
+        double pitch, roll, turn;
+    };
+    for (const View v : {View{0, 0, 1.5}, View{1, 0, 0}, View{-2, 0, 1}, View{0, 1, -1.5}, View{0, -2, 0},
+                         View{1.5, 1.5, 2}}) {
+        SCOPED_TRACE(testing::Message() << "pitch " << v.pitch << " roll " << v.roll << " turn " << v.turn);
+        sim::PaperPhoto layout;
+        layout.angleDeg = v.turn;
+        layout.view = sim::cameraTilt(v.pitch, v.roll);
+        layout.impressions = {{{2000, 600}, 12, true}};
+        const cv::Mat photo = sim::drawPaperPhoto(layout);
+        ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "tilt", path("cut/t.jpg").c_str(), nullptr, 0, 0, m_cut));
+        EXPECT_EQ(m_cut.perspective, v.pitch != 0 || v.roll != 0);
+        const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
+        const cv::Point cutCorners[4] = {{0, 0}, {m_cut.paper.width, 0}, {m_cut.paper.width, m_cut.paper.height},
+                                         {0, m_cut.paper.height}};
+        for (int i = 0; i < 4; ++i) {
+            cv::Point p = cutCorners[i];
+            m_cut.ConvertXYtoSrcPic(p.x, p.y);
+            EXPECT_LT(cv::norm(cv::Point2f(p) - corners[i]), 2 * kPxPerMm) << "corner " << i;
+        }
+        EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -v.turn, 0.2);
+        // The dot, found in the cut by looking, goes back onto itself in the photo.
+        cv::Mat dark;
+        cv::cvtColor(m_cut.picture, dark, cv::COLOR_BGR2GRAY);
+        const cv::Moments m = cv::moments(dark(cv::Rect(1900, 500, 200, 200)) < 128, true);
+        ASSERT_GT(m.m00, 100);
+        cv::Point dot(1900 + cvRound(m.m10 / m.m00), 500 + cvRound(m.m01 / m.m00));
+        m_cut.ConvertXYtoSrcPic(dot.x, dot.y);
+        EXPECT_LT(cv::norm(cv::Point2f(dot) - sim::sheetToPhoto(layout, {2000, 600})), 3);
+    }
+}
+
 TEST_F(ImagingTest, NoiseIsNoSheetTheWholeUnturnedPhotoIsCutAndPointsPassThrough)
 {
     sim::PaperPhoto layout;
