@@ -239,6 +239,15 @@ Outcome Routes::stamp(const Request& r)
         m_events.publish("stamp", event);
     };
     progress("queued");
+    // "done" goes out before the next operation's turn begins, so that listeners see the stamps
+    // one after the other as the machine pressed them.
+    bool reported = false;
+    auto finish = [&](Outcome done) {
+        done.data["stamp"] = number;
+        progress("done", &done);
+        reported = true;
+        return done;
+    };
     Outcome outcome = m_machine.run(
         [&] {
             if (byPixel) {
@@ -247,18 +256,17 @@ Outcome Routes::stamp(const Request& r)
                 if (m_photos.current() != photo) {
                     Outcome refused = shapes::failure(kCodeNoPhoto);
                     refused.detail = "the photo " + photo + " is not the last one taken; take a photo and click again";
-                    return refused;
+                    return finish(refused);
                 }
-                return shapes::stamp(s, "", photo);
+                return finish(shapes::stamp(s, "", photo));
             }
             const std::string stem = m_photos.newStem();
             Outcome done = shapes::stamp(s, stem, std::filesystem::path(stem).filename().string());
             if (const auto taken = m_photos.taken(stem)) m_events.publish("photo", taken->json());
-            return done;
+            return finish(done);
         },
         [&] { progress("pressing"); });
-    outcome.data["stamp"] = number;
-    progress("done", &outcome);
+    if (!reported) outcome = finish(outcome);  // refused before its turn: busy, or no machine
     return outcome;
 }
 

@@ -119,7 +119,7 @@ protected:
                const std::string& body = "", httplib::Headers headers = {})
     {
         httplib::Client client("127.0.0.1", port);
-        client.set_read_timeout(30, 0);
+        client.set_read_timeout(120, 0);  // a stamp waits for the one before it, slower under TSan
         client.set_connection_timeout(10, 0);  // as a browser waits, not 300 ms
         if (tokens.count(token)) headers.emplace("Authorization", "Bearer " + tokens[token]);
         const auto r = method == "GET"       ? client.Get(path.c_str(), headers)
