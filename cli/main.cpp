@@ -52,6 +52,7 @@ int main(int argc, char** argv)
     addStampCommands(app, commands);
     addCalibrationCommands(app, commands);
     addHelpCommand(app, commands);
+    addServeCommands(app, commands);
 
     // --json is known before the parser has finished, so that its refusals are JSON too.
     const bool json = wantsJson(argc, argv);

@@ -31,11 +31,6 @@ void writeAll(int fd, const std::string& bytes)
     }
 }
 
-std::string messageOf(const Outcome& outcome)
-{
-    return outcome.message.empty() ? geterrMsg(outcome.code) : outcome.message;
-}
-
 // The failure line has to stay one line whatever the library's text holds.
 std::string oneLine(std::string text)
 {
@@ -43,21 +38,6 @@ std::string oneLine(std::string text)
         if (c == '\r' || c == '\n') c = ' ';
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
-}
-
-std::string asJson(const std::string& command, const Outcome& outcome)
-{
-    // In the order a reader looks for them.
-    nlohmann::ordered_json object;
-    object["command"] = command;
-    object["code"] = outcome.code;
-    object["message"] = messageOf(outcome);
-    object["data"] = outcome.data;
-    if (!outcome.detail.empty()) object["detail"] = outcome.detail;
-    if (!outcome.hint.empty()) object["hint"] = outcome.hint;
-    if (!outcome.interruption.empty()) object["interrupted"] = outcome.interruption;
-    // Texts from the machine (log entries, opening reasons) need not be valid UTF-8.
-    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 // What the user can do about the failures a user can mend.
@@ -100,7 +80,7 @@ int report(const Options& options, const std::string& command, const Outcome& gi
     const Outcome outcome = withHint(given);
     const bool failed = outcome.code != 0;
     if (options.json)
-        writeAll(outFd, asJson(command, outcome));
+        writeAll(outFd, envelopeLine(command, outcome) + "\n");
     else if (!failed && !(options.quiet && outcome.confirmation))
         writeAll(outFd, withNewline(outcome.text));
     const std::string who = "stampctl" + (command.empty() ? "" : " " + command) + ": ";

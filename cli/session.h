@@ -4,11 +4,13 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
-#include <nlohmann/json.hpp>
+#include "shapes/outcome.h"
 
 namespace stampctl_cli {
+
+// Outcomes and their JSON shapes are shared with the HTTP service.
+using namespace stampctl_shapes;
 
 struct Options {
     std::string code;  // the machine's security code; never printed, never traced
@@ -16,20 +18,6 @@ struct Options {
     bool json = false;
     bool quiet = false;
     bool verbose = false;
-};
-
-// What one command reports: the library's result code with its message, the data, and the text
-// a person reads.
-struct Outcome {
-    int code = 0;
-    std::string message;  // empty: the library's message for `code`
-    std::string detail;   // on failure: what the tool itself found wrong, in words
-    nlohmann::json data = nlohmann::json::object();
-    std::string text;           // the human-readable result
-    bool confirmation = false;  // `text` only confirms the action; --quiet leaves it out
-    std::string hint;           // on failure: what the user can do about it
-    bool usage = false;         // a refusal of the command line: nothing was done
-    std::string interruption;   // after Ctrl-C: what became of the work under way
 };
 
 // An outcome with the command it belongs to.
