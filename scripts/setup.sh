@@ -18,6 +18,7 @@ packages=(
   lintian dpkg-dev file
   libcli11-dev nlohmann-json3-dev
   qttranslations5-l10n
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
