@@ -6,9 +6,11 @@
 //   GET  /v1/events          Server-Sent Events: connection, doors, faults, photos, stamp progress
 //   POST /v1/photos          take a photo; answers its id and its size
 //   GET  /v1/photos/{id}     that photo's cut picture, as JPEG
+//   GET  /v1/photos/{id}/check?x=…&y=…   may that pixel be stamped, and is the paper blank there
 //   POST /v1/stamps          stamp with a seal at a pixel of a named photo
-// Each JSON answer carries {"code", "message", …}; code 0 is success, any other is the library's
-// result code (or the service's refusal) with its message, to be shown to the user as it is.
+// Each JSON answer is {"command", "code", "message", "data", "detail"}: code 0 is success, any
+// other the library's result code (or the service's refusal) with its message and, where the
+// service found the fault itself, a detail; the page shows them as they are.
 //
 // A page of an approval system on another origin does the same with the service's address in
 // API_BASE, and that origin in the service's allow-list.
@@ -69,6 +71,8 @@ async function api(method, path, body) {
   if (!response.ok || !answer || answer.code !== 0) {
     const code = answer && typeof answer.code === 'number' ? answer.code : response.status;
     let message = answer && answer.message ? answer.message : 'HTTP ' + response.status;
+    // What the service itself found wrong, in words (a field out of range, a stale photo).
+    if (answer && answer.detail) message += '（' + answer.detail + '）';
     // A busy machine says when to try again.
     const retry = response.headers.get('Retry-After');
     if (response.status === 409 && retry) message += '（' + retry + ' 秒后再试）';
@@ -265,30 +269,47 @@ async function refreshStatus() {
 
 function onEventStream(open) {
   noteEvent(open ? '事件流已连接' : '事件流已断开，稍后重连');
-  if (open) refreshStatus();
 }
 
-// Event names as the service sends them, in the page's words.
-const EVENT_TEXT = {
-  connection: '连接',
-  door: '门',
-  fault: '故障',
-  photo: '拍照',
-  stamp: '盖章',
-};
+const DOOR_NAME = { paper: '纸门', side: '侧门' };
+const STAMP_STATE = { queued: '排队等候', pressing: '正在盖章', done: '完成' };
 
+// The events the service sends, each with a JSON object:
+//   status      {connected, paper_door, side_door, ready, fault}: the state (first on connecting)
+//   connection  {connected, code, message}: the machine lost or found again
+//   door        {door: "paper"|"side", state: "open"|"closed"}
+//   fault       {state: "raised"|"cleared", code, message}
+//   photo       {id, width, height, bytes}: a photo was taken (by anyone)
+//   stamp       {stamp, seal, angle, state: "queued"|"pressing"|"done", code, message}
+// Status events are not listed: they only change what the state panel shows.
 function onEvent(type, data) {
-  let text = EVENT_TEXT[type] || type;
-  if (data && typeof data === 'object') {
-    const details = Object.entries(data)
-      .filter(([, v]) => v !== null && typeof v !== 'object')
-      .map(([k, v]) => k + '=' + v);
-    if (details.length) text += ' ' + details.join(' ');
-  } else if (data) {
-    text += ' ' + data;
+  data = data && typeof data === 'object' ? data : {};
+  switch (type) {
+    case 'status':
+      showStatus(data);
+      return;
+    case 'connection':
+      noteEvent(data.connected ? '印控仪已连接' : '印控仪连接断开：' + data.code + ' ' + data.message);
+      break;
+    case 'door':
+      noteEvent((DOOR_NAME[data.door] || data.door) + (DOOR_TEXT[data.state] || data.state));
+      break;
+    case 'fault':
+      noteEvent((data.state === 'cleared' ? '故障清除：' : '故障：') + data.code + ' ' + data.message);
+      break;
+    case 'photo':
+      noteEvent('拍照 ' + data.id + '（' + data.width + '×' + data.height + '）');
+      break;
+    case 'stamp':
+      noteEvent('盖章 #' + data.stamp + ' ' + data.seal + '号章 ' + data.angle + '°：' +
+                (STAMP_STATE[data.state] || data.state) +
+                (data.state === 'done' ? ' ' + data.code + ' ' + data.message : ''));
+      break;
+    default:
+      noteEvent(type + ' ' + JSON.stringify(data));
   }
-  noteEvent(text);
-  refreshStatus();
+  // Connection, doors and faults change the state; the service answers this from its last poll.
+  if (type === 'connection' || type === 'door' || type === 'fault') refreshStatus();
 }
 
 function noteEvent(text) {
@@ -402,8 +423,12 @@ function clearPoint() {
   setBusy(page.busy);
 }
 
-// A click chooses the stamp position; the line beneath says whether the paper there is blank,
-// as the service judges it for that photo.
+const BLANK_TEXT = { blank: '盖章区域空白', print: '盖章区域非空白', unknown: '盖章区域未知' };
+
+// A click chooses the stamp position. The line beneath gives the service's judgement of it
+// (GET /v1/photos/{id}/check): whether the machine may stamp there, and whether the paper there
+// is blank. The position is taken whatever the judgement; the stamp itself is refused where
+// the service's configuration says so.
 async function onClick(event) {
   if (!page.photo || event.button !== 0) return;
   const pixel = pixelAt(event);
@@ -412,17 +437,17 @@ async function onClick(event) {
   const where = 'x:' + pixel.x + ', y:' + pixel.y;
   $('verdict').textContent = where;
   const photo = page.photo.id;
+  let text;
   try {
-    const answer = dataOf(await api('GET', '/v1/photos/' + encodeURIComponent(photo) +
-                                           '/blank?x=' + pixel.x + '&y=' + pixel.y));
-    // A later click or photo has taken over meanwhile.
-    if (page.point !== pixel || page.photo.id !== photo) return;
-    const verdict = answer.blank === true ? '盖章区域空白'
-                  : answer.blank === false ? '盖章区域非空白' : '盖章区域未知';
-    $('verdict').textContent = where + ', ' + verdict;
+    const check = dataOf(await api('GET', '/v1/photos/' + encodeURIComponent(photo) +
+                                          '/check?x=' + pixel.x + '&y=' + pixel.y));
+    text = where + (check.position.code === 0 ? ', 合法' : '，非法') + ', ' +
+           (BLANK_TEXT[check.blank] || BLANK_TEXT.unknown);
   } catch (e) {
-    if (page.point === pixel) $('verdict').textContent = where + ', 盖章区域未知';
+    text = where + ', ' + BLANK_TEXT.unknown + '（' + e.message + '）';
   }
+  // Unless a later click or photo has taken over meanwhile.
+  if (page.point === pixel && page.photo.id === photo) $('verdict').textContent = text;
 }
 
 // ---------------------------------------------------------------------------------------------
