@@ -298,7 +298,7 @@ function onEvent(type, data) {
       noteEvent((data.state === 'cleared' ? '故障清除：' : '故障：') + data.code + ' ' + data.message);
       break;
     case 'photo':
-      noteEvent('拍照 ' + data.id + '（' + data.width + '×' + data.height + '）');
+      noteEvent('拍照（' + data.width + '×' + data.height + '）');
       break;
     case 'stamp':
       noteEvent('盖章 #' + data.stamp + ' ' + data.seal + '号章 ' + data.angle + '°：' +
