@@ -42,5 +42,6 @@ void addMachineCommands(CLI::App& app, Commands& commands);      // status, info
 void addRecordCommands(CLI::App& app, Commands& commands);       // alarm, log
 void addStampCommands(CLI::App& app, Commands& commands);        // photo, stamp, reset
 void addCalibrationCommands(CLI::App& app, Commands& commands);  // calibrate, calibration
+void addServeCommands(CLI::App& app, Commands& commands);        // serve, token
 
 }  // namespace stampctl_cli

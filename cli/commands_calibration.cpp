@@ -14,6 +14,7 @@
 #include "calibration_file.h"
 #include "commands.h"
 #include "progress.h"
+#include "shapes/calibration.h"
 #include "stampctl/stampctl.h"
 
 namespace stampctl_cli {
@@ -21,29 +22,9 @@ namespace stampctl_cli {
 namespace {
 
 using nlohmann::json;
-using sealtool::kCircleCount;
-using sealtool::kSealCount;
 
-constexpr int kAngles[] = {0, 90, 180, 270};
-constexpr int kAngleCount = 4;
-constexpr int kAutoCheckTextSize = 1024;
 constexpr int kRotationMagnitudeMax = 2047;  // what the machine's rotation block can carry
 constexpr int kBaseBlockBytes = 2 * sealtool::kBaseBlockValues;
-
-struct Calibration {
-    short longSide = 0;
-    short shortSide = 0;
-    std::array<short, kCircleCount> circleX{}, circleY{};
-    std::array<short, kSealCount * kAngleCount> offsetX{}, offsetY{};  // (seal - 1) * 4 + angle index
-
-    static int index(int seal, int angleIndex) { return (seal - 1) * kAngleCount + angleIndex; }
-};
-
-int readCalibration(Calibration& c)
-{
-    return GetAllJZInfo(&c.longSide, &c.shortSide, c.circleX.data(), c.circleY.data(), c.offsetX.data(),
-                        c.offsetY.data());
-}
 
 // Every value under its key in the calibration file.
 std::map<std::string, short*> fieldsOf(Calibration& c)
@@ -62,60 +43,6 @@ std::map<std::string, short*> fieldsOf(Calibration& c)
     return fields;
 }
 
-json asJson(const Calibration& c)
-{
-    json circles = json::array();
-    for (int i = 0; i < kCircleCount; ++i) circles.push_back({{"x", c.circleX[i]}, {"y", c.circleY[i]}});
-    json seals = json::array();
-    for (int seal = 1; seal <= kSealCount; ++seal) {
-        json corrections = {{"seal", seal}};
-        for (int a = 0; a < kAngleCount; ++a) {
-            const int i = Calibration::index(seal, a);
-            corrections[std::to_string(kAngles[a])] = {{"x", c.offsetX[i]}, {"y", c.offsetY[i]}};
-        }
-        seals.push_back(corrections);
-    }
-    return {{"a4_short_side", c.shortSide}, {"a4_long_side", c.longSide}, {"circles", circles}, {"corrections", seals}};
-}
-
-std::string asText(const Calibration& c)
-{
-    std::ostringstream text;
-    text << "A4 page:      " << c.shortSide << " x " << c.longSide << " pixels (short x long side)\n"
-         << "circles:     ";
-    for (int i = 0; i < kCircleCount; ++i)
-        text << " " << i + 1 << ":(" << c.circleX[i] << ", " << c.circleY[i] << ")";
-    text << "\ncorrections in 0.01 mm (x/y) by angle:\nangle ";
-    for (int angle : kAngles) {
-        char cell[16];
-        std::snprintf(cell, sizeof cell, "  %5d      ", angle);
-        text << cell;
-    }
-    text << "\n";
-    for (int seal = 1; seal <= kSealCount; ++seal) {
-        text << "seal " << seal;
-        for (int a = 0; a < kAngleCount; ++a) {
-            const int i = Calibration::index(seal, a);
-            char cell[16];
-            std::snprintf(cell, sizeof cell, "  %5d/%-5d", c.offsetX[i], c.offsetY[i]);
-            text << cell;
-        }
-        text << "\n";
-    }
-    return text.str();
-}
-
-Outcome show()
-{
-    Calibration c;
-    const int code = readCalibration(c);
-    if (code != 0) return failure(code);
-    Outcome outcome;
-    outcome.data = asJson(c);
-    outcome.text = asText(c);
-    return outcome;
-}
-
 Outcome exportTo(const std::string& path)
 {
     Calibration c;
@@ -125,7 +52,7 @@ Outcome exportTo(const std::string& path)
     for (const auto& [key, value] : fieldsOf(c)) values.insert(QString::fromStdString(key), QString::number(*value));
     if (!sealtool::exportCalibration(QString::fromStdString(path), values)) return refusal("cannot write " + path);
     Outcome outcome;
-    outcome.data = asJson(c);
+    outcome.data = calibrationJson(c);
     outcome.data["file"] = path;
     outcome.text = "calibration saved to " + path;
     outcome.confirmation = true;
@@ -214,10 +141,10 @@ Outcome importFrom(const std::string& path)
     Calibration held;
     code = readCalibration(held);
     if (code != 0) return failure(code, {{"file", path}, {"written", "all, not read back"}});
-    Outcome outcome = asJson(held) == asJson(c)
+    Outcome outcome = calibrationJson(held) == calibrationJson(c)
                           ? Outcome{}
                           : refusal("the machine holds other values than " + path + " after writing them");
-    outcome.data = asJson(held);
+    outcome.data = calibrationJson(held);
     outcome.data["file"] = path;
     if (outcome.code != 0) return outcome;
     outcome.text = "calibration from " + path + " written to the machine";
@@ -225,25 +152,10 @@ Outcome importFrom(const std::string& path)
     return outcome;
 }
 
-// The library explains itself in the text, success or failure; on failure its code is -1, which
-// has no message of its own.
 Outcome autoCalibrate(const Options& options, const std::vector<int>& photosensitive)
 {
-    std::array<short, kSealCount> flags{};
-    for (int seal : photosensitive) flags[seal - 1] = 1;
-    std::array<char, kAutoCheckTextSize> report{};
-    int code;
-    {
-        Progress progress(options, "calibrating");
-        code = AutoCheckSeal(report.data(), flags.data());
-    }
-    report.back() = '\0';
-    Outcome outcome;
-    outcome.code = code;
-    outcome.data = {{"report", report.data()}};
-    if (code != 0) outcome.message = report.data();
-    outcome.text = report.data();
-    return outcome;
+    Progress progress(options, "calibrating");
+    return stampctl_shapes::autoCalibrate(photosensitive);
 }
 
 }  // namespace
@@ -263,7 +175,7 @@ void addCalibrationCommands(CLI::App& app, Commands& commands)
 
     auto* calibration = app.add_subcommand("calibration", "show, export or import the calibration values");
     calibration->require_subcommand(1);
-    commands.add(calibration->add_subcommand("show", "the values the machine holds"), commands.onMachine(show));
+    commands.add(calibration->add_subcommand("show", "the values the machine holds"), commands.onMachine(showCalibration));
     auto file = std::make_shared<std::string>();
     auto* exportCommand = calibration->add_subcommand("export", "save the values to an INI file (as sealtool does)");
     exportCommand->add_option("file", *file, "the INI file")->required();

@@ -2,11 +2,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "commands.h"
 #include "progress.h"
-#include "stampctl/stampctl.h"
+#include "shapes/stamp.h"
 
 namespace stampctl_cli {
 
@@ -14,23 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-constexpr int kFullAndCut = 0;
-constexpr int kOneOfThem = 1;  // with the erase flag: the cut picture only
-constexpr int kConfiguredQuality = 0;
-// The library names the cut picture after the full photo's path, its extension replaced by .jpg.
-constexpr const char* kFullExtension = ".bmp";
-constexpr const char* kCutExtension = ".jpg";
-
-// Starts the document camera and takes one photo: the cut picture to `stem`.jpg, and the full
-// frame to `stem`.bmp when `keepFull`.
-int photograph(const std::string& stem, bool keepFull)
-{
-    const int opened = openVideoCap();
-    if (opened != 0) return opened;
-    const std::string full = stem + kFullExtension;
-    return getImageFormat(full.c_str(), keepFull ? kFullAndCut : kOneOfThem, keepFull ? 0 : 1, kConfiguredQuality);
-}
 
 // A rename, or a copy where the two paths lie on different file systems.
 bool moveFile(const fs::path& from, const fs::path& to)
@@ -75,27 +57,6 @@ Outcome photo(const PhotoRequest& r)
     return outcome;
 }
 
-struct StampRequest {
-    int seal = 0;
-    std::vector<int> pixel;  // x, y of the cut picture
-    std::vector<int> mm;     // x, y from the page's top-left corner
-    int angle = 0;
-    bool acrossPage = false;
-};
-
-std::string stampText(const StampRequest& r, bool machineReset)
-{
-    std::ostringstream text;
-    text << "seal " << r.seal << " stamped at ";
-    if (!r.pixel.empty())
-        text << "pixel (" << r.pixel[0] << ", " << r.pixel[1] << ")";
-    else
-        text << "(" << r.mm[0] << ", " << r.mm[1] << ") mm of the page";
-    text << ", angle " << r.angle << (r.acrossPage ? ", across the page edge" : "");
-    if (machineReset) text << "\nthe machine went through a reset during the stamp";
-    return text.str();
-}
-
 // A pixel or a page position means a place on the document now on the board, so the document is
 // photographed first; the photo stays with the others in the library's photo directory.
 Outcome stamp(const Options& options, const StampRequest& r)
@@ -105,34 +66,13 @@ Outcome stamp(const Options& options, const StampRequest& r)
     Progress progress(options, "stamping");
     const std::string stem = photoDir() + "/" + timestampedName();
 
-    json d = {{"seal", r.seal}, {"angle", r.angle}, {"across_page", r.acrossPage}, {"photo", stem + kCutExtension}};
-    if (!r.pixel.empty())
-        d["pixel"] = r.pixel;
-    else
-        d["mm"] = r.mm;
-    int code = photograph(stem, false);
-    if (code == 0 && r.acrossPage) code = setAcrossPageSeal();
-    if (code != 0) return failure(code, d);
-    code = !r.pixel.empty() ? manualPrintStart(r.seal, r.pixel[0], r.pixel[1], r.angle)
-                            : autoPrintStart(r.seal, r.mm[0], r.mm[1], r.angle);
-    const bool machineReset = GetPrintReset() == 1;
-    d["machine_reset"] = machineReset;
-    if (code != 0) return failure(code, d);
-    Outcome outcome;
-    outcome.data = d;
-    outcome.text = stampText(r, machineReset);
-    return outcome;
+    return stampctl_shapes::stamp(r, stem, stem + kCutExtension);
 }
 
 Outcome reset(const Options& options)
 {
     Progress progress(options, "resetting");
-    const int code = initializationMachine();
-    if (code != 0) return failure(code);
-    Outcome outcome;
-    outcome.text = "machine reset, ready";
-    outcome.confirmation = true;
-    return outcome;
+    return stampctl_shapes::reset();
 }
 
 // "X,Y": two whole numbers.

@@ -45,6 +45,7 @@ int main(int argc, char** argv)
     addRecordCommands(app, commands);
     addStampCommands(app, commands);
     addCalibrationCommands(app, commands);
+    addServeCommands(app, commands);
 
     try {
         app.parse(argc, argv);

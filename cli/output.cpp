@@ -25,11 +25,6 @@ void writeAll(int fd, const std::string& bytes)
     }
 }
 
-std::string messageOf(const Outcome& outcome)
-{
-    return outcome.message.empty() ? geterrMsg(outcome.code) : outcome.message;
-}
-
 // The failure line has to stay one line whatever the library's text holds.
 std::string oneLine(std::string text)
 {
@@ -37,19 +32,6 @@ std::string oneLine(std::string text)
         if (c == '\r' || c == '\n') c = ' ';
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
-}
-
-std::string asJson(const std::string& command, const Outcome& outcome)
-{
-    // In the order a reader looks for them.
-    nlohmann::ordered_json object;
-    object["command"] = command;
-    object["code"] = outcome.code;
-    object["message"] = messageOf(outcome);
-    object["data"] = outcome.data;
-    if (!outcome.detail.empty()) object["detail"] = outcome.detail;
-    // Texts from the machine (log entries, opening reasons) need not be valid UTF-8.
-    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string withNewline(std::string text)
@@ -79,7 +61,7 @@ int report(const Options& options, const std::string& command, const Outcome& ou
 {
     const bool failed = outcome.code != 0;
     if (options.json)
-        writeAll(outFd, asJson(command, outcome));
+        writeAll(outFd, envelopeLine(command, outcome) + "\n");
     else if (!failed && !(options.quiet && outcome.confirmation))
         writeAll(outFd, withNewline(outcome.text));
     if (!failed) return kExitSuccess;

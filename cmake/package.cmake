@@ -68,11 +68,20 @@ function(stampctl_package_rules)
                 ${STAMPCTL_APP_ID}.desktop)
 
   install(FILES ${package_sources}/70-stampctl.rules DESTINATION lib/udev/rules.d)
+  # The HTTP service: its unit (installed, not enabled), its allow-list of origins as a
+  # configuration file the site edits, the page it serves, and its description.
+  install(FILES ${package_sources}/stampctl-serve.service DESTINATION lib/systemd/system)
+  install(FILES ${package_sources}/serve-origins DESTINATION etc/stampctl)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/serve/www)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/serve/www/ DESTINATION ${files_dir}/www)
+  endif()
+  install(DIRECTORY DESTINATION ${files_dir}/serve)
   # Tells software centres that this package serves the machine when it is plugged in.
   install(FILES ${package_sources}/${STAMPCTL_APP_ID}.metainfo.xml DESTINATION usr/share/metainfo)
   set(doc_dir usr/share/doc/${STAMPCTL_APP_ID})
   stampctl_gzip(${package_sources}/changelog ${package_staging}/changelog.gz)
-  install(FILES ${package_sources}/copyright ${package_staging}/changelog.gz DESTINATION ${doc_dir})
+  install(FILES ${package_sources}/copyright ${package_staging}/changelog.gz ${PROJECT_SOURCE_DIR}/docs/service.md
+          DESTINATION ${doc_dir})
   install(FILES ${package_sources}/lintian-overrides DESTINATION usr/share/lintian/overrides
           RENAME ${STAMPCTL_APP_ID})
 
@@ -101,7 +110,8 @@ Members of the group stampctl open the machine without root.")
   # plugin that Qt loads at run time to list the cameras. udev applies the rule when present.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt5multimedia5-plugins")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udev)
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_sources}/postinst ${package_sources}/postrm)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_sources}/postinst ${package_sources}/postrm
+      ${package_sources}/conffiles)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # Install rules put manual pages in plain; Debian ships them compressed.
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/compress_manual_pages.cmake)

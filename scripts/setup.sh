@@ -17,6 +17,7 @@ packages=(
   clang libfuzzer-14-dev
   lintian dpkg-dev file
   libcli11-dev nlohmann-json3-dev
+  libcpp-httplib-dev libssl-dev
   qttranslations5-l10n
   chromium chromium-driver python3-selenium
 )
@@ -45,8 +46,8 @@ if [ "${1:-}" = "--tsan" ]; then
   build_dir=build-tsan
   options+=(-DSTAMPCTL_TSAN=ON -DSTAMPCTL_BENCH=OFF)
   # The programs whose tests run threads: the camera capture threads, concurrent callers, the
-  # trace written from several threads, and the service tool's stress test.
-  targets=(--target test_core test_link test_camera test_sealtool)
+  # trace written from several threads, the service tool's stress test, and the HTTP service.
+  targets=(--target test_core test_link test_camera test_sealtool test_serve)
 fi
 
 cmake -S . -B "$build_dir" "${options[@]}" >/dev/null

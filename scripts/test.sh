@@ -16,7 +16,7 @@ if [ "${1:-}" = "--tsan" ]; then
   # sanitizer while its camera thread is the one the other camera tests run; the calibration
   # dialog's test, which starts no thread of ours, only Qt's file-dialog helper thread that Qt
   # synchronises inside libQt5Core, out of the sanitizer's sight.
-  selection=(-L '^(core|link|camera|sealtool)$' -E '^(EndToEnd|CalibrationDialog)\.')
+  selection=(-L '^(core|link|camera|sealtool|serve)$' -E '^(EndToEnd|CalibrationDialog)\.')
 fi
 
 export QT_QPA_PLATFORM=offscreen

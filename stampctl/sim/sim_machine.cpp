@@ -196,8 +196,16 @@ int SimMachine::hostRead(unsigned char* buf, size_t cap, int& transferred, unsig
 void SimMachine::setPlugged(bool plugged)
 {
     std::lock_guard<std::mutex> g(m_lock);
+    // Plugged in again, the machine is a new device on the bus: what the host had open is gone.
+    if (plugged && !m_plugged) ++m_pluggings;
     m_plugged = plugged;
     m_pending.clear();
+}
+
+int SimMachine::pluggings() const
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_pluggings;
 }
 
 bool SimMachine::plugged() const

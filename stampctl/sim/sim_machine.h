@@ -81,6 +81,8 @@ public:
     // ---- USB presence -------------------------------------------------------------------------
     void setPlugged(bool plugged);
     bool plugged() const;
+    // How often the machine was plugged in again; a handle opened before that is stale.
+    int pluggings() const;
     // A kernel driver holds interface 0 until the first open detaches it.
     void setKernelDriverBound(bool bound);
     bool kernelDriverBound() const;
@@ -196,6 +198,7 @@ private:
     mutable std::mutex m_lock;
     mutable Firmware m_firmware;  // reading the status lets the clock act on it
     bool m_plugged = true;
+    int m_pluggings = 0;
     bool m_driverBound = false;
     int64_t m_latencyMs = 1;
     std::vector<ActiveFault> m_faults;

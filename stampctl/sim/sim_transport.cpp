@@ -34,6 +34,7 @@ public:
         }
         if (r == 1) std::printf("driver error\n");
         m_open = true;
+        m_pluggingOpened = m_machine.pluggings();
         return r;
     }
 
@@ -44,6 +45,7 @@ public:
     {
         transferred = 0;
         if (!m_open) return handleMissing();
+        if (stale()) return kUsbErrorNoDevice;
         // A transfer to an endpoint the device does not have fails on the bus.
         if (m_outPoint != kEndpointOut || m_machine.hostWrite(data, len) != 0) {
             std::printf("*** bulk_transfer failed! \n");
@@ -58,6 +60,7 @@ public:
     {
         transferred = 0;
         if (!m_open) return handleMissing();
+        if (stale()) return kUsbErrorNoDevice;
         if (m_inPoint != kEndpointIn) return kUsbErrorIo;
         const int r = m_machine.hostRead(data, len, transferred, timeoutMs);
         if (r != 0) std::printf("*** bulk_transfer failed! \n");
@@ -65,6 +68,9 @@ public:
     }
 
 private:
+    // A handle of the machine from before it was unplugged, as libusb's: no device.
+    bool stale() const { return m_machine.pluggings() != m_pluggingOpened; }
+
     int handleMissing()
     {
         std::printf("*** m_usb_handle is NULL\n");
@@ -75,6 +81,7 @@ private:
     int m_outPoint = kEndpointOut;
     int m_inPoint = kEndpointIn;
     bool m_open = false;
+    int m_pluggingOpened = 0;
 };
 
 }  // namespace
