@@ -356,8 +356,11 @@ function showPhoto(id, url) {
       $('no-photo').hidden = true;
       $('sheet').hidden = false;
       if (first) fitZoom(); else applyZoom(page.zoom);
+      // The cross stays on the same pixel, which a new picture of another size puts elsewhere.
       if (page.point && (page.point.x >= page.photo.width || page.point.y >= page.photo.height)) {
         clearPoint();
+      } else if (page.point) {
+        markPoint(page.point);
       }
       resolve();
     };
@@ -430,7 +433,8 @@ const BLANK_TEXT = { blank: '盖章区域空白', print: '盖章区域非空白'
 // is blank. The position is taken whatever the judgement; the stamp itself is refused where
 // the service's configuration says so.
 async function onClick(event) {
-  if (!page.photo || event.button !== 0) return;
+  // Only the picture itself: a click on the view's scroll bars has the view as its target.
+  if (!page.photo || event.button !== 0 || event.target !== $('photo')) return;
   const pixel = pixelAt(event);
   if (!pixel) return;
   markPoint(pixel);
