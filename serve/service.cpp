@@ -34,6 +34,7 @@ constexpr size_t kMaxBody = 64 * 1024;
 // Workers for connections: status readers, event listeners and operations waiting their turn.
 constexpr size_t kWorkers = 96;
 constexpr time_t kKeepAliveSeconds = 5;
+constexpr size_t kKeepAliveRequests = 10000;
 constexpr auto kPing = std::chrono::seconds(15);
 constexpr const char* kJson = "application/json; charset=utf-8";
 
@@ -124,6 +125,9 @@ int Service::Impl::start(std::string& error)
     server.set_read_timeout(m_settings.clientTimeout.count(), 0);
     server.set_write_timeout(m_settings.clientTimeout.count(), 0);
     server.set_keep_alive_timeout(kKeepAliveSeconds);
+    // Clients that poll keep their connection rather than queue up again in the short backlog
+    // of pending connections.
+    server.set_keep_alive_max_count(kKeepAliveRequests);
     server.set_default_headers({{"X-Content-Type-Options", "nosniff"}, {"Cache-Control", "no-store"}});
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) { return guard(req, res); });
     // What the server refuses by itself (a body too large, no such route) gets the same envelope.

@@ -67,6 +67,7 @@ void BM_StatusFiftyClients(benchmark::State& state)
         for (int i = 0; i < kClients; ++i) {
             clients.emplace_back([&] {
                 httplib::Client client("127.0.0.1", r.port);
+                client.set_connection_timeout(10, 0);
                 std::vector<double> mine;
                 long long failed = 0;
                 while (Clock::now() < until) {

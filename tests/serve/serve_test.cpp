@@ -120,6 +120,7 @@ protected:
     {
         httplib::Client client("127.0.0.1", port);
         client.set_read_timeout(30, 0);
+        client.set_connection_timeout(10, 0);  // as a browser waits, not 300 ms
         if (tokens.count(token)) headers.emplace("Authorization", "Bearer " + tokens[token]);
         const auto r = method == "GET"       ? client.Get(path.c_str(), headers)
                        : method == "OPTIONS" ? client.Options(path.c_str(), headers)
@@ -312,15 +313,21 @@ TEST_F(Serve, FiftyReadersWhileTwoStamp)
     start(1000ms);
     listen();
     std::atomic<int> failures{0}, reads{0};
+    std::mutex failed;
+    std::string firstFailure;
     std::atomic<bool> stamping{true};
     std::vector<std::thread> readers;
     for (int i = 0; i < 50; ++i) {
         readers.emplace_back([&] {
             httplib::Client client("127.0.0.1", port);
             client.set_read_timeout(30, 0);
+            client.set_connection_timeout(10, 0);
             while (stamping) {
                 const auto r = client.Get("/v1/status", {{"Authorization", "Bearer " + tokens["viewer"]}});
-                if (!r || r->status != 200) ++failures;
+                if (!r || r->status != 200) {
+                    std::lock_guard<std::mutex> guard(failed);
+                    if (failures++ == 0) firstFailure = r ? r->body : httplib::to_string(r.error());
+                }
                 ++reads;
             }
         });
@@ -329,14 +336,14 @@ TEST_F(Serve, FiftyReadersWhileTwoStamp)
     std::atomic<int> stamped{0};
     for (int seal : {1, 3})
         stampers.emplace_back([&, seal] {
-            if (call("POST", "/v1/stamps", "operator", R"({"seal": )" + std::to_string(seal) + R"(, "mm": [60, 100]})")
-                    .status == 200)
-                ++stamped;
+            const Reply r = call("POST", "/v1/stamps", "operator", R"({"seal": )" + std::to_string(seal) + R"(, "mm": [60, 100]})");
+            EXPECT_EQ(r.status, 200) << r.body;
+            stamped += r.status == 200;
         });
     for (auto& t : stampers) t.join();
     stamping = false;
     for (auto& t : readers) t.join();
-    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(failures, 0) << firstFailure;
     EXPECT_EQ(stamped, 2);
     EXPECT_GT(reads, 50);
     ASSERT_EQ(machine().stamps().size(), 2u);
