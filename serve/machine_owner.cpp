@@ -90,15 +90,18 @@ void MachineOwner::stop()
 }
 
 // Once a poll interval: without a connection, try to make it; with one, poll the status while
-// someone listens to the events.
+// someone listens to the events, or at once when a reader found the last poll old.
 void MachineOwner::watch()
 {
     std::unique_lock<std::mutex> lock(m_watchLock);
-    while (!m_watchWake.wait_for(lock, m_settings.pollInterval, [this] { return m_stopping; })) {
+    while (!m_stopping) {
+        m_watchWake.wait_for(lock, m_settings.pollInterval, [this] { return m_stopping || m_pollWanted; });
+        if (m_stopping) break;
+        const bool wanted = m_pollWanted.exchange(false);
         lock.unlock();
         if (!m_connected)
             tryConnect();
-        else if (m_events.listeners() > 0)
+        else if (wanted || m_events.listeners() > 0)
             poll();
         lock.lock();
     }
@@ -181,11 +184,8 @@ Outcome MachineOwner::status()
 {
     if (!m_connected) return disconnected();
     std::unique_lock<std::mutex> lock(m_statusLock);
-    const auto fresh = [this] {
-        return m_lastPoll != std::chrono::steady_clock::time_point{} &&
-               std::chrono::steady_clock::now() - m_lastPoll < m_settings.pollInterval;
-    };
-    if (!fresh()) {
+    if (m_lastPoll == std::chrono::steady_clock::time_point{}) {
+        // Nothing polled yet: the first reader asks the machine, the others wait for its answer.
         if (m_polling) {
             m_pollDone.wait(lock, [this] { return !m_polling; });
         } else {
@@ -196,6 +196,10 @@ Outcome MachineOwner::status()
             m_polling = false;
             m_pollDone.notify_all();
         }
+    } else if (std::chrono::steady_clock::now() - m_lastPoll >= m_settings.pollInterval && !m_pollWanted) {
+        // Older than a poll interval: the watcher polls now, and this reader gets the last poll.
+        m_pollWanted = true;
+        m_watchWake.notify_all();
     }
     if (!m_connected) return disconnected();
     return m_lastStatus;

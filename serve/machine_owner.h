@@ -44,7 +44,8 @@ public:
     // waiting: busy.
     Outcome run(const std::function<Outcome()>& work, const std::function<void()>& onTurn = {});
 
-    // The status from the last poll, polling first when that is older than the poll interval.
+    // The status from the last poll, without waiting for the machine (but for the very first
+    // poll); a poll older than the poll interval makes the watcher poll again at once.
     Outcome status();
 
 private:
@@ -74,6 +75,7 @@ private:
     Outcome m_lastStatus;
     std::chrono::steady_clock::time_point m_lastPoll{};
     bool m_polling = false;
+    std::atomic<bool> m_pollWanted{false};  // a reader found the last poll old
 
     std::mutex m_watchLock;
     std::condition_variable m_watchWake;

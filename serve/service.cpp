@@ -1,6 +1,7 @@
 #include "serve/service.h"
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -48,6 +49,26 @@ bool splitListen(const std::string& listen, std::string& host, int& port)
     if (host.empty() || !std::all_of(digits.begin(), digits.end(), ::isdigit) || digits.size() > 5) return false;
     port = std::stoi(digits);
     return port <= 65535;
+}
+
+// cpp-httplib listens with a backlog of five pending connections, and the connections beyond
+// wait for a SYN retransmission (a second) when fifty clients arrive at once. Listening again on
+// the bound socket raises the backlog; the socket is the one listening on `port`.
+void widenBacklog(int port)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening) continue;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+        const int bound = address.ss_family == AF_INET
+                              ? ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port)
+                              : ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+        if (bound == port) ::listen(fd, SOMAXCONN);
+    }
 }
 
 }  // namespace
@@ -157,6 +178,7 @@ int Service::Impl::start(std::string& error)
         error = "cannot listen on " + m_settings.listen + ": " + std::strerror(errno);
         return -1;
     }
+    widenBacklog(bound);
     m_machine.start();
     m_listener = std::thread([&server] { server.listen_after_bind(); });
     m_started = true;

@@ -307,7 +307,7 @@ TEST_F(Serve, PhotosByIdAndStampsOnTheLastOne)
 }
 
 // Fifty readers while two stamp: every read answered, the stamps one after the other, and one
-// audit line each. The reads come from the last poll, not one exchange each.
+// audit line each.
 TEST_F(Serve, FiftyReadersWhileTwoStamp)
 {
     start(1000ms);
