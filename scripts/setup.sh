@@ -19,6 +19,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libcpp-httplib-dev libssl-dev
   qttranslations5-l10n
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
