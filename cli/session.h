@@ -26,29 +26,6 @@ struct Named {
     Outcome outcome;
 };
 
-// A failure with the library's code and message.
-Outcome failure(int code, nlohmann::json data = nlohmann::json::object());
-// A failure the tool finds before or after the library's work (a file it cannot read or write);
-// it carries the library's code for a wrong argument, and says what is wrong in `detail`.
-Outcome refusal(std::string detail);
-
-// A text result of the library: its copy, or the code of a failure text ("-@#<code>").
-struct Text {
-    int code = 0;
-    std::string value;
-    bool ok() const { return code == 0; }
-};
-Text libraryText(const char* result);
-
-// "a;b;c" as its entries; the empty text has none.
-std::vector<std::string> split(const std::string& joined, char separator);
-
-// The library's directory of files (STAMPCTL_BASE_DIR, else the installation's) and its photos.
-std::string baseDir();
-std::string photoDir();
-// A name for a photo taken now: "stampctl_YYYYmmdd_HHMMSS_mmm".
-std::string timestampedName();
-
 // What a long operation is doing now, for its progress line; empty when nothing new is known.
 using Step = std::function<std::string()>;
 
