@@ -1,8 +1,8 @@
 #include "serve/machine_owner.h"
 
 #include <chrono>
-#include <ctime>
 
+#include "serve/utc_time.h"
 #include "shapes/machine.h"
 #include "stampctl/stampctl.h"
 
@@ -12,16 +12,6 @@ namespace {
 
 using nlohmann::json;
 using stampctl_shapes::failure;
-
-std::string utcNow()
-{
-    const time_t now = std::time(nullptr);
-    struct tm utc {};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
 
 json withoutTime(json data)
 {

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -16,6 +15,7 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include "serve/utc_time.h"
 #include "shapes/outcome.h"
 
 namespace stampctl_serve {
@@ -40,16 +40,6 @@ std::string hex(const unsigned char* bytes, size_t n)
         out += digits[bytes[i] & 0xF];
     }
     return out;
-}
-
-std::string nowIso()
-{
-    const time_t now = std::time(nullptr);
-    struct tm utc {};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
 }
 
 // Owned by the group stampctl where it exists and we may hand it over (as root).
@@ -167,7 +157,7 @@ std::string TokenFile::add(const std::string& name, Role role, std::string& erro
         return {};
     }
     const std::string token = kTokenPrefix + hex(random, sizeof random);
-    entries.push_back({name, role, sha256Hex(token), nowIso()});
+    entries.push_back({name, role, sha256Hex(token), utcNow()});
     if (!save(entries, error)) return {};
     return token;
 }
