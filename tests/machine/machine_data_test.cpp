@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "stampctl/machine/texts.h"
 #include "stampctl/sim/handling.h"
@@ -148,10 +149,16 @@ TEST_F(Seals, BoundSealsMayStampOnlyFromTheirOwnSlotUntilUnbound)
     // The seal of slot 2 moved to slot 4: refused, and the message names its own slot.
     sim::moveSeal(s.machine(), 2, 4);
     EXPECT_EQ(s.seal().IsSlotRFIDOk(3), EC_BIND_MISMATCH);
-    EXPECT_STREQ(geterrMsg(EC_BIND_MISMATCH), "该印章已绑定到2号槽位, 不允许盖章");
-    s.machine().setSlot(1, true, {0xDE, 0xAD, 0xBE, 0xEF});  // a seal the machine has never bound
-    EXPECT_EQ(s.seal().IsSlotRFIDOk(0), EC_BIND_MISMATCH);
-    EXPECT_STREQ(geterrMsg(EC_BIND_MISMATCH), "该印章未绑定, 不允许盖章");
+    const char* mine = geterrMsg(EC_BIND_MISMATCH);
+    EXPECT_STREQ(mine, "该印章已绑定到2号槽位, 不允许盖章");
+    // Another thread's refusal of a seal the machine has never bound: that thread reads its own
+    // message, and the text this thread holds stays as it was.
+    s.machine().setSlot(1, true, {0xDE, 0xAD, 0xBE, 0xEF});
+    std::thread([&] {
+        EXPECT_EQ(s.seal().IsSlotRFIDOk(0), EC_BIND_MISMATCH);
+        EXPECT_STREQ(geterrMsg(EC_BIND_MISMATCH), "该印章未绑定, 不允许盖章");
+    }).join();
+    EXPECT_STREQ(mine, "该印章已绑定到2号槽位, 不允许盖章");
     // A seal number out of range is not the binding's business and reads nothing out of range.
     EXPECT_EQ(s.seal().IsSlotRFIDOk(-1), EC_OK);
     EXPECT_EQ(s.seal().IsSlotRFIDOk(6), EC_OK);
