@@ -24,10 +24,11 @@
  *          answers.
  *   LINK   a command to the machine failed: -100 the link is not open (never connected,
  *          disconnected, or lost); -401 no reply, or one too short for what was asked; -402
- *          three replies in a row failed their checksum or did not match the request; or the
- *          machine refused the command, and the code is its FAULT. Where "-8016" is listed as
- *          well: the command needs the main board and the last status poll (or, since the
- *          library started, none yet) found the backup board answering.
+ *          three replies in a row failed their check (checksum, length, or not the answer to
+ *          this request); or the machine refused the command, and the code is its FAULT.
+ *          Where "-8016" is listed as well: the command needs the main board, and the last
+ *          status poll found the backup board answering (or no poll has run since the library
+ *          started).
  *   FAULT  the most important fault the machine reports, in this order: -500, -8000, -8001,
  *          -8002 to -8005, -8010 to -8013, -8015, -8009, -8006, -8017, -80, -8014; -602 when it
  *          names none.
@@ -208,8 +209,8 @@ STAMPCTL_API int openEnvVideoCap(int width, int height);
 /* Stops the environment camera. Always 0. */
 STAMPCTL_API int closeEnvVideoCap(void);
 /* Writes the environment camera's next frame, unchanged, to filePath (format by extension).
- * Returns 0; 1 the frame was empty (nothing written); -203 filePath NULL; -200 camera not
- * running; -205 no frame within 20 s; -206 not written (also an empty path or an unknown
+ * Returns 0; -203 filePath NULL; -200 camera not running; -205 no frame within 20 s; 1 the
+ * frame was empty (nothing written); -206 not written (also an empty path or an unknown
  * extension). */
 STAMPCTL_API int TakeEnvPhoto(const char* filePath);
 
@@ -229,8 +230,9 @@ STAMPCTL_API int checkManualPrintPara(int pointX, int pointY, int angle);
  * Returns 0;
  *   POLL; BOARD;
  *   -207 no cut picture (none taken, or the last photo could not be written);
- *   -505 a pixel off the cut picture, or with the position check configured within 24 mm of
- *        an edge (then also -207, -506 as checkManualPrintPara); not with an across-page stamp;
+ *   -505 a pixel off the cut picture; with the position check configured (and the stamp not
+ *        across the page) also -505 within 24 mm of an edge, -207, -506 as
+ *        checkManualPrintPara;
  *   -603 the machine's calibration cannot map a pixel;
  *   -102 / -101 the side / paper door is open (as the opening poll saw it);
  *   -502 seal number not 1 to 6;
