@@ -228,8 +228,8 @@ SealCorrections measureSeals(CSeal& seal, const std::vector<cv::Point>& points,
             fix.keepStored[k] = true;
             continue;
         }
-        fix.dx[k] = static_cast<int>(std::lround(offX * kHundredthsPerMm));
-        fix.dy[k] = static_cast<int>(std::lround(offY * kHundredthsPerMm));
+        fix.dx[k] = calibration::mmToHundredths(offX);
+        fix.dy[k] = calibration::mmToHundredths(offY);
         fix.calibrated[k] = true;
     }
     return fix;
