@@ -17,6 +17,7 @@
 #include "stampctl/camera/capture_channel.h"
 
 #include "stampctl/core/config.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/imaging/cut_result.h"
 #include "stampctl/link/cmd_def.h"
 #include "stampctl/link/link.h"
@@ -146,7 +147,7 @@ public:
     int _unlockSeal(const char* p);
 
     // Seals, slots and RFID binding.
-    static constexpr int kSlotCount = 6;
+    static constexpr int kSlotCount = stampctl::kSealCount;
     // Reads the slot mask: hasSeal[n - 1] is 1 when slot n holds a seal; `text`, when given,
     // receives "1:1;2:0;..." (24 bytes).
     int GetSloatInfo(int (&hasSeal)[kSlotCount], char* text);

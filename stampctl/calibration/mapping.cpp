@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "stampctl/calibration/calibration_record.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/core/trace.h"
 
 namespace stampctl::calibration {
@@ -11,10 +12,10 @@ namespace stampctl::calibration {
 namespace {
 
 // Machine positions of the calibration circles, in millimetres.
-constexpr double kCircleLeftMm = 85.0;    // circles 1 and 3
-constexpr double kCircleRightMm = 230.0;  // circles 2 and 4
-constexpr double kCircleTopMm = 35.0;     // circles 1 and 2
-constexpr double kCircleBottomMm = 270.0; // circles 3 and 4
+constexpr double kCircleLeftMm = kCalibrationLeftMm;      // circles 1 and 3
+constexpr double kCircleRightMm = kCalibrationRightMm;    // circles 2 and 4
+constexpr double kCircleTopMm = kCalibrationTopMm;        // circles 1 and 2
+constexpr double kCircleBottomMm = kCalibrationBottomMm;  // circles 3 and 4
 
 // The source picture turned a quarter: 2448 wide, 3264 high. Its y counts from 3265.
 constexpr int kTurnedWidth = 2448;

@@ -3,7 +3,7 @@
 
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
-#include "stampctl/link/access_code.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
