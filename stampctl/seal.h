@@ -41,7 +41,8 @@ public:
     void ReadIni(const char* edition);
     // Forgets the binding and calibration state of the previous connection.
     void InitBefore();
-    const stampctl::SealConfig& config() const { return m_config; }
+    // The configuration in force, as one snapshot: an operation takes it once and passes it on.
+    std::shared_ptr<const stampctl::SealConfig> config() const { return m_config.current(); }
 
     // ---- link/: USB transport, frames, commands, connection -----------------------------------
     // The link (link::Link) owns the transport, the exchange lock and the status record; the
@@ -175,6 +176,7 @@ public:
     int _BindRFIDAndSlot(int iBind);
     // 0 when slot idxSlot + 1 may stamp, -611 when its seal is not the one bound to it.
     int IsSlotRFIDOk(int idxSlot);
+    int IsSlotRFIDOk(const stampctl::SealConfig& config, int idxSlot);
     std::vector<std::string> rfidList() const;
     bool bindingOn() const;
     // The message of -611 from the last refused slot.
@@ -200,6 +202,8 @@ public:
     // afterwards).
     StampOutcome PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle,
                                STAMP_STYLE style);
+    StampOutcome PrintOneStart(const stampctl::SealConfig& config, int printNum, double _px, double _py,
+                               int angle, SEAL_KIND nStyle, STAMP_STYLE style);
     // Stamps at a pixel of the cut picture of this process's last photo.
     int _manualPrintStart(int printNum, int x, int y, int angle);
     int _manualPrintStartByLight(int printNum, int x, int y, int angle);
@@ -211,12 +215,15 @@ public:
     // The common pixel path, through the one copy of the last cut that the request took.
     int _PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle,
                            const CutResult& cut);
-    int _PrintStartByMM(int printNum, double x, double y, int angle, SEAL_KIND nStyle);
+    // The millimetre path, under the configuration snapshot the request took.
+    int _PrintStartByMM(const stampctl::SealConfig& config, int printNum, double x, double y, int angle,
+                        SEAL_KIND nStyle);
     // 0 when (x, y) of the cut picture lies 24 mm inside its edges (and holds print, when the
     // blank check is on); -505, -207 or -506 otherwise. The angle is not used.
     int _checkManualPrintPara(int x, int y, int angle);
-    int _checkManualPrintPara(const CutResult& cut, int x, int y);
+    int _checkManualPrintPara(const stampctl::SealConfig& config, const CutResult& cut, int x, int y);
     bool IsAcrossPageSeal(int angle);
+    bool IsAcrossPageSeal(const stampctl::SealConfig& config, int angle);
     // Makes the next accepted stamp an across-page stamp.
     int _setAcrossPageSeal();
     // Resets the mechanism and waits until it is ready; no seal in the machine counts as done.
@@ -308,7 +315,7 @@ public:
     // blank, 2 when there is no cut picture or the box leaves it.
     short _isWhitePaper(int x, int y);
     // The same on a cut the caller already holds.
-    short _isWhitePaper(const CutResult& cut, int x, int y);
+    short _isWhitePaper(const stampctl::SealConfig& config, const CutResult& cut, int x, int y);
 
     CSeal(const CSeal&) = delete;
     CSeal& operator=(const CSeal&) = delete;
@@ -318,7 +325,7 @@ private:
     ~CSeal();
 
     // ---- core/ --------------------------------------------------------------------------------
-    stampctl::SealConfig m_config;
+    stampctl::ConfigStore m_config;
 
     // ---- link/ ---------------------------------------------------------------------------------
     // The simulated machine's transport when the simulator is enabled, else libusb.
@@ -351,12 +358,12 @@ private:
     bool m_bSavePicRow = true;
     std::string m_paper_left_top = "0";
     // Phase 2 of a stamp: follows the machine after it accepted the stamp command.
-    StampOutcome followStamp();
+    StampOutcome followStamp(const stampctl::SealConfig& config);
     // A stamp at a pixel the caller chose: refused unless it lies on the cut picture.
     int stampAtPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle);
     // The cycle, and once more when it offers another attempt.
-    StampOutcome stampWithRetry(int printNum, double x, double y, int angle, SEAL_KIND nStyle,
-                                STAMP_STYLE style);
+    StampOutcome stampWithRetry(const stampctl::SealConfig& config, int printNum, double x, double y,
+                                int angle, SEAL_KIND nStyle, STAMP_STYLE style);
 
     // ---- calibration/ --------------------------------------------------------------------------
     stampctl::calibration::Store m_calibration{m_link};

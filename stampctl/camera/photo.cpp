@@ -116,7 +116,7 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
             CutResult cut;
             const JZRecord jz = jzRecord();
             CImgHelp::Instance()->AutoCutPaperByImg(picture, filePath, cutPath.c_str(), nullptr,
-                                                    m_config.paper_max, quality, cut,
+                                                    config()->paper_max, quality, cut,
                                                     SheetSize::FromRecord(jz.m_A4LongSide, jz.m_A4ShortSide));
             storeCut(std::move(cut));
         }

@@ -81,8 +81,9 @@ int CSeal::ExeConfig()
         traceMotion("ExeConfig old ", values);
 
         bool configured = false;
+        const std::shared_ptr<const SealConfig> config = this->config();
         for (int i = 0; i < kMotionKeyCount; ++i) {
-            const uint16_t v = m_config.motion[i];
+            const uint16_t v = config->motion[i];
             values[i] = static_cast<int16_t>(v);
             if (v == kMotionUnset) continue;
             block[2 * i] = static_cast<unsigned char>(v >> 8);

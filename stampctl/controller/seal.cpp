@@ -78,10 +78,11 @@ void CSeal::ReadIni(const char* edition)
     if (ReadFirmwareVersion(version) && version.find(kFirmware210) != std::string::npos)
         section = kMotionSection210;
 
-    readConfigFile(path, section, m_config);
-    CImgHelp::Instance()->setOutputSettings(m_config.JpgRar, m_config.DPI,
-                                            static_cast<unsigned long>(m_config.CutEzh));
-    traceConfigSummary(m_config);
+    const ConfigReading reading = readConfigFile(path, section);
+    const SealConfig& c = reading.settings;
+    m_config.replace(c);
+    CImgHelp::Instance()->setOutputSettings(c.JpgRar, c.DPI, static_cast<unsigned long>(c.CutEzh));
+    traceConfigSummary(reading);
 }
 
 void CSeal::InitBefore()

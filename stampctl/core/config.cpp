@@ -44,7 +44,8 @@ struct IntKey {
 };
 struct TextKey {
     const char* name;
-    std::string SealConfig::*field;
+    std::string ConfigReading::*text;
+    bool SealConfig::*on;
 };
 
 const IntKey kStampInts[] = {
@@ -56,11 +57,11 @@ const IntKey kStampInts[] = {
     {"seal_dy", &SealConfig::seal_dy},
 };
 const TextKey kStampTexts[] = {
-    {"before_print", &SealConfig::before_print},
-    {"seal_to_qfz", &SealConfig::seal_to_qfz},
-    {"seal_to_qfz_180", &SealConfig::seal_to_qfz_180},
-    {"checkBing", &SealConfig::checkBing},
-    {"check_print_pos_allow", &SealConfig::check_print_pos_allow},
+    {"before_print", &ConfigReading::before_print, &SealConfig::before_print},
+    {"seal_to_qfz", &ConfigReading::seal_to_qfz, &SealConfig::seal_to_qfz},
+    {"seal_to_qfz_180", &ConfigReading::seal_to_qfz_180, &SealConfig::seal_to_qfz_180},
+    {"checkBing", &ConfigReading::checkBing, &SealConfig::checkBing},
+    {"check_print_pos_allow", &ConfigReading::check_print_pos_allow, &SealConfig::check_print_pos_allow},
 };
 const IntKey kCameraInts[] = {
     {"JpgRar", &SealConfig::JpgRar},
@@ -71,7 +72,7 @@ const IntKey kCameraInts[] = {
     {"bz_black_rate", &SealConfig::bz_black_rate},
 };
 const TextKey kCameraTexts[] = {
-    {"bz_check_open", &SealConfig::bz_check_open},
+    {"bz_check_open", &ConfigReading::bz_check_open, &SealConfig::bz_check_open},
 };
 
 // A value as its text; Qt reads an unquoted "a, b" as a list, which is joined back.
@@ -99,7 +100,7 @@ bool low16(const QByteArray& key, const QVariant& value, uint16_t& out)
 
 template <size_t NI, size_t NT>
 void readSection(QSettings& ini, const char* section, const IntKey (&ints)[NI],
-                 const TextKey (&texts)[NT], SealConfig& config)
+                 const TextKey (&texts)[NT], ConfigReading& reading)
 {
     ini.beginGroup(QString::fromLatin1(section));
     for (const QString& key : ini.childKeys()) {
@@ -107,11 +108,13 @@ void readSection(QSettings& ini, const char* section, const IntKey (&ints)[NI],
         const QVariant value = ini.value(key);
         uint16_t number = 0;
         for (const IntKey& k : ints)
-            if (name == k.name && low16(name, value, number)) config.*(k.field) = static_cast<int16_t>(number);
+            if (name == k.name && low16(name, value, number))
+                reading.settings.*(k.field) = static_cast<int16_t>(number);
         for (const TextKey& k : texts)
-            if (name == k.name) config.*(k.field) = valueText(value).toUtf8().toStdString();
+            if (name == k.name) reading.*(k.text) = valueText(value).toUtf8().toStdString();
     }
     ini.endGroup();
+    for (const TextKey& k : texts) reading.settings.*(k.on) = reading.*(k.text) == "yes";
 }
 
 void readMotionSection(QSettings& ini, const char* section, SealConfig& config)
@@ -130,8 +133,9 @@ void readMotionSection(QSettings& ini, const char* section, SealConfig& config)
 
 }  // namespace
 
-void traceConfigSummary(const SealConfig& c)
+void traceConfigSummary(const ConfigReading& r)
 {
+    const SealConfig& c = r.settings;
     const auto m = [&c](int i) { return static_cast<int>(static_cast<int16_t>(c.motion[i])); };
     TrcWritef(kTraceInfo,
               "==seal_deep:%d, seal_down_sleep:%d, seal_hold_sleep:%d, seal_oil_deep:%d,   "
@@ -141,13 +145,13 @@ void traceConfigSummary(const SealConfig& c)
     TrcWritef(kTraceInfo,
               "== before_print:%s, before_print_sleep:%d, paper_max:%d, seal_to_qfz:%s, "
               "seal_to_qfz_180:%s, checkBing:%s ==",
-              c.before_print.c_str(), c.before_print_sleep, c.paper_max, c.seal_to_qfz.c_str(),
-              c.seal_to_qfz_180.c_str(), c.checkBing.c_str());
+              r.before_print.c_str(), c.before_print_sleep, c.paper_max, r.seal_to_qfz.c_str(),
+              r.seal_to_qfz_180.c_str(), r.checkBing.c_str());
     TrcWritef(kTraceInfo,
               "== print_error_sleep:%d, close_paper_door_sleep:%d, seal_dx:%d, seal_dy:%d, "
               "check_print_pos_allow:%s, JpgRar:%d, DPI:%d, CutEzh:%d ==",
               c.print_error_sleep, c.close_paper_door_sleep, c.seal_dx, c.seal_dy,
-              c.check_print_pos_allow.c_str(), c.JpgRar, c.DPI, c.CutEzh);
+              r.check_print_pos_allow.c_str(), c.JpgRar, c.DPI, c.CutEzh);
 }
 
 namespace {
@@ -166,9 +170,9 @@ bool readsAsText(const QString& path)
 }
 }  // namespace
 
-void readConfigFile(const std::string& path, const char* motionSection, SealConfig& config)
+ConfigReading readConfigFile(const std::string& path, const char* motionSection)
 {
-    config = SealConfig();
+    ConfigReading reading;
     // Qt reads a file it cannot open as no file at all; say that it was there.
     const QFileInfo file(QString::fromStdString(path));
     if (file.exists() && (file.isDir() || !file.isReadable()))
@@ -179,10 +183,24 @@ void readConfigFile(const std::string& path, const char* motionSection, SealConf
     QSettings ini(QString::fromStdString(path), QSettings::IniFormat);
     ini.setIniCodec("UTF-8");
     TrcWritef(kTraceInfo, "=== %s , szSec:%s ===", path.c_str(), motionSection);
-    readMotionSection(ini, motionSection, config);
-    readSection(ini, "OV_STAMP", kStampInts, kStampTexts, config);
-    readSection(ini, "CAM_USB", kCameraInts, kCameraTexts, config);
-    config.applyLimits();
+    readMotionSection(ini, motionSection, reading.settings);
+    readSection(ini, "OV_STAMP", kStampInts, kStampTexts, reading);
+    readSection(ini, "CAM_USB", kCameraInts, kCameraTexts, reading);
+    reading.settings.applyLimits();
+    return reading;
+}
+
+std::shared_ptr<const SealConfig> ConfigStore::current() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_current;
+}
+
+void ConfigStore::replace(const SealConfig& next)
+{
+    auto fresh = std::make_shared<const SealConfig>(next);
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_current.swap(fresh);  // the old one goes with `fresh`, after the lock is released
 }
 
 }  // namespace stampctl

@@ -20,11 +20,10 @@ void CSeal::storeCut(CutResult cut)
     std::swap(m_lastCut, cut);  // the previous picture goes with `cut`, after the lock is released
 }
 
-short CSeal::_isWhitePaper(int x, int y) { return _isWhitePaper(lastCut(), x, y); }
+short CSeal::_isWhitePaper(int x, int y) { return _isWhitePaper(*config(), lastCut(), x, y); }
 
-short CSeal::_isWhitePaper(const CutResult& cut, int x, int y)
+short CSeal::_isWhitePaper(const stampctl::SealConfig& config, const CutResult& cut, int x, int y)
 {
-    const float rate = static_cast<float>(m_config.bz_black_rate / kRatePerMille);
-    return static_cast<short>(
-        CImgHelp::IsWhitePaper(cut, x, y, m_config.bz_width, m_config.bz_height, rate));
+    const float rate = static_cast<float>(config.bz_black_rate / kRatePerMille);
+    return static_cast<short>(CImgHelp::IsWhitePaper(cut, x, y, config.bz_width, config.bz_height, rate));
 }

@@ -67,7 +67,7 @@ int CSeal::_checkPaperDoorState()
             result = kDoorOpen;
         } else {
             // The board needs a moment after the door shuts before the next document goes in.
-            const int pause = m_config.close_paper_door_sleep;
+            const int pause = config()->close_paper_door_sleep;
             if (pause > 0) {
                 TrcWritef(kTraceInfo,
                           "_checkPaperDoorState close sleep close_paper_door_sleep:%d", pause);

@@ -162,9 +162,11 @@ int CSeal::_BindRFIDAndSlot(int iBind)
     return result;
 }
 
-int CSeal::IsSlotRFIDOk(int idxSlot)
+int CSeal::IsSlotRFIDOk(int idxSlot) { return IsSlotRFIDOk(*config(), idxSlot); }
+
+int CSeal::IsSlotRFIDOk(const SealConfig& config, int idxSlot)
 {
-    if (m_config.checkBing != "yes") return EC_OK;
+    if (!config.checkBing) return EC_OK;
     // A seal number out of range is refused by the stamp itself, not by the binding.
     if (idxSlot < 0 || idxSlot >= kSlotCount) return EC_OK;
     RfidRead read;

@@ -20,14 +20,13 @@ constexpr int kAcrossPageAngle = 180;
 constexpr int kEdgeMarginMm = 24;
 constexpr int kInkFound = 1;
 
-bool yes(const std::string& setting) { return setting == "yes"; }
-
 }  // namespace
 
-bool CSeal::IsAcrossPageSeal(int angle)
+bool CSeal::IsAcrossPageSeal(int angle) { return IsAcrossPageSeal(*config(), angle); }
+
+bool CSeal::IsAcrossPageSeal(const SealConfig& config, int angle)
 {
-    return m_bAcrossPage || yes(m_config.seal_to_qfz) ||
-           (yes(m_config.seal_to_qfz_180) && angle == kAcrossPageAngle);
+    return m_bAcrossPage || config.seal_to_qfz || (config.seal_to_qfz_180 && angle == kAcrossPageAngle);
 }
 
 int CSeal::_setAcrossPageSeal()
@@ -102,7 +101,7 @@ int CSeal::_directPrintStart(int printNum, int x, int y, int angle, char nStyle)
     TRC_LOGER log(TRC_LOGER::TRC_API,
                   "CSeal::_directPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
                   y, angle);
-    const StampOutcome out = stampWithRetry(printNum, x, y, angle, static_cast<SEAL_KIND>(nStyle),
+    const StampOutcome out = stampWithRetry(*config(), printNum, x, y, angle, static_cast<SEAL_KIND>(nStyle),
                                             STAMP_CALIBRATION);
     const int result = out.stamped ? EC_OK : out.code;
     log.SetRet("Return Code:%d", result);
@@ -132,9 +131,10 @@ int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND n
               "CSeal::_PrintStartByPixel printNum:%d, xPixel:%d, yPixel:%d, angle:%d, nStyle:%d",
               printNum, x, y, angle, nStyle);
     m_bPrintReset = false;
+    const std::shared_ptr<const SealConfig> config = this->config();  // for the whole request
 
-    if (!IsAcrossPageSeal(angle) && yes(m_config.check_print_pos_allow)) {
-        const int checked = _checkManualPrintPara(cut, x, y);
+    if (!IsAcrossPageSeal(*config, angle) && config->check_print_pos_allow) {
+        const int checked = _checkManualPrintPara(*config, cut, x, y);
         if (checked != EC_OK) {
             TrcWritef(kTraceInfo, "盖章区域不合法 return:%d", checked);
             return checked;
@@ -153,23 +153,24 @@ int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND n
     double mmX = 0, mmY = 0;
     _SrcPixelToMachineMM(printNum, x, y, angle, mmX, mmY);
 
-    const int result = _PrintStartByMM(printNum, mmX, mmY, angle, nStyle);
+    const int result = _PrintStartByMM(*config, printNum, mmX, mmY, angle, nStyle);
     TrcWritef(kTraceInfo, "return:%d", result);
     return result;
 }
 
-StampOutcome CSeal::stampWithRetry(int printNum, double x, double y, int angle, SEAL_KIND nStyle,
-                                   STAMP_STYLE style)
+StampOutcome CSeal::stampWithRetry(const SealConfig& config, int printNum, double x, double y, int angle,
+                                   SEAL_KIND nStyle, STAMP_STYLE style)
 {
     StampOutcome out;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        out = PrintOneStart(printNum, x, y, angle, nStyle, style);
+        out = PrintOneStart(config, printNum, x, y, angle, nStyle, style);
         if (out.stamped || !out.retryOffered) break;
     }
     return out;
 }
 
-int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, SEAL_KIND nStyle)
+int CSeal::_PrintStartByMM(const SealConfig& config, int printNum, double x, double y, int angle,
+                           SEAL_KIND nStyle)
 {
     TrcWritef(kTraceInfo, "PrintMyStart printNum:%d,xMM:%0.2f,yMM:%0.2f,angle:%d", printNum, x, y,
               angle);
@@ -189,22 +190,25 @@ int CSeal::_PrintStartByMM(int printNum, double x, double y, int angle, SEAL_KIN
         TrcWritef(kTraceInfo, "return:%d, 传入的章号超界", EC_SEAL_NUMBER_OUT_OF_RANGE);
         return EC_SEAL_NUMBER_OUT_OF_RANGE;
     }
-    const int bound = IsSlotRFIDOk(printNum - 1);
+    const int bound = IsSlotRFIDOk(config, printNum - 1);
     if (bound != EC_OK) {
         TrcWritef(kTraceInfo, "return:%d, 印章已与槽位绑定，不允许盖章", bound);
         return bound;
     }
 
-    const STAMP_STYLE style = IsAcrossPageSeal(angle) ? STAMP_ACROSS_PAGE : STAMP_NORMAL;
-    const StampOutcome out = stampWithRetry(printNum, x, y, angle, nStyle, style);
+    const STAMP_STYLE style = IsAcrossPageSeal(config, angle) ? STAMP_ACROSS_PAGE : STAMP_NORMAL;
+    const StampOutcome out = stampWithRetry(config, printNum, x, y, angle, nStyle, style);
     const int result = out.stamped ? EC_OK : out.code;
     TrcWritef(kTraceInfo, "return:%d", result);
     return result;
 }
 
-int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/) { return _checkManualPrintPara(lastCut(), x, y); }
+int CSeal::_checkManualPrintPara(int x, int y, int /*angle*/)
+{
+    return _checkManualPrintPara(*config(), lastCut(), x, y);
+}
 
-int CSeal::_checkManualPrintPara(const CutResult& cut, int x, int y)
+int CSeal::_checkManualPrintPara(const SealConfig& config, const CutResult& cut, int x, int y)
 {
     int w = 0, h = 0;
     cut.GetPaperWH(w, h);
@@ -226,9 +230,9 @@ int CSeal::_checkManualPrintPara(const CutResult& cut, int x, int y)
     TrcWritef(kTraceInfo,
               "checkPara Return %d, xMin:%d, xMax:%d, yMin:%d, yMax:%d, xWidth:%d, yHeight:%d",
               verdict, mx, xMax, my, yMax, w, h);
-    if (!inside || !yes(m_config.bz_check_open)) return verdict;
+    if (!inside || !config.bz_check_open) return verdict;
 
-    if (_isWhitePaper(cut, x, y) == kInkFound) return EC_OK;
+    if (_isWhitePaper(config, cut, x, y) == kInkFound) return EC_OK;
     TrcWritef(kTraceInfo, "白纸不允许盖章");
     return EC_BLANK_AREA;
 }

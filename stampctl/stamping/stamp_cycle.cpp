@@ -60,6 +60,12 @@ bool isResetState(uint8_t s) { return s == status::kResetting1 || s == status::k
 StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle,
                                   STAMP_STYLE style)
 {
+    return PrintOneStart(*config(), printNum, _px, _py, angle, nStyle, style);
+}
+
+StampOutcome CSeal::PrintOneStart(const SealConfig& config, int printNum, double _px, double _py, int angle,
+                                  SEAL_KIND nStyle, STAMP_STYLE style)
+{
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::PrintOneStart");
     TrcWritef(kTraceInfo, "PrintOneStart printNum:%d, _px:%0.2f, _py:%0.2f, angle:%d, nStyle:%d",
               printNum, _px, _py, angle, nStyle);
@@ -74,8 +80,8 @@ StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angl
     };
 
     CheckMMOK(_px, _py);
-    const int dx = m_config.seal_dx;
-    const int dy = m_config.seal_dy;
+    const int dx = config.seal_dx;
+    const int dy = config.seal_dy;
     if (dx != 0 || dy != 0) {
         const double px = _px, py = _py;
         _px += dx;
@@ -133,7 +139,7 @@ StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angl
         else
             out.retryOffered = true;
     } else {
-        out = followStamp();
+        out = followStamp(config);
     }
     if (!out.stamped) TrcWritef(kTraceInfo, "=== PrintOneStart error fail 盖章失败 ===");
 
@@ -147,7 +153,7 @@ StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angl
     return out;
 }
 
-StampOutcome CSeal::followStamp()
+StampOutcome CSeal::followStamp(const SealConfig& config)
 {
     m_bAcrossPage = false;  // taken by this stamp
     StampOutcome out;
@@ -167,7 +173,7 @@ StampOutcome CSeal::followStamp()
         faultSeen = true;
     };
     const auto success = [&] {
-        const int pause = m_config.print_error_sleep;
+        const int pause = config.print_error_sleep;
         if (faultSeen && pause > 0) {
             TrcWritef(kTraceInfo, "PrintStart error than reset wating 2S m_print_error_sleep:%d", pause);
             sleepMs(pause);
@@ -220,8 +226,8 @@ StampOutcome CSeal::followStamp()
 
         if (s.door_flags & status::kDoorPreComplete) {
             TrcWritef(kTraceInfo, "预完成");
-            if (m_config.before_print == "yes") {
-                const int pause = m_config.before_print_sleep;
+            if (config.before_print) {
+                const int pause = config.before_print_sleep;
                 if (pause > 0) {
                     sleepMs(pause);
                     TrcWritef(kTraceInfo, "预完成后sleep:%d毫秒再返回", pause);

@@ -1,9 +1,11 @@
-// Configuration: defaults, limits, exact key names, rereading, files from other tools. Which
-// file an edition reads is pinned through the connection.
+// Configuration: defaults, limits, exact key names, rereading, files from other tools, a reread
+// beside readers on other threads. Which file an edition reads is pinned through the connection.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/seal.h"
@@ -18,20 +20,20 @@ protected:
     test::TempBaseDir base;
     CSeal* seal = CSeal::Instance();
 
-    const SealConfig& read(const std::string& ini)
+    SealConfig read(const std::string& ini)
     {
         base.write("ywb.ini", ini);
         seal->ReadIni("ywb");
-        return seal->config();
+        return *seal->config();
     }
 };
 
 TEST_F(ConfigTest, DefaultsWithoutAFile)
 {
-    const SealConfig& c = seal->config();
+    const SealConfig c = *seal->config();
     for (uint16_t value : c.motion) EXPECT_EQ(value, 0xFFFF);
     EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz, c.checkBing, c.bz_check_open),
-              std::tuple("yes", "no", "no", "no"));
+              std::tuple(true, false, false, false));
     EXPECT_EQ((std::vector<int>{c.before_print_sleep, c.paper_max, c.print_error_sleep, c.close_paper_door_sleep,
                                 c.seal_dx, c.seal_dy, c.JpgRar, c.DPI, c.CutEzh, c.bz_width, c.bz_black_rate}),
               (std::vector<int>{500, 0, 2000, 1000, -15, 0, 80, 235, 60, 160, 18}));
@@ -62,7 +64,7 @@ const std::pair<const char*, std::vector<Limit>> kFiles[] = {
 TEST_F(ConfigTest, LimitsAtTheirEdges)
 {
     for (const auto& [ini, limits] : kFiles) {
-        const SealConfig& c = read(ini);
+        const SealConfig c = read(ini);
         for (const Limit& l : limits) EXPECT_EQ(c.*(l.field), l.expected) << ini;
     }
     EXPECT_EQ(CImgHelp::Instance()->cutEzh(), 255u);
@@ -73,15 +75,18 @@ TEST_F(ConfigTest, LimitsAtTheirEdges)
 TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
 {
     const auto& c = read("[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
-                         "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\n");
+                         "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\nseal_to_qfz=\n");
     EXPECT_EQ(c.motion[0], 0xFFFF);
     EXPECT_EQ(c.motion[11], 12);
     EXPECT_EQ(c.seal_dx, -15);
-    EXPECT_EQ(c.before_print, "Yes");
+    // Only "yes" switches on; the summary still shows the text as written.
+    EXPECT_EQ(std::tuple(c.before_print, c.checkBing, c.seal_to_qfz), std::tuple(false, true, false));
+    EXPECT_EQ(test::tracedLines(base.path(), "== before_print:Yes, before_print_sleep:500, paper_max:0, "
+                                             "seal_to_qfz:, seal_to_qfz_180:no, checkBing:yes =="), 1);
 
     const auto& again = read("[OV_STAMP]\nseal_dy=3\n");
     EXPECT_EQ(again.motion[11], 0xFFFF);
-    EXPECT_EQ(again.checkBing, "no");
+    EXPECT_EQ(std::tuple(again.before_print, again.checkBing), std::tuple(true, false));
     EXPECT_EQ(again.seal_dy, 3);
 }
 
@@ -90,7 +95,7 @@ TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
     const auto& c = read("; written by hand\r\n[OV_STAMP]\r\n  before_print = \"no\"  \r\n# another comment\r\n"
                          "seal_to_qfz_180=\"yes\"\r\nseal_dy = 12\r\n\r\n[CAM_USB]\r\nbz_check_open = yes\r\n"
                          "bz_black_rate=\"25\"\r\n");
-    EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple("no", "yes", "yes"));
+    EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple(false, true, true));
     EXPECT_EQ(c.seal_dy, 12);
     EXPECT_EQ(c.bz_black_rate, 25);
 }
@@ -116,6 +121,32 @@ TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefa
     for (char ch : std::string("[OV_STAMP]\r\nseal_dy=3\r\n")) utf16 += std::string{ch, '\0'};
     EXPECT_EQ(read(utf16).seal_dy, 0);
     EXPECT_EQ(traced("ywb.ini cannot be read (not text"), 1);
+}
+
+// A connect rereads while other threads work: each snapshot is one file whole, and one taken
+// before the reread stays as it was.
+TEST_F(ConfigTest, AReadersSnapshotIsOneFileWhole)
+{
+    base.write("ywb.ini", "[OV_STAMP]\nseal_dx=11\nseal_dy=12\nbefore_print=no\n[CAM_USB]\nbz_width=13\n");
+    base.write("xzb.ini", "[OV_STAMP]\nseal_dx=21\nseal_dy=22\ncheckBing=yes\n[CAM_USB]\nbz_width=23\n");
+    seal->ReadIni("ywb");
+    const std::shared_ptr<const SealConfig> kept = seal->config();
+    const auto whole = [](const SealConfig& c) {
+        const bool ywb = c.seal_dx == 11 && c.seal_dy == 12 && !c.before_print && !c.checkBing && c.bz_width == 13;
+        const bool xzb = c.seal_dx == 21 && c.seal_dy == 22 && c.before_print && c.checkBing && c.bz_width == 23;
+        return ywb || xzb;
+    };
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!done)
+            if (!whole(*seal->config())) ++torn;
+    });
+    for (int i = 0; i < 20; ++i) seal->ReadIni(i % 2 ? "xzb" : "ywb");  // ends on the other file
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(std::tuple(kept->seal_dx, kept->bz_width, kept->before_print), std::tuple(11, 13, false));
 }
 
 }  // namespace

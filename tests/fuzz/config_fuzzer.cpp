@@ -41,9 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
-    SealConfig config;
-    readConfigFile(path, section, config);
-    checkLimits(config);
-    traceConfigSummary(config);
+    const ConfigReading reading = readConfigFile(path, section);
+    checkLimits(reading.settings);
+    traceConfigSummary(reading);
     return 0;
 }
