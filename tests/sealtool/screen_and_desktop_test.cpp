@@ -1,8 +1,10 @@
-// The tool on the workstation: the calibration dialog on a high-DPI screen.
+// The tool on the workstation: the calibration dialog on a high-DPI screen, 调试图片 where the
+// photos are, and the desktop entry that names the tool's windows.
 #include <QAbstractButton>
 #include <QScreen>
 
 #include "check_dialog.h"
+#include "run_tool.h"
 #include "tool_test_support.h"
 
 using namespace sealtool;
@@ -28,4 +30,28 @@ TEST(HighDpi, CalibrationDialogFitsTheScreenWithEveryTextWhole)
     EXPECT_TRUE(cut.isEmpty()) << cut.join(' ').toStdString();
     QLineEdit* field = dialog.field("lineEditBZW");
     EXPECT_GT(field->contentsRect().width(), field->fontMetrics().horizontalAdvance("-32768"));
+}
+
+// 调试图片 opens where the library writes its photos and lists both types it writes them in.
+TEST_F(ToolWindow, DebugPictureOpensInTheCutFolderForEveryPictureType)
+{
+    answering.fileNames << writePicture(files.file("cut/full.bmp"), 300, 200);
+    click(&window, "pushButton_SeePic");
+    ASSERT_EQ(answering.fileDialogs.size(), 1);
+    EXPECT_EQ(QDir(answering.fileDialogs[0].folder), QDir(files.file("cut")));
+    const QString filters = answering.fileDialogs[0].filters.join(';');
+    for (const char* type : {"*.jpg", "*.bmp"}) EXPECT_TRUE(filters.contains(type)) << filters.toStdString();
+    EXPECT_FALSE(window.findChild<QLabel*>("label_pic")->pixmap(Qt::ReturnByValue).isNull());
+}
+
+// Docks and task bars match the tool's windows to its menu entry by the windows' class, which
+// Qt takes from the application name.
+TEST(Desktop, EntryNamesTheClassOfTheToolsWindows)
+{
+    TempFiles files;
+    Operator closing;  // closes the login dialog
+    EXPECT_EQ(runTool(*qApp), 0);
+    QFile entry(STAMPCTL_DESKTOP_ENTRY);
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains("\nStartupWMClass=" + QApplication::applicationName() + "\n"));
 }
