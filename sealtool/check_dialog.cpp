@@ -6,10 +6,12 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStyle>
 
 #include "busy_call.h"
 #include "calibration_file.h"
 #include "library.h"
+#include "screen_room.h"
 #include "text_args.h"
 #include "ui_checkdialog.h"
 
@@ -28,14 +30,15 @@ QString backupFolder()
 const QString kBackupFilter = QStringLiteral("校准数据文件(*.ini)");
 const QString kBackupSuffix = QStringLiteral("ini");
 constexpr int kAutoCheckTextSize = 1024;
+// The longest value a field takes.
+const QString kWidestValue = QStringLiteral("-32768");
+constexpr int kHintedLetters = 17;
 
 }  // namespace
 
 CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent), ui(new Ui::CheckDialog)
 {
     ui->setupUi(this);
-    // The form is laid out for this size only: larger would just show empty space.
-    setFixedSize(size());
     for (const QString& name : calibrationFieldNames()) {
         auto* edit = findChild<QLineEdit*>(name);
         restrictTo(edit, calibrationNumber(name));
@@ -55,6 +58,33 @@ CheckDialog::~CheckDialog()
 QLineEdit* CheckDialog::field(const QString& name) const
 {
     return m_fields.value(name);
+}
+
+void CheckDialog::showEvent(QShowEvent* event)
+{
+    fitToContents();
+    QDialog::showEvent(event);
+}
+
+void CheckDialog::fitToContents()
+{
+    // Sized when shown, for the font it shows with (a high-DPI screen's is larger): each field
+    // as wide as the longest value, the whole form where the screen has room, else the screen's
+    // free area with the form scrolling in it.
+    for (QLineEdit* edit : qAsConst(m_fields)) {
+        // A line edit's own hint is its frame and margins around 17 'x'.
+        const QFontMetrics digits = edit->fontMetrics();
+        edit->setFixedWidth(edit->sizeHint().width() - kHintedLetters * digits.horizontalAdvance(QLatin1Char('x')) +
+                            digits.horizontalAdvance(kWidestValue));
+    }
+    const QSize whole = ui->valuesPanel->sizeHint();
+    QSize fitted = withinScreen(*this, whole);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui->valuesScroll);
+    if (fitted.height() < whole.height())
+        fitted.rwidth() += scrollBar;
+    if (fitted.width() < whole.width())
+        fitted.rheight() += scrollBar;
+    resize(withinScreen(*this, fitted));
 }
 
 void CheckDialog::tell(const QString& text)

@@ -20,6 +20,9 @@ public:
     // The line edit of a calibration value by its name (see calibrationFieldNames()).
     QLineEdit* field(const QString& name) const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private Q_SLOTS:
     void on_pushBtnAutoCheck_clicked();
     void on_pushBtnDownLoadJZXX_clicked();
@@ -29,6 +32,7 @@ private Q_SLOTS:
     void on_pushButton_in_clicked();
 
 private:
+    void fitToContents();
     void tell(const QString& text);
     void warn(const QString& text);
     void tellResult(int code, const QString& successText);

@@ -9,7 +9,5 @@ int main(int argc, char* argv[])
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
-    // The desktop entry's StartupWMClass names this.
-    QApplication::setApplicationName(QStringLiteral("sealtool"));
     return sealtool::runTool(app);
 }

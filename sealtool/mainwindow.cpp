@@ -10,6 +10,7 @@
 
 #include "busy_call.h"
 #include "library.h"
+#include "screen_room.h"
 #include "text_args.h"
 #include "ui_mainwindow.h"
 #include "window_icon.h"
@@ -20,8 +21,6 @@ namespace {
 
 const QString kBaseTitle = QStringLiteral("奥凡印控仪测试工具");
 const QColor kPictureBackground(128, 128, 128, 255);
-// Room left for the window manager's frame and title bar, which are not known before showing.
-const QSize kFrameAllowance(16, 48);
 
 QString firmwareModeText(int mode)
 {
@@ -93,7 +92,7 @@ void MainWindow::fitIntoScreen()
     if (!screen)
         return;
     const QRect room = screen->availableGeometry();
-    resize(size().boundedTo(room.size() - kFrameAllowance).expandedTo(minimumSizeHint()));
+    resize(withinScreen(*this, size()).expandedTo(minimumSizeHint()));
     move(room.center() - QPoint(width() / 2, height() / 2) - QPoint(0, kFrameAllowance.height() / 4));
 }
 

@@ -12,6 +12,8 @@ namespace sealtool {
 
 int runTool(QApplication& app)
 {
+    // The windows' class on X11, which the desktop entry's StartupWMClass names.
+    QApplication::setApplicationName(QStringLiteral("sealtool"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     // Qt's own buttons and file dialogs speak Chinese like the rest of the tool; without the
     // translation files they stay English and the tool still works.

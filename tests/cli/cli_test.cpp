@@ -439,6 +439,8 @@ TEST_F(Stampctl, LongOperationsSpinOnATerminalOnly)
 {
     EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("| resetting 0s"));
     EXPECT_THAT(onTerminal({"--simulator", "photo", "p.jpg"}), ::testing::HasSubstr("| photographing 0s"));
+    // Calibration names its step (here the photo of a printed sheet, which it then refuses).
+    EXPECT_THAT(onTerminal({"--simulator", "calibrate", "--auto"}), ::testing::HasSubstr("calibrating: photographing the sheet"));
     EXPECT_EQ(onTerminal({"--simulator", "-q", "reset"}).find("resetting"), std::string::npos);
     EXPECT_EQ(run({"--simulator", "reset"}).err, "");
 }

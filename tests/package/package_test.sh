@@ -28,6 +28,9 @@ installed_layout() {
   [ -f /lib/udev/rules.d/70-stampctl.rules ] && [ -f "$app/info" ] || fail "no udev rule or manifest"
   [[ "$(ldd "$base/sealtool")" == *"libstampctl.so.1 => $base/libstampctl.so.1 "* ]] &&
     [[ "$(readelf -d "$base/sealtool")" == *"runpath: [\$ORIGIN]"* ]] || fail "sealtool's RUNPATH"
+  # bash-completion loads a command's completion from the file named after the command.
+  bash -c '. /usr/share/bash-completion/completions/stampctl && complete -p stampctl' >/dev/null ||
+    fail "no bash completion for stampctl"
 }
 # The command-line tool when the package has it, else our own program on the installed library.
 run_as_operator() {
@@ -36,6 +39,9 @@ run_as_operator() {
 }
 
 deb=$(scripts/package.sh | tail -n 1)
+# Loaded by Qt at run time, so dpkg-shlibdeps cannot find it: without it sealtool's own dialogs
+# speak English.
+dpkg-deb -f "$deb" Depends | grep -qw qttranslations5-l10n || fail "no dependency on Qt's translations"
 useradd --system --no-create-home --shell /usr/sbin/nologin --user-group "$user"
 cc -o "$work/consumer" tests/consumer/consumer.c -I. -Lbuild/package/stampctl -l:libstampctl.so.1 \
    -Wl,-rpath,"$base"
@@ -47,7 +53,7 @@ installed_layout
 trace=$(grep -l "_connMachine return:0" "$base"/log/*) || fail "no operator's trace in $base/log"
 expect '%G %a' "$trace" "$group 664"  # whoever starts it, every member appends
 runuser -u "$user" -- touch "$base/cut/photo.jpg"
-echo "installed $deb: group, modes, udev rule, RUNPATH, manifest, operator's trace and photo"
+echo "installed $deb: group, modes, udev rule, RUNPATH, completion, manifest, operator's trace and photo"
 
 dpkg -i "$deb" >/dev/null
 installed_layout

@@ -62,6 +62,12 @@ struct SeenBox {
     QWidget* parent = nullptr;
 };
 
+// One file dialog as it opened.
+struct SeenFileDialog {
+    QString folder;
+    QStringList filters;
+};
+
 // Answers every message box with `answer` (or its first button) and every file dialog with the
 // next queued file name (cancelling when none is queued), and records the boxes it saw.
 class Operator : public QObject {
@@ -72,6 +78,7 @@ public:
     QString press(QObject* window, const char* name);
     QList<SeenBox> boxes;
     QStringList fileNames;
+    QList<SeenFileDialog> fileDialogs;
     QMessageBox::StandardButton answer;
     std::function<bool(QMessageBox*)> onBox;  // asked first; false leaves the box open for now
 
