@@ -155,8 +155,6 @@ public:
     // The turned colour picture's thresholded picture on every `step`-th row and column (what the
     // edge scan reads): the sheet is found without turning the whole photo.
     static ScanLines RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step);
-    // The same for the photo as it is, as MakeThreshold thresholds it.
-    static ScanLines ScanThreshold(const cv::Mat& photo, unsigned long level, int step);
 
     // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
     // The nominal sheet size and, when the sheet is found, its rectangle go into `cut`; a sheet

@@ -275,10 +275,10 @@ ScanLines emptyScanLines(cv::Size size, int step)
                      cv::Mat(scanLineCount(size.width, step), size.height, CV_8UC1)};
 }
 
-// The scan columns of a picture of `lines.size`, `fill(x, out)` giving its column x's colour
-// pixels from top to bottom. A column is walked down the source, a stride the hardware follows
-// (walking all columns along a row jumps between as many source rows as the turn spans, and is
-// twice as slow).
+// The scan columns of a turned picture of `lines.size`, `fill(x, out)` giving its column x's
+// colour pixels from top to bottom. A column is walked down the source, a stride the hardware
+// follows (walking all columns along a row jumps between as many source rows as the turn spans,
+// and is twice as slow).
 template <class Fill>
 void thresholdColumns(ScanLines& lines, int type, unsigned long level, Fill fill)
 {
@@ -323,17 +323,5 @@ ScanLines CImgHelp::RotatedScanThreshold(const cv::Mat& src, const TurnPlan& pla
     }
     const Sampling f = samplingFor(plan, {0, 0});
     thresholdColumns(lines, CV_8UC3, level, [&](int x, uchar* out) { turnedColumn(src, f, x, plan.size.height, out); });
-    return lines;
-}
-
-ScanLines CImgHelp::ScanThreshold(const cv::Mat& photo, unsigned long level, int step)
-{
-    CV_Assert(!photo.empty() && photo.depth() == CV_8U && step >= 1);
-    ScanLines lines = emptyScanLines(photo.size(), step);
-    for (int k = 0; k < lines.rows.rows; ++k) MakeThreshold(photo.row(k * step), level).copyTo(lines.rows.row(k));
-    const size_t pixel = photo.elemSize();
-    thresholdColumns(lines, photo.type(), level, [&](int x, uchar* out) {
-        for (int y = 0; y < photo.rows; ++y) std::memcpy(out + y * pixel, photo.ptr<uchar>(y) + x * pixel, pixel);
-    });
     return lines;
 }
