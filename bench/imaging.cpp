@@ -103,7 +103,7 @@ void BM_PhotoToCut(benchmark::State& state)
         if (!found) state.SkipWithError("sheet not found");
     }
 }
-BENCHMARK(BM_PhotoToCut)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PhotoToCut)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_OpenCvOnlyPipeline(benchmark::State& state)
 {
@@ -125,7 +125,7 @@ void BM_OpenCvOnlyPipeline(benchmark::State& state)
         benchmark::DoNotOptimize(jpeg.data());
     }
 }
-BENCHMARK(BM_OpenCvOnlyPipeline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenCvOnlyPipeline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // Counts the bytes and the full-size buffers of every matrix alive.
 class CountingAllocator : public cv::MatAllocator {

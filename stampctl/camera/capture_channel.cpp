@@ -90,7 +90,9 @@ CaptureChannel::FrameWait CaptureChannel::waitForFrame(int64_t deadlineMs, cv::M
     for (;;) {
         if (m_status == PH_DONE) {
             if (m_doneMs > deadlineMs) return FrameWait::TimedOut;  // too late to be waited for
-            out = m_frame.clone();
+            // Shared, not copied: the thread let go of this frame when it handed it over and
+            // reads into a buffer of its own, so nobody writes into it any more.
+            out = m_frame;
             return FrameWait::Arrived;
         }
         // No frame can come any more: the thread has ended.
@@ -108,13 +110,17 @@ void CaptureChannel::promoteRequest()
     TrcWritef(kTraceError, m_settings.statusTrace, static_cast<int>(m_status));
 }
 
-void CaptureChannel::deliver(const cv::Mat& f)
+void CaptureChannel::deliver(cv::Mat& f)
 {
     {
         std::unique_lock<std::mutex> guard(m_lock);
         if (m_status != PH_TAKING) return;
+        // The frame changes hands instead of being copied (a whole frame is tens of megabytes of
+        // fresh memory, the bulk of a photo's wait): the thread's next read gets a buffer of its
+        // own, since a capture may fill the one it is given in place.
         m_frame.release();
-        m_frame = f.clone();
+        m_frame = f;
+        f = cv::Mat();
         m_doneMs = nowMs();
         m_status = PH_DONE;
         TrcWritef(kTraceError, m_settings.statusTrace, static_cast<int>(m_status));
@@ -234,11 +240,12 @@ void CaptureChannel::loop()
                 promoteRequest();
                 m_device->read(local);
             }
+            const bool empty = local.empty();
             deliver(local);
             if (!havePrevious) readOnce();
             previousMs = nowMs();
             havePrevious = true;
-            if (local.empty()) {
+            if (empty) {
                 ++failures;
                 TrcWritef(kTraceInfo, m_settings.emptyTrace, failures);
                 if (failures > kMaxEmptyFrames) break;

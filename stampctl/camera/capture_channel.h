@@ -55,7 +55,8 @@ public:
     int64_t request();
     enum class FrameWait { Arrived, TimedOut, ThreadEnded };
     // Waits until the thread hands over a frame no later than `deadlineMs` (clock), the
-    // deadline passes, or the thread ends. On arrival `out` is a copy of the shared frame.
+    // deadline passes, or the thread ends. On arrival `out` shares the handed-over frame, which
+    // nobody writes into any more.
     FrameWait waitForFrame(int64_t deadlineMs, cv::Mat& out);
 
     // ---- device and thread --------------------------------------------------------------------
@@ -81,7 +82,7 @@ private:
     // on the run flag, a lost camera or eleven empty frames in a row.
     void loop();
     void promoteRequest();           // PH_REQUESTED -> PH_TAKING
-    void deliver(const cv::Mat& f);  // PH_TAKING -> PH_DONE with a deep copy
+    void deliver(cv::Mat& f);  // PH_TAKING -> PH_DONE, taking the frame over (`f` is left empty)
     void readOnce();                 // the first pass of this run is done
     bool reopen();
     // openDevice without taking m_lifecycle: the running thread's reopen, which a stop holding

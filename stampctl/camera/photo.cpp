@@ -34,14 +34,16 @@ std::string cutPathFor(const std::string& path)
 }
 
 // Enlarges by 1.024 about the centre, keeping the size: a 3264 x 2448 frame is resized to
-// 3342 x 2506 and cut again at (39, 29).
+// 3342 x 2506 and cut again at (39, 29). The cut is a window of the enlarged picture, not a copy
+// of it: writers and the crop take a window as they take a whole picture, and a second
+// full-size buffer would cost more than the resize itself.
 cv::Mat enlargeAboutCentre(const cv::Mat& picture)
 {
     const int w = picture.cols, h = picture.rows;
     cv::Mat enlarged;
     cv::resize(picture, enlarged, cv::Size(static_cast<int>(w * kEnlargement), static_cast<int>(h * kEnlargement)),
                0, 0, cv::INTER_LINEAR);
-    return enlarged(cv::Rect((enlarged.cols - w) / 2, (enlarged.rows - h) / 2, w, h)).clone();
+    return enlarged(cv::Rect((enlarged.cols - w) / 2, (enlarged.rows - h) / 2, w, h));
 }
 
 struct WritePlan {

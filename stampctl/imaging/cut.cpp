@@ -19,8 +19,8 @@ namespace {
 constexpr double kA4MinShare = 0.9;  // a cut picture within 10 % of the sheet size is a sheet
 constexpr double kA4MaxShare = 1.1;
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kScanStep = 10;
-constexpr int kCornerMargin = 5;  // pixels: a corner this close to the photo's edge lies on it  // the edge scan reads every tenth row and column
+constexpr int kScanStep = 10;  // the edge scan reads every tenth row and column
+constexpr int kCornerMargin = 5;  // pixels: a corner this close to the photo's edge lies on it
 // A found sheet between these shares over A4 is measured again at its edges. Ordinary photos
 // stay below the first (sheets on a dark board measured at most 0.15 % over A4, and the simulated
 // machine's 1.1 % over the A4 its record holds); beyond the second what was found is not the
@@ -80,7 +80,7 @@ CImgHelp::Attempt CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, 
     Attempt a;
     a.level = level;
     CutResult& cut = a.cut;
-    cv::Mat bin;
+    ScanLines bin;
     {
         TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoRotateByPaper");
         decideTurn(src, level, cut, bin);

@@ -92,6 +92,19 @@ struct BorderLine {
     bool frame = false;             // the line is the photo's own edge, which the sheet runs past
 };
 
+// A thresholded picture as the edge scan reads it: every `step`-th row and column of a picture
+// of `size` and nothing else, each column kept as a row so that every scan line is one run of
+// bytes. A fraction of the whole picture's memory, which is what a photo's scan costs most.
+struct ScanLines {
+    cv::Size size;
+    int step = 1;
+    cv::Mat rows;     // CV_8UC1, row k: the picture's row k * step
+    cv::Mat columns;  // CV_8UC1, row k: the picture's column k * step, top to bottom
+
+    // The scan lines of a whole thresholded picture.
+    static ScanLines Of(const cv::Mat& bin, int step);
+};
+
 class CImgHelp {
 public:
     static CImgHelp* Instance();
@@ -116,8 +129,12 @@ public:
     bool FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
                             std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
                             double& rotAngle, double& lineAngle) const;
+    bool FindOneLineByPaper(const ScanLines& lines, BORDER br, std::vector<cv::Point>& edge,
+                            std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
+                            double& rotAngle, double& lineAngle) const;
     // The scan of one border with step 10, everything it finds in one record.
     BorderLine FindBorder(const cv::Mat& bin, BORDER br) const;
+    BorderLine FindBorder(const ScanLines& lines, BORDER br) const;
     static bool FindEffectDot(int step, const std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
                               cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical,
                               double& lineAngle);
@@ -136,17 +153,19 @@ public:
     // turns only the sheet.
     static cv::Mat RotateWindow(const cv::Mat& src, const TurnPlan& plan, const cv::Rect& window);
     // The turned colour picture's thresholded picture on every `step`-th row and column (what the
-    // edge scan reads), 0 elsewhere: the sheet is found without turning the whole photo.
-    static cv::Mat RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step);
+    // edge scan reads): the sheet is found without turning the whole photo.
+    static ScanLines RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step);
 
     // ---- paper rectangle (paper_area.cpp) -----------------------------------------------------
     // The nominal sheet size and, when the sheet is found, its rectangle go into `cut`; a sheet
     // not found leaves the rectangle as it was.
     bool MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut,
                        std::array<BorderLine, 4>* borders = nullptr) const;
+    bool MakePaperArea(const ScanLines& lines, int16_t ltrb_Pixel, CutResult& cut,
+                       std::array<BorderLine, 4>* borders = nullptr) const;
     static bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
                                int& value, BORDER br);
-    static void AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& paper);
+    static void AdjustPaperArea(cv::Size picture, int ltrb_Pixel, cv::Rect& paper);
 
     // ---- crop and picture files (cut.cpp) -----------------------------------------------------
     // The photo straightened, cut to the sheet and written; `cut` becomes what was found. An
@@ -235,9 +254,9 @@ private:
 
     // The deskew with the threshold the calling operation started with.
     bool rotateByPaper(const cv::Mat& src, cv::Mat& dst, unsigned long level, CutResult& cut) const;
-    // The turn the sheet's borders ask for, into the rotation fields of `cut`; `bin` becomes the
-    // photo's thresholded picture.
-    bool decideTurn(const cv::Mat& src, unsigned long level, CutResult& cut, cv::Mat& bin) const;
+    // The turn the sheet's borders ask for, into the rotation fields of `cut`; `lines` become the
+    // photo's thresholded scan lines.
+    bool decideTurn(const cv::Mat& src, unsigned long level, CutResult& cut, ScanLines& lines) const;
     // The calibration sheet in its thresholded photo, found and plausible.
     bool findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& a4) const;
     // Finds and measures the sheet at one threshold, the photo turned only as far as the search

@@ -19,6 +19,7 @@ constexpr int kMinWindowScore = 3;
 constexpr int kSupportReach = 100;  // edge points closer than this support each other
 constexpr int kMinSupport = 100;
 constexpr int kMaxFallbackGap = 200;
+constexpr int kScanStep = 10;  // the edge scan's step (FindBorder)
 
 int coordinateOf(const cv::Point& p, BORDER br)
 {
@@ -107,13 +108,13 @@ bool CImgHelp::FindSameVector(const std::vector<cv::Point>& edge,
     return true;
 }
 
-void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& paper)
+void CImgHelp::AdjustPaperArea(cv::Size picture, int ltrb_Pixel, cv::Rect& paper)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AdjustPaperArea ltrb_Pixel:%d", ltrb_Pixel);
     if (ltrb_Pixel <= 0) return;
     const int m = ltrb_Pixel;
-    const int w = img.cols;
-    const int h = img.rows;
+    const int w = picture.width;
+    const int h = picture.height;
     TrcWritef(kTraceInfo, "AdjustPaperArea before (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d)",
               paper.x, paper.y, paper.width, paper.height);
 
@@ -142,13 +143,19 @@ void CImgHelp::AdjustPaperArea(const cv::Mat& img, int ltrb_Pixel, cv::Rect& pap
 bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut,
                              std::array<BorderLine, 4>* borders) const
 {
+    return MakePaperArea(ScanLines::Of(bin, kScanStep), ltrb_Pixel, cut, borders);
+}
+
+bool CImgHelp::MakePaperArea(const ScanLines& lines, int16_t ltrb_Pixel, CutResult& cut,
+                             std::array<BorderLine, 4>* borders) const
+{
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "MakePaperArea ltrb_Pixel:%d, m_bRotatePaper:%d",
                   ltrb_Pixel, cut.rotated);
     cut.paperWidth = kA4LongSide;
     cut.paperHeight = kA4ShortSide;
     cv::Rect& paper = cut.paper;
-    const int w = bin.cols;
-    const int h = bin.rows;
+    const int w = lines.size.width;
+    const int h = lines.size.height;
 
     if (ltrb_Pixel >= 1) {  // a configured margin: a fixed window, no detection
         paper.width = kA4LongSide + 2 * ltrb_Pixel;
@@ -160,15 +167,15 @@ bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& 
     }
 
     const BORDER order[4] = {BORDER_LEFT, BORDER_RIGHT, BORDER_TOP, BORDER_BOTTOM};
-    BorderLine lines[4];
+    BorderLine found[4];
     int coord[4] = {-1, -1, -1, -1};
     bool same[4] = {};
     for (int i = 0; i < 4; ++i) {
-        lines[i] = FindBorder(bin, order[i]);
-        same[i] = FindSameVector(lines[i].edge, lines[i].effect, coord[i], order[i]);
+        found[i] = FindBorder(lines, order[i]);
+        same[i] = FindSameVector(found[i].edge, found[i].effect, coord[i], order[i]);
     }
     const int left = coord[0], right = coord[1], top = coord[2], bottom = coord[3];
-    const BorderLine &l = lines[0], &r = lines[1], &t = lines[2], &b = lines[3];
+    const BorderLine &l = found[0], &r = found[1], &t = found[2], &b = found[3];
     if (left < 0 || right < 0 || top < 0 || bottom < 0 || right - left <= 0 || bottom - top <= 0) {
         TrcWritef(kTraceInfo,
                   "MakePaperArea paper fail (bL:%d, langle:(%lf:%lf)), (bB:%d, rangle:(%lf:%lf)), "
@@ -178,9 +185,9 @@ bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& 
         return false;
     }
     // Grows nothing here (the margin is below 1); kept for the lines it traces.
-    AdjustPaperArea(bin, ltrb_Pixel, paper);
+    AdjustPaperArea(lines.size, ltrb_Pixel, paper);
     paper = cv::Rect(left, top, right - left, bottom - top);
-    if (borders) std::move(std::begin(lines), std::end(lines), borders->begin());
+    if (borders) std::move(std::begin(found), std::end(found), borders->begin());
     TrcWritef(kTraceInfo,
               "MakePaperArea paper success(x:%d, y:%d, w:%d, h:%d) langle:(%lf:%lf), "
               "rangle:(%lf:%lf), tangle:(%lf:%lf), bangle:(%lf:%lf)",

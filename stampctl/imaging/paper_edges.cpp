@@ -42,52 +42,75 @@ int trailingWindow(int extent)
     return std::max(extent - 1 - stopBefore, 0);
 }
 
-void scanBorder(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge)
+void scanBorder(const ScanLines& lines, BORDER br, std::vector<cv::Point>& edge)
 {
-    const int w = bin.cols;
-    const int h = bin.rows;
     const bool alongRows = br == BORDER_LEFT || br == BORDER_RIGHT;
     const bool fromFar = br == BORDER_RIGHT || br == BORDER_BOTTOM;
-    const int extent = alongRows ? w : h;
-    const int lines = alongRows ? h : w;
+    const int extent = alongRows ? lines.size.width : lines.size.height;
     const int count = fromFar ? trailingWindow(extent) : leadingWindow(extent);
+    const cv::Mat& scans = alongRows ? lines.rows : lines.columns;
 
-    for (int line = 0; line < lines; line += step) {
+    for (int k = 0; k < scans.rows; ++k) {
+        const int line = k * lines.step;
         // Distance i from the image edge to the coordinate along the scan.
         auto coord = [&](int i) { return fromFar ? extent - 1 - i : i; };
-        int found;
-        if (alongRows) {
-            const uchar* row = bin.ptr<uchar>(line);
-            found = scanLine(count, [&](int i) { return row[coord(i)]; });
-        } else {
-            found = scanLine(count, [&](int i) { return bin.at<uchar>(coord(i), line); });
-        }
+        const uchar* pixels = scans.ptr<uchar>(k);
+        const int found = scanLine(count, [&](int i) { return pixels[coord(i)]; });
         if (found == kNoEdge) continue;
         const int at = found == kAllPaper ? coord(0) : coord(found);
         edge.push_back(alongRows ? cv::Point(at, line) : cv::Point(line, at));
     }
 }
 
+int scanLineCount(int extent, int step) { return (extent + step - 1) / step; }
+
 }  // namespace
+
+ScanLines ScanLines::Of(const cv::Mat& bin, int step)
+{
+    CV_Assert(bin.type() == CV_8UC1 && step >= 1);
+    ScanLines lines{bin.size(), step, cv::Mat(scanLineCount(bin.rows, step), bin.cols, CV_8UC1),
+                    cv::Mat(scanLineCount(bin.cols, step), bin.rows, CV_8UC1)};
+    for (int k = 0; k < lines.rows.rows; ++k) bin.row(k * step).copyTo(lines.rows.row(k));
+    for (int y = 0; y < bin.rows; ++y) {
+        const uchar* row = bin.ptr<uchar>(y);
+        for (int k = 0; k < lines.columns.rows; ++k) lines.columns.at<uchar>(k, y) = row[k * step];
+    }
+    return lines;
+}
 
 bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br,
                                   std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
                                   cv::Vec4f& line, double& deviation, double& rotAngle,
                                   double& lineAngle) const
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindOneLineByPaper step=%d,br=%d，w:%d, h:%d", step,
-                  static_cast<int>(br), bin.cols, bin.rows);
-    edge.clear();
-    effect.clear();
     if (br < BORDER_LEFT || br > BORDER_BOTTOM || step < 1 || bin.empty()) {
+        TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindOneLineByPaper step=%d,br=%d，w:%d, h:%d", step,
+                      static_cast<int>(br), bin.cols, bin.rows);
+        edge.clear();
+        effect.clear();
         log.SetRet("return :%d", 0);
         return false;
     }
-    CV_Assert(bin.type() == CV_8UC1);
+    return FindOneLineByPaper(ScanLines::Of(bin, step), br, edge, effect, line, deviation, rotAngle, lineAngle);
+}
 
-    scanBorder(bin, step, br, edge);
+bool CImgHelp::FindOneLineByPaper(const ScanLines& lines, BORDER br, std::vector<cv::Point>& edge,
+                                  std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
+                                  double& rotAngle, double& lineAngle) const
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindOneLineByPaper step=%d,br=%d，w:%d, h:%d", lines.step,
+                  static_cast<int>(br), lines.size.width, lines.size.height);
+    edge.clear();
+    effect.clear();
+    if (br < BORDER_LEFT || br > BORDER_BOTTOM || lines.step < 1 || lines.size.empty()) {
+        log.SetRet("return :%d", 0);
+        return false;
+    }
+
+    scanBorder(lines, br, edge);
     const bool vertical = br == BORDER_LEFT || br == BORDER_RIGHT;
-    FindEffectDot(step, edge, effect, line, deviation, rotAngle, vertical, lineAngle);
+    FindEffectDot(lines.step, edge, effect, line, deviation, rotAngle, vertical, lineAngle);
 
     const bool ret = !effect.empty() || !edge.empty();
     log.SetRet("return :%d", ret);
@@ -96,9 +119,13 @@ bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br,
 
 BorderLine CImgHelp::FindBorder(const cv::Mat& bin, BORDER br) const
 {
+    return FindBorder(ScanLines::Of(bin, kScanStep), br);
+}
+
+BorderLine CImgHelp::FindBorder(const ScanLines& lines, BORDER br) const
+{
     BorderLine b;
-    b.found = FindOneLineByPaper(bin, kScanStep, br, b.edge, b.effect, b.line, b.deviation,
-                                 b.rotAngle, b.lineAngle);
-    b.frame = b.found && IsFrameLine(b, br, bin.size());
+    b.found = FindOneLineByPaper(lines, br, b.edge, b.effect, b.line, b.deviation, b.rotAngle, b.lineAngle);
+    b.frame = b.found && IsFrameLine(b, br, lines.size);
     return b;
 }

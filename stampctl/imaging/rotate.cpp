@@ -245,20 +245,6 @@ void rotateInto(const cv::Mat& src, const Sampling& f, cv::Mat& dst)
     }
 }
 
-// One colour pixel of the turned picture, black outside the source.
-inline void turnedPixel(const cv::Mat& src, const Sampling& f, int xd, int yd, uchar* out)
-{
-    const int64_t x = f.x0 + static_cast<int64_t>(yd) * f.sinF + static_cast<int64_t>(xd) * f.cosF;
-    const int64_t y = f.y0 + static_cast<int64_t>(yd) * f.cosF - static_cast<int64_t>(xd) * f.sinF;
-    if (x < 0 || y < 0 || x >= static_cast<int64_t>(src.cols - 1) * kOne ||
-        y >= static_cast<int64_t>(src.rows - 1) * kOne) {
-        out[0] = out[1] = out[2] = 0;
-        return;
-    }
-    const int xi = static_cast<int>(x), yi = static_cast<int>(y);
-    bilinearPixel(sourcePixel(src.data, src.step[0], xi, yi), src.step[0], xi & kFracMask, yi & kFracMask, out);
-}
-
 }  // namespace
 
 void CImgHelp::cvImgRotate(cv::Mat src, float angle, cv::Mat& dst, float& dx, float& dy)
@@ -279,22 +265,63 @@ cv::Mat CImgHelp::RotateWindow(const cv::Mat& src, const TurnPlan& plan, const c
     return dst;
 }
 
-cv::Mat CImgHelp::RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step)
+namespace {
+
+int scanLineCount(int extent, int step) { return (extent + step - 1) / step; }
+
+ScanLines emptyScanLines(cv::Size size, int step)
+{
+    return ScanLines{size, step, cv::Mat(scanLineCount(size.height, step), size.width, CV_8UC1),
+                     cv::Mat(scanLineCount(size.width, step), size.height, CV_8UC1)};
+}
+
+// The scan columns of a turned picture of `lines.size`, `fill(x, out)` giving its column x's
+// colour pixels from top to bottom. A column is walked down the source, a stride the hardware
+// follows (walking all columns along a row jumps between as many source rows as the turn spans,
+// and is twice as slow).
+template <class Fill>
+void thresholdColumns(ScanLines& lines, int type, unsigned long level, Fill fill)
+{
+    cv::Mat column(lines.size.height, 1, type);
+    for (int k = 0; k < lines.columns.rows; ++k) {
+        fill(k * lines.step, column.data);
+        CImgHelp::MakeThreshold(column, level).reshape(1, 1).copyTo(lines.columns.row(k));
+    }
+}
+
+// Column xd of the whole turn, `height` colour pixels: the same positions and bounds as a row's
+// walk, stepping down instead of across.
+void turnedColumn(const cv::Mat& src, const Sampling& f, int xd, int height, uchar* out)
+{
+    const int64_t xLimit = static_cast<int64_t>(src.cols - 1) * kOne;
+    const int64_t yLimit = static_cast<int64_t>(src.rows - 1) * kOne;
+    const int cx = f.x0 + xd * f.cosF, cy = f.y0 - xd * f.sinF;  // at yd = 0
+    int xa, xb, ya, yb;
+    linearRange(cx, f.sinF, 0, xLimit, height, xa, xb);
+    linearRange(cy, f.cosF, 0, yLimit, height, ya, yb);
+    const int first = std::max(xa, ya), last = std::max(first, std::min(xb, yb));
+    const size_t srcStep = src.step[0];
+    std::memset(out, 0, static_cast<size_t>(first) * 3);
+    int x = cx + first * f.sinF, y = cy + first * f.cosF;
+    for (int yd = first; yd < last; ++yd, x += f.sinF, y += f.cosF)
+        bilinearPixel(sourcePixel(src.data, srcStep, x, y), srcStep, x & kFracMask, y & kFracMask, out + 3 * yd);
+    std::memset(out + 3 * last, 0, static_cast<size_t>(height - last) * 3);
+}
+
+}  // namespace
+
+// Only the scan lines' pixels are worked out: rows through the whole turn's own row walk,
+// columns pixel by pixel.
+ScanLines CImgHelp::RotatedScanThreshold(const cv::Mat& src, const TurnPlan& plan, unsigned long level, int step)
 {
     CV_Assert(src.type() == CV_8UC3 && step >= 1);
-    const cv::Size size = plan.size;
-    cv::Mat bin(size, CV_8UC1, cv::Scalar(0));
+    ScanLines lines = emptyScanLines(plan.size, step);
+    cv::Mat turned(1, plan.size.width, CV_8UC3);
+    for (int k = 0; k < lines.rows.rows; ++k) {
+        rotateRowsBgr(src, turned, samplingFor(plan, {0, k * step}), cv::Range(0, 1));
+        MakeThreshold(turned, level).copyTo(lines.rows.row(k));
+    }
     const Sampling f = samplingFor(plan, {0, 0});
-    // Rows through the whole turn's own row walk, columns pixel by pixel: either way the whole
-    // turn's pixels, thresholded as MakeThreshold does.
-    for (int y = 0; y < size.height; y += step) {
-        const cv::Mat row = RotateWindow(src, plan, cv::Rect(0, y, size.width, 1));
-        MakeThreshold(row, level).copyTo(bin.row(y));
-    }
-    cv::Mat column(size.height, 1, CV_8UC3);
-    for (int x = 0; x < size.width; x += step) {
-        for (int y = 0; y < size.height; ++y) turnedPixel(src, f, x, y, column.ptr<uchar>(y));
-        MakeThreshold(column, level).copyTo(bin.col(x));
-    }
-    return bin;
+    thresholdColumns(lines, CV_8UC3, level, [&](int x, uchar* out) { turnedColumn(src, f, x, plan.size.height, out); });
+    return lines;
 }

@@ -184,10 +184,17 @@ TEST(Rotation, WindowsAndScanLinesAreThoseOfTheWholeTurn)
     for (const cv::Rect window : {cv::Rect(0, 0, whole.cols, 1), cv::Rect(260, 140, 2745, 1943),
                                   cv::Rect(whole.cols - 7, whole.rows - 5, 7, 5)})
         EXPECT_EQ(cv::norm(CImgHelp::RotateWindow(photo, plan, window), whole(window), cv::NORM_INF), 0) << window;
-    const cv::Mat scan = CImgHelp::RotatedScanThreshold(photo, plan, 60, 10);
-    const cv::Mat bin = CImgHelp::MakeThreshold(whole, 60);
-    for (int y = 0; y < bin.rows; y += 10) ASSERT_EQ(cv::norm(scan.row(y), bin.row(y), cv::NORM_INF), 0) << y;
-    for (int x = 0; x < bin.cols; x += 10) ASSERT_EQ(cv::norm(scan.col(x), bin.col(x), cv::NORM_INF), 0) << x;
+    // The scan lines are those of the whole turn's thresholded picture, every one.
+    const auto expectScanLinesOf = [](const cv::Mat& bin, const ScanLines& scan) {
+        ASSERT_EQ(scan.size, bin.size());
+        ASSERT_EQ(scan.rows.rows, (bin.rows + 9) / 10);
+        ASSERT_EQ(scan.columns.rows, (bin.cols + 9) / 10);
+        for (int k = 0; k < scan.rows.rows; ++k)
+            ASSERT_EQ(cv::norm(scan.rows.row(k), bin.row(k * 10), cv::NORM_INF), 0) << "row " << k * 10;
+        for (int k = 0; k < scan.columns.rows; ++k)
+            ASSERT_EQ(cv::norm(scan.columns.row(k), bin.col(k * 10).t(), cv::NORM_INF), 0) << "column " << k * 10;
+    };
+    expectScanLinesOf(CImgHelp::MakeThreshold(whole, 60), CImgHelp::RotatedScanThreshold(photo, plan, 60, 10));
 }
 
 // Each side against its own A4 side: up to 3 % over and down to a third.
