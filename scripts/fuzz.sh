@@ -24,10 +24,9 @@ while (($#)); do
 done
 
 command -v clang++ >/dev/null || { echo "clang is missing: run scripts/setup.sh first" >&2; exit 1; }
-build=build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTAMPCTL_FUZZ=ON \
-  -DSTAMPCTL_TESTS=OFF -DSTAMPCTL_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}" >"$build/build.log" 2>&1 ||
+build=build-fuzz  # CMakePresets.json's fuzz configuration
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}" >"$build/build.log" 2>&1 ||
   { tail -40 "$build/build.log"; exit 1; }
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -3,7 +3,6 @@
 // in the source file of its subsystem.
 #pragma once
 
-#include <QMutex>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -13,14 +12,18 @@
 
 #include <opencv2/core.hpp>
 
+#include "stampctl/calibration/calibration_record.h"
+#include "stampctl/calibration/store.h"
 #include "stampctl/camera/capture_channel.h"
 
 #include "stampctl/core/config.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/imaging/cut_result.h"
 #include "stampctl/link/cmd_def.h"
+#include "stampctl/link/link.h"
 #include "stampctl/link/reply.h"
+#include "stampctl/link/stamp_status.h"
 #include "stampctl/link/usb_transport.h"
-#include "stampctl/machine/stamp_status.h"
 #include "stampctl/stamping/stamp_outcome.h"
 
 class CSeal {
@@ -41,6 +44,9 @@ public:
     const stampctl::SealConfig& config() const { return m_config; }
 
     // ---- link/: USB transport, frames, commands, connection -----------------------------------
+    // The link (link::Link) owns the transport, the exchange lock and the status record; the
+    // operations below forward to it under their own names.
+    stampctl::link::Link& link() { return m_link; }
     // Asks the machine for its firmware version text; false when it does not answer.
     bool ReadFirmwareVersion(std::string& text);
 
@@ -62,29 +68,30 @@ public:
                 stampctl::link::Board board = stampctl::link::Board::Main);
     // The seal information block: written in chunks, or read whole into `block`
     // (kSealBlockBufferSize bytes, always terminated).
-    static constexpr size_t kSealBlockBufferSize = 1024;
+    static constexpr size_t kSealBlockBufferSize = stampctl::link::Link::kSealBlockBufferSize;
     int _ExeBuf(CMD_DEF cmd, const char* data, short len, char* block = nullptr);
     // Writes the configured motion parameters into the machine's parameter block.
     int ExeConfig();
     // One status poll; publishes the status record it read and, when `seen` is given, hands it
-    // over too (after a failed poll: the record as it stands, doors closed).
+    // over too (after a failed poll: the record as it stands, doors closed). -8 when the top
+    // cover is open, which disconnects.
     int ExeHeart(CStampStatus* seen = nullptr);
 
     int _connMachine(const char* code);
     int _disconnMachine();
     int _isConnMachine();
     // The transport is open: connected, and not disconnected since.
-    bool linkOpen() const { return m_bLinkOpen; }
+    bool linkOpen() const { return m_link.isOpen(); }
 
-    bool mainBoard() const { return m_bZB; }
+    bool mainBoard() const { return m_link.mainBoard(); }
 
     // ---- machine/: status, doors and alarms, identity, seals and RFID, logs -------------------
     // The most important warning or fault of a status record as a result code; -602 when none
-    // is set. Without a record: the latest one.
-    static int GetMachineERR(const CStampStatus& s);
-    int GetMachineERR();
+    // is set (status::machineError). Without a record: the latest one.
+    static int GetMachineERR(const CStampStatus& s) { return stampctl::status::machineError(s); }
+    int GetMachineERR() { return GetMachineERR(stampStatus()); }
     // One trace line per warning or fault bit, while the record reports state 5.
-    static void LogMachineERR(const CStampStatus& s);
+    static void LogMachineERR(const CStampStatus& s) { stampctl::status::logWarnings(s); }
     // Waits until the machine is ready to stamp: 30 s, or 210 s once a reset has been seen.
     int CheckCanPrint();
     // Pre-check of operations that the backup board serves too: one heartbeat, whose record
@@ -97,11 +104,11 @@ public:
     int ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0,
                         stampctl::link::Reply* reply = nullptr);
     // A position error while in state 5: the machine is resetting itself.
-    static bool IsReseting(const CStampStatus& s);
+    static bool IsReseting(const CStampStatus& s) { return stampctl::status::isResetting(s); }
     bool IsReseting() { return IsReseting(stampStatus()); }
     bool _GetPrintReset() { return m_bPrintReset; }
     // The latest status record, whole.
-    CStampStatus stampStatus() const;
+    CStampStatus stampStatus() const { return m_link.status(); }
     int paperDoorOpen() const { return stampStatus().m_iIsPaperOpen; }
     int backDoorOpen() const { return stampStatus().m_iIsBackDoorOpen; }
 
@@ -144,7 +151,7 @@ public:
     int _unlockSeal(const char* p);
 
     // Seals, slots and RFID binding.
-    static constexpr int kSlotCount = 6;
+    static constexpr int kSlotCount = stampctl::kSealCount;
     // Reads the slot mask: hasSeal[n - 1] is 1 when slot n holds a seal; `text`, when given,
     // receives "1:1;2:0;..." (24 bytes).
     int GetSloatInfo(int (&hasSeal)[kSlotCount], char* text);
@@ -217,13 +224,13 @@ public:
     int realReset();
 
     // ---- calibration/: calibration record, coordinate mapping, automatic calibration ---------
-    // A pixel position of the calibration record.
-    struct JZPoint {
-        int x;
-        int y;
-    };
-    static constexpr int kJZCircleCount = 4;
-    static constexpr int kJZOffsetCount = 24;  // (seal - 1) * 4 + angle index 0..3
+    // The record lives in the calibration store (calibration/store.h); the mapping is free
+    // functions over a snapshot of it (calibration/calibration_record.h).
+    using JZPoint = stampctl::calibration::Point;
+    using JZRecord = stampctl::calibration::Record;
+    static constexpr int kJZCircleCount = stampctl::calibration::kCircleCount;
+    static constexpr int kJZOffsetCount = stampctl::calibration::kOffsetCount;
+    stampctl::calibration::Store& calibrationStore() { return m_calibration; }
 
     // Reads the whole calibration record from the machine.
     int RecvPointInfo();
@@ -235,15 +242,6 @@ public:
     int _DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID);
     // Writes 18 X and 18 Y rotation corrections (seal by seal, 90, 180 and 270 degrees).
     int _DownLoadRotateJZ(const short* x, const short* y);
-    // The calibration record: A4 sides in pixels, the four circles, and the corrections in
-    // hundredths of a millimetre. Read and replaced whole.
-    struct JZRecord {
-        int m_A4ShortSide = 0;
-        int m_A4LongSide = 0;
-        std::array<JZPoint, kJZCircleCount> m_JZCircle{};
-        std::array<short, kJZOffsetCount> m_JZOffsetX{};
-        std::array<short, kJZOffsetCount> m_JZOffsetY{};
-    };
     JZRecord jzRecord() const;
     int a4ShortSide() const { return jzRecord().m_A4ShortSide; }
     int a4LongSide() const { return jzRecord().m_A4LongSide; }
@@ -258,6 +256,9 @@ public:
     bool PicxyConvert(int& x, int& y, bool savedByRow);
     double Myhm2mm(short nHm);
     int _SrcPixelToMachineMM(int sealNo, int x, int y, int angle, double& mmX, double& mmY);
+    // The same through a record snapshot the caller already holds.
+    int _SrcPixelToMachineMM(const JZRecord& record, int sealNo, int x, int y, int angle,
+                             double& mmX, double& mmY);
     // Moves a position 2 mm inside the machine's travel when it lies outside. Always true.
     bool CheckMMOK(double& x, double& y);
     // The four-circle map over circles given by the caller, truncated to whole millimetres.
@@ -322,22 +323,15 @@ private:
     // ---- link/ ---------------------------------------------------------------------------------
     // The simulated machine's transport when the simulator is enabled, else libusb.
     static std::unique_ptr<UsbTransport> makeTransport();
-    std::unique_ptr<UsbTransport> m_usb = makeTransport();
-    QMutex m_comLock;                          // one exchange on the wire at a time
-    std::atomic<bool> m_bZB{false};            // the main board answered the last heartbeat
-    std::atomic<bool> m_bDisconnecting{false}; // a disconnect is running (stops the cover loop)
-    std::atomic<bool> m_bLinkOpen{false};      // between a successful open and the next close
-    int writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp);
-    int readSealBuf(char* block, int& done, int& nCount, int& lenTemp);
+    // The transport, the exchange lock, the main-board and disconnecting flags, the latest
+    // status record.
+    stampctl::link::Link m_link{makeTransport()};
+    static bool coverOpen(const CStampStatus& s);
+    // What the controller does with each record a poll publishes: an open top cover disconnects.
+    void onStatusPolled(const CStampStatus& s);
 
     // ---- machine/ ------------------------------------------------------------------------------
-    // The latest status record; every heartbeat replaces it whole.
-    mutable std::mutex m_statusLock;
-    CStampStatus m_CStampStatus;
-    // Stores the record of `bytes` (a heartbeat's status bytes), or after a failed heartbeat
-    // (null) only clears the door flags; returns the record as stored.
-    CStampStatus publishStatus(const uint8_t* bytes);
-    void markPaperDoorOpen();
+    void markPaperDoorOpen() { m_link.markPaperDoorOpen(); }
     std::atomic<bool> m_bPrintReset{false};
     // What the machine said about itself and its seals, for later calls.
     static constexpr size_t kMachineNumSize = 100;
@@ -365,10 +359,7 @@ private:
                                 STAMP_STYLE style);
 
     // ---- calibration/ --------------------------------------------------------------------------
-    mutable std::mutex m_jzLock;
-    JZRecord m_jz;
-    void setJzRecord(const JZRecord& record);
-    static void traceSealOffsets(const JZRecord& record);
+    stampctl::calibration::Store m_calibration{m_link};
 
     // ---- imaging/ ------------------------------------------------------------------------------
     // The last photo's cut, which stamping and the blank check read.

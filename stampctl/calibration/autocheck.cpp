@@ -16,12 +16,12 @@
 #include "stampctl/calibration/autocheck.h"
 #include "stampctl/calibration/blocks.h"
 #include "stampctl/calibration/projective.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/core/paths.h"
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
 #include "stampctl/imaging/picture_file.h"
-#include "stampctl/link/access_code.h"
 #include "stampctl/seal.h"
 
 using namespace stampctl;
@@ -33,9 +33,14 @@ struct MachinePoint {
     int y;
 };
 // Machine millimetres of calibration circles 1 to 4, stamped with seal 1.
-constexpr MachinePoint g_PointCheck[4] = {{85, 35}, {230, 35}, {85, 270}, {230, 270}};
+constexpr int kLeft = static_cast<int>(kCalibrationLeftMm);
+constexpr int kRight = static_cast<int>(kCalibrationRightMm);
+constexpr MachinePoint g_PointCheck[4] = {{kLeft, static_cast<int>(kCalibrationTopMm)},
+                                          {kRight, static_cast<int>(kCalibrationTopMm)},
+                                          {kLeft, static_cast<int>(kCalibrationBottomMm)},
+                                          {kRight, static_cast<int>(kCalibrationBottomMm)}};
 // The check point of seal k is (g_PointCheckX[k - 1], g_PointCheckY[k - 1]).
-constexpr int g_PointCheckX[CSeal::kSlotCount] = {85, 230, 85, 230, 85, 230};
+constexpr int g_PointCheckX[CSeal::kSlotCount] = {kLeft, kRight, kLeft, kRight, kLeft, kRight};
 constexpr int g_PointCheckY[CSeal::kSlotCount] = {90, 90, 150, 150, 210, 210};
 
 constexpr int kCalibrated = 0;
@@ -57,7 +62,6 @@ const char* const kCutPictureFile = "/cut/jiaozhun.jpg";
 const char* const kBlankPictureFile = "/cut/jiaozhun_blank.jpg";
 const char* const kNotBlankMessage = "校准纸不是空白纸或未放正";
 
-constexpr double kA4LongMm = 297;
 
 // The calibration points' rectangle, and how far the main circles found may lie off it at their
 // own best scale and turn. Measured on the simulated machine: on blank sheets turned up to 3
@@ -245,8 +249,8 @@ SealCorrections measureSeals(CSeal& seal, const std::vector<cv::Point>& points,
             fix.keepStored[k] = true;
             continue;
         }
-        fix.dx[k] = static_cast<int>(std::lround(offX * kHundredthsPerMm));
-        fix.dy[k] = static_cast<int>(std::lround(offY * kHundredthsPerMm));
+        fix.dx[k] = calibration::mmToHundredths(offX);
+        fix.dy[k] = calibration::mmToHundredths(offY);
         fix.calibrated[k] = true;
     }
     return fix;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stampctl/core/facts.h"
+
 namespace stampctl::calibration {
 
 constexpr size_t kBaseBlockSize = 50;      // what the machine takes; the host fills 44 of it
@@ -20,7 +22,6 @@ constexpr size_t kRotateEntrySize = 3;
 constexpr size_t kRotateBlockSize = kRotateEntries * kRotateEntrySize;
 constexpr int kRotateMagnitudeLimit = 2047;  // 11 bits
 
-constexpr int kSealCount = 6;
 constexpr int kAnglesPerSeal = 4;          // 0, 90, 180, 270 degrees
 constexpr int kRotatedPerSeal = 3;
 

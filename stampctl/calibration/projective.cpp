@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "stampctl/core/facts.h"
+
 namespace stampctl::calibration {
 namespace {
 
@@ -12,13 +14,16 @@ namespace {
 // degree makes them differ by about 1 %.
 constexpr double kRectangleTolerance = 0.004;
 // Machine millimetres of circles 1 to 4.
-const cv::Point2f kCircleMm[CSeal::kJZCircleCount] = {{85, 35}, {230, 35}, {85, 270}, {230, 270}};
+const cv::Point2f kCircleMm[kCircleCount] = {{kCalibrationLeftMm, kCalibrationTopMm},
+                                             {kCalibrationRightMm, kCalibrationTopMm},
+                                             {kCalibrationLeftMm, kCalibrationBottomMm},
+                                             {kCalibrationRightMm, kCalibrationBottomMm}};
 
-cv::Point2d at(const CSeal::JZPoint& p) { return {double(p.x), double(p.y)}; }
+cv::Point2d at(const Point& p) { return {double(p.x), double(p.y)}; }
 
 }  // namespace
 
-double circlesKeystone(const CSeal::JZPoint c[CSeal::kJZCircleCount])
+double circlesKeystone(const Point c[kCircleCount])
 {
     const double top = cv::norm(at(c[1]) - at(c[0])), bottom = cv::norm(at(c[3]) - at(c[2]));
     const double left = cv::norm(at(c[2]) - at(c[0])), right = cv::norm(at(c[3]) - at(c[1]));
@@ -26,11 +31,11 @@ double circlesKeystone(const CSeal::JZPoint c[CSeal::kJZCircleCount])
     return std::max(std::abs(top - bottom) / ((top + bottom) / 2), std::abs(left - right) / ((left + right) / 2));
 }
 
-bool slantedCirclesToMm(const CSeal::JZPoint c[CSeal::kJZCircleCount], double x, double y, cv::Point2d& mm)
+bool slantedCirclesToMm(const Point c[kCircleCount], double x, double y, cv::Point2d& mm)
 {
     if (circlesKeystone(c) <= kRectangleTolerance) return false;
-    cv::Point2f px[CSeal::kJZCircleCount];
-    for (int i = 0; i < CSeal::kJZCircleCount; ++i) px[i] = cv::Point2f(float(c[i].x), float(c[i].y));
+    cv::Point2f px[kCircleCount];
+    for (int i = 0; i < kCircleCount; ++i) px[i] = cv::Point2f(float(c[i].x), float(c[i].y));
     const cv::Matx33d h(cv::getPerspectiveTransform(px, kCircleMm));
     const cv::Vec3d v = h * cv::Vec3d(x, y, 1);
     if (!(std::abs(v[2]) > 1e-12)) return false;

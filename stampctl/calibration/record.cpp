@@ -17,96 +17,18 @@ using stampctl::link::Reply;
 
 namespace {
 constexpr short kSaveRfid = 1;
-constexpr size_t kCircleTextSize = 128;
 constexpr size_t kRotateTraceSize = 512;
 }  // namespace
 
-void CSeal::traceSealOffsets(const JZRecord& r)
-{
-    for (int seal = 1; seal <= kSealCount; ++seal) {
-        const int k = (seal - 1) * kAnglesPerSeal;
-        const auto& x = r.m_JZOffsetX;
-        const auto& y = r.m_JZOffsetY;
-        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, x[k], y[k], x[k + 1],
-                  y[k + 1], x[k + 2], y[k + 2], x[k + 3], y[k + 3]);
-    }
-}
+int CSeal::RecvPointInfo() { return m_calibration.load(); }
 
-CSeal::JZRecord CSeal::jzRecord() const
-{
-    std::lock_guard<std::mutex> lock(m_jzLock);
-    return m_jz;
-}
-
-void CSeal::setJzRecord(const JZRecord& record)
-{
-    std::lock_guard<std::mutex> lock(m_jzLock);
-    m_jz = record;
-}
-
-int CSeal::RecvPointInfo()
-{
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "RecvPointInfo");
-    Reply reply;
-    int result = _ExeCmd(CMD_GET_POINT_INFO, nullptr, 0, &reply);
-    // A block that did not arrive whole would read as a calibration of zeros.
-    if (result == EC_OK && reply.dataLen < kBaseBlockUsed) result = EC_NO_VALID_REPLY;
-    if (result != EC_OK) {
-        log.SetRet("return %d", result);
-        return result;
-    }
-
-    // Built aside and stored whole: a stamp never maps through half a record.
-    JZRecord r;
-    const uint8_t* base = reply.data;
-    r.m_A4ShortSide = readLe16(base + kOffShortSide);
-    r.m_A4LongSide = readLe16(base + kOffLongSide);
-    TrcWritef(kTraceInfo, "A4短边:%d, A4长边:%d", r.m_A4ShortSide, r.m_A4LongSide);
-
-    char circles[kCircleTextSize] = {};
-    size_t used = 0;
-    for (int i = 0; i < kJZCircleCount; ++i) {
-        r.m_JZCircle[i].x = readLe16(base + kOffCircles + 4 * i);
-        r.m_JZCircle[i].y = readLe16(base + kOffCircles + 4 * i + 2);
-        used += std::snprintf(circles + used, sizeof circles - used, "(%d,%d)", r.m_JZCircle[i].x,
-                              r.m_JZCircle[i].y);
-    }
-    TrcWritef(kTraceInfo, "主圆基准坐标:%s", circles);
-
-    for (int seal = 0; seal < kSealCount; ++seal) {
-        r.m_JZOffsetX[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal);
-        r.m_JZOffsetY[seal * kAnglesPerSeal] = readLe16(base + kOffZeroDegree + 4 * seal + 2);
-    }
-
-    // The rotated corrections stay 0 when they cannot be read; what was read above stands.
-    result = _ExeCmd(CMD_GET_ROTATE_POINTS, nullptr, 0, &reply);
-    if (result == EC_OK && reply.dataLen < kRotateBlockSize) result = EC_NO_VALID_REPLY;
-    if (result == EC_OK) {
-        for (int e = 0; e < kRotateEntries; ++e) {
-            const int k = recordIndexOfRotation(e);
-            decodeRotation(reply.data + e * kRotateEntrySize, r.m_JZOffsetX[k], r.m_JZOffsetY[k]);
-        }
-    }
-    setJzRecord(r);
-    traceSealOffsets(r);
-    log.SetRet("return %d", result);
-    return result;
-}
+CSeal::JZRecord CSeal::jzRecord() const { return m_calibration.record(); }
 
 int CSeal::GetPointInfo()
 {
-    const JZRecord loaded = jzRecord();
-    if (loaded.m_A4LongSide > 0) {
-        traceSealOffsets(loaded);
-        return EC_OK;
-    }
-    const int result = RecvPointInfo();
-    // Not loaded: the next caller tries again.
-    if (result != EC_OK) {
-        std::lock_guard<std::mutex> lock(m_jzLock);
-        m_jz.m_A4LongSide = 0;
-    }
-    GetJiaozhunRFID();
+    bool fetched = false;
+    const int result = m_calibration.ensureLoaded(fetched);
+    if (fetched) GetJiaozhunRFID();
     return result;
 }
 
@@ -123,7 +45,7 @@ int CSeal::_GetAllJZInfo(short& longSide, short& shortSide, short* circleX, shor
         const JZRecord r = jzRecord();
         longSide = static_cast<short>(r.m_A4LongSide);
         shortSide = static_cast<short>(r.m_A4ShortSide);
-        for (int i = 0; i < kJZCircleCount; ++i) {
+        for (int i = 0; i < kCircleCount; ++i) {
             circleX[i] = static_cast<short>(r.m_JZCircle[i].x);
             circleY[i] = static_cast<short>(r.m_JZCircle[i].y);
         }
@@ -145,8 +67,7 @@ int CSeal::_DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID)
     unsigned char block[kBaseBlockSize] = {};
     std::memcpy(block, data, std::min(static_cast<size_t>(len), kBaseBlockSize));
 
-    int result = _ExeCmd(CMD_SET_BASE_POINTS, block, static_cast<int>(kBaseBlockSize));
-    if (result == EC_OK) result = RecvPointInfo();
+    int result = m_calibration.download(CMD_SET_BASE_POINTS, block, static_cast<int>(kBaseBlockSize));
 
     // The seals present are recorded only with a calibration that reached the machine, so that
     // a failed download is never reported as a success.
@@ -189,8 +110,86 @@ int CSeal::_DownLoadRotateJZ(const short* x, const short* y)
     }
     TrcWritef(kTraceInfo, "%s", text);
 
-    int result = _ExeCmd(CMD_SET_ROTATE_POINTS, block, static_cast<int>(kRotateBlockSize));
-    if (result == EC_OK) result = RecvPointInfo();
+    const int result =
+        m_calibration.download(CMD_SET_ROTATE_POINTS, block, static_cast<int>(kRotateBlockSize));
     log.SetRet("return %d", result);
     return result;
+}
+
+// The mapping's operations under their own names, over a snapshot of the record.
+double CSeal::Pixel2MM_ByRate(int p1, double mm1, int p2, double mm2, int p)
+{
+    return pixelToMmByRate(p1, mm1, p2, mm2, p);
+}
+
+double CSeal::Pixel2MM(int p1, double mm1, int p2, double mm2, int p)
+{
+    return pixelToMm(p1, mm1, p2, mm2, p);
+}
+
+bool CSeal::PicxyConvert(int& x, int& y, bool /*savedByRow: the camera's only layout*/)
+{
+    return turnSourcePixel(x, y);
+}
+
+double CSeal::Myhm2mm(short nHm) { return hundredthsToMm(nHm); }
+
+bool CSeal::CheckMMOK(double& x, double& y)
+{
+    if (clampToTravel(x, y))
+        TrcWritef(kTraceInfo, "=== CheckMMOK CheckMMOK 盖章坐标超界，强制校正(%0.2f, %0.2f)", x, y);
+    return true;
+}
+
+int CSeal::_SrcPixelToMachineMM(int sealNo, int x, int y, int angle, double& mmX, double& mmY)
+{
+    return _SrcPixelToMachineMM(jzRecord(), sealNo, x, y, angle, mmX, mmY);
+}
+
+int CSeal::_SrcPixelToMachineMM(const JZRecord& record, int sealNo, int x, int y, int angle,
+                                double& mmX, double& mmY)
+{
+    const MachineMm mm = toMachineMm(record, sealNo, {x, y}, angle);
+    mmX = mm.x;
+    mmY = mm.y;
+    return 0;
+}
+
+bool CSeal::Pixel2MMByPoints(int ix, int iy, int& ixOut, int& iyOut, const JZPoint* circles)
+{
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "Pixel2MMByPoints (%d, %d)", ix, iy);
+    if (ix < 0 || iy < 0) {
+        log.SetRet("ix:%d, iy:%d", ix, iy);
+        return false;
+    }
+    if (!circles) {
+        log.SetRet("circles:NULL");
+        return false;
+    }
+    for (int i = 0; i < kCircleCount; ++i) {
+        if (circles[i].x < 0 || circles[i].y < 0) {
+            log.SetRet("i:%d,, x:%d, y:%d", i, circles[i].x, circles[i].y);
+            return false;
+        }
+    }
+    const JZPoint* c = circles;
+    const CircleMap m = circleMap(c, ix, iy);
+    TrcWritef(kTraceInfo, "getX:getY(%d:%d, %d:%d, %d:%d, %d:%d)", c[0].x, c[0].y, c[1].x, c[1].y,
+              c[2].x, c[2].y, c[3].x, c[3].y);
+    TrcWritef(kTraceInfo, "Pixel2MMByPoints fx1=%f,fx2=%f, fy1=%f,fy2=%f", m.fx1, m.fx2, m.fy1,
+              m.fy2);
+    ixOut = static_cast<int>(m.fxx);
+    iyOut = static_cast<int>(m.fyy);
+    TrcWritef(kTraceInfo, "Pixel2MMByPoints out ixOut=%d, iyOut=%d", ixOut, iyOut);
+    log.SetRet("return bl:%d", 1);
+    return true;
+}
+
+bool CSeal::Pixel2MMByPointsExact(int ix, int iy, double& mmX, double& mmY, const JZPoint* circles)
+{
+    MachineMm mm{};
+    if (!mapByCircles(circles, ix, iy, mm)) return false;
+    mmX = mm.x;
+    mmY = mm.y;
+    return true;
 }

@@ -2,15 +2,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "stampctl/core/facts.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/cut_result.h"
 
 namespace {
 
-constexpr double kA4WidthMm = 297.0;   // the sheet lies long side horizontal
-constexpr double kA4HeightMm = 210.0;
-constexpr double kDefaultPixelsPerMmX = 9.198653198653199;  // before any sheet was measured
-constexpr double kDefaultPixelsPerMmY = 9.152380952380952;
+// The sheet lies long side horizontal.
+constexpr double kA4WidthMm = stampctl::kA4LongMm;
+constexpr double kA4HeightMm = stampctl::kA4ShortMm;
+constexpr double kDefaultPixelsPerMmX = stampctl::kDefaultPerMmLong;  // before any sheet was measured
+constexpr double kDefaultPixelsPerMmY = stampctl::kDefaultPerMmShort;
 constexpr const char* kTurnedSheet = "270";
 
 }  // namespace

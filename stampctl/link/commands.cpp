@@ -1,5 +1,5 @@
-// The command layer: one command per exchange, the seal information block in chunks, the motion
-// parameters, and the heartbeat that keeps the status record.
+// The command layer: one command per exchange, the seal information block in chunks, and the
+// status poll that keeps the status record.
 #include <algorithm>
 #include <cstring>
 
@@ -7,28 +7,38 @@
 #include "stampctl/core/trace.h"
 #include "stampctl/link/command_table.h"
 #include "stampctl/link/frame.h"
-#include "stampctl/link/reply.h"
-#include "stampctl/seal.h"
+#include "stampctl/link/link.h"
 
-using namespace stampctl;
-using namespace stampctl::link;
+namespace stampctl::link {
 
 namespace {
 constexpr size_t kSealChunk = 56;          // block bytes per chunk
 constexpr size_t kSealLengthBytes = 2;     // the block's little-endian length prefix
 constexpr int kMaxSealWrite = 1022;        // the message, prefix included, fills 1024 at most
 constexpr int kMaxSealRead = 1023;
-constexpr size_t kMotionBlockSize = 50;
-constexpr size_t kFirmwareTextMax = 100;
-
-int16_t bigEndian16(const unsigned char* p)
-{
-    return static_cast<int16_t>((p[0] << 8) | p[1]);
-}
 }  // namespace
 
-int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply,
-                     Board board)
+Link::Link(std::unique_ptr<UsbTransport> transport) : m_transport(std::move(transport))
+{
+    m_transport->SetPoint(kEndpointOut, kEndpointIn);
+}
+
+int Link::open()
+{
+    std::lock_guard<std::mutex> lock(m_exchangeLock);
+    const int opened = m_transport->DevUsbOpen(kProductId, kVendorId);
+    m_open = opened >= 0;
+    return opened;
+}
+
+void Link::close()
+{
+    std::lock_guard<std::mutex> lock(m_exchangeLock);
+    m_open = false;
+    m_transport->DevUsbClose();
+}
+
+int Link::command(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply, Board board)
 {
     unsigned char frame[kFrameBufferSize] = {};
     const CommandRow* row = commandRow(cmd);
@@ -40,20 +50,20 @@ int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& 
         return EC_BAD_PARAMETER;
     }
     // The heartbeat is how a refusal is explained, so it cannot be explained by one itself.
-    if (cmd == CMD_HEARTBEAT) return SendAndRcvHelp(frame, frameLen, reply, board);
-    return SendAndRcv(frame, frameLen, reply, board);
+    if (cmd == CMD_HEARTBEAT) return exchange(frame, frameLen, reply, board);
+    return exchangeExplained(frame, frameLen, reply, board);
 }
 
-int CSeal::_ExeCmd(CMD_DEF cmd, const unsigned char* payload, int len, Reply* reply, Board board)
+int Link::execute(CMD_DEF cmd, const unsigned char* payload, int len, Reply* reply, Board board)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeCmd cmd:%d, len:%d", static_cast<int>(cmd), len);
     Reply unused;
-    const int result = DoCommand(cmd, payload, len, reply ? *reply : unused, board);
+    const int result = command(cmd, payload, len, reply ? *reply : unused, board);
     log.SetRet("return %d", result);
     return result;
 }
 
-int CSeal::writeSealBuf(const char* data, short len, int& done, int& nCount, int& lenTemp)
+int Link::writeSealBlock(const char* data, short len, int& done, int& nCount, int& lenTemp)
 {
     if (len < 0) return EC_BACKUP_BOARD;
     if (len > kMaxSealWrite || (len > 0 && !data)) return EC_BAD_PARAMETER;
@@ -69,18 +79,18 @@ int CSeal::writeSealBuf(const char* data, short len, int& done, int& nCount, int
         nCount = std::min(static_cast<int>(kSealChunk), lenTemp - done);
         chunk[0] = static_cast<unsigned char>(index);
         std::memcpy(chunk + 1, message + done, static_cast<size_t>(nCount));
-        const int r = _ExeCmd(CMD_WRITE_SEAL_BUF, chunk, nCount + 1);
+        const int r = execute(CMD_WRITE_SEAL_BUF, chunk, nCount + 1);
         if (r != EC_OK) return r;
         done += nCount;
     }
     return EC_OK;
 }
 
-int CSeal::readSealBuf(char* block, int& done, int& nCount, int& lenTemp)
+int Link::readSealBlock(char* block, int& done, int& nCount, int& lenTemp)
 {
     unsigned char index = 0;
     Reply reply;
-    int r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1, &reply);
+    int r = execute(CMD_READ_SEAL_BUF, &index, 1, &reply);
     if (r != EC_OK) return r;
     if (reply.dataLen < kSealLengthBytes) return EC_NO_VALID_REPLY;
 
@@ -94,7 +104,7 @@ int CSeal::readSealBuf(char* block, int& done, int& nCount, int& lenTemp)
 
     while (done < lenTemp) {
         ++index;
-        r = _ExeCmd(CMD_READ_SEAL_BUF, &index, 1, &reply);
+        r = execute(CMD_READ_SEAL_BUF, &index, 1, &reply);
         // A chunk without data would never finish the block.
         if (r != EC_OK || reply.dataLen == 0) return EC_NO_VALID_REPLY;
         nCount = std::min(static_cast<int>(reply.dataLen), lenTemp - done);
@@ -104,16 +114,16 @@ int CSeal::readSealBuf(char* block, int& done, int& nCount, int& lenTemp)
     return done == lenTemp ? EC_OK : EC_NO_VALID_REPLY;
 }
 
-int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len, char* block)
+int Link::sealBlock(CMD_DEF cmd, const char* data, short len, char* block)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ExeBuf cmd:%d", static_cast<int>(cmd));
     int done = 0, nCount = 0, lenTemp = 0;
     int result;
     if (cmd == CMD_WRITE_SEAL_BUF) {
-        result = writeSealBuf(data, len, done, nCount, lenTemp);
+        result = writeSealBlock(data, len, done, nCount, lenTemp);
     } else if (cmd == CMD_READ_SEAL_BUF && block) {
         std::memset(block, 0, kSealBlockBufferSize);
-        result = readSealBuf(block, done, nCount, lenTemp);
+        result = readSealBlock(block, done, nCount, lenTemp);
     } else {
         result = EC_BACKUP_BOARD;
     }
@@ -121,87 +131,41 @@ int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len, char* block)
     return result;
 }
 
-namespace {
-#define MOTION_FORMAT                                                                          \
-    "seal_deep:%d, seal_down_sleep:%d, seal_hold_sleep:%d, seal_oil_deep:%d, "                 \
-    "seal_oil_side_pos:%d, seal_oil_row_pos:%d, seal_oil_hold_hight:%d, "                      \
-    "seal_oil_down_sleep:%d, seal_oil_sleep:%d, seal_qf_deep:%d, seal_qf_cb_go:%d, "           \
-    "seal_qf_cb_back_go:%d"
-
-void traceMotion(const char* prefix, const int16_t (&v)[kMotionKeyCount])
-{
-    TrcWritef(kTraceInfo, "%s" MOTION_FORMAT, prefix, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
-              v[7], v[8], v[9], v[10], v[11]);
-}
-#undef MOTION_FORMAT
-}  // namespace
-
-int CSeal::ExeConfig()
-{
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::ExeConfig");
-    const unsigned char which = 0;
-    Reply reply;
-    int result = _ExeCmd(CMD_GET_CONFIG, &which, 1, &reply);
-    TrcWritef(kTraceInfo, "ExeConfig ret:%d, m_RLen:%d", result, static_cast<int>(reply.dataLen));
-
-    // Writing back a block the machine sent only in part would overwrite its other values with
-    // zeros, so the whole block must have arrived.
-    if (result != EC_OK || reply.dataLen < kMotionBlockSize) {
-        result = EC_FAIL;
-    } else {
-        unsigned char block[kMaxReplyData] = {};
-        std::memcpy(block, reply.data, reply.dataLen);
-        int16_t values[kMotionKeyCount];
-        for (int i = 0; i < kMotionKeyCount; ++i) values[i] = bigEndian16(block + 2 * i);
-        traceMotion("ExeConfig old ", values);
-
-        bool configured = false;
-        for (int i = 0; i < kMotionKeyCount; ++i) {
-            const uint16_t v = m_config.motion[i];
-            values[i] = static_cast<int16_t>(v);
-            if (v == kMotionUnset) continue;
-            block[2 * i] = static_cast<unsigned char>(v >> 8);
-            block[2 * i + 1] = static_cast<unsigned char>(v & 0xFF);
-            configured = true;
-        }
-        if (configured) {
-            result = _ExeCmd(CMD_SET_CONFIG, block, static_cast<int>(kMotionBlockSize));
-            traceMotion("ExeConfig new ", values);
-        }
-    }
-    log.SetRet("Return:%d, m_RLen:%d", result, static_cast<int>(reply.dataLen));
-    return result;
-}
-
-int CSeal::ExeHeart(CStampStatus* seen)
+StatusPoll Link::poll()
 {
     Reply reply;
     // The status poll passes on either board.
-    if (DoCommand(CMD_HEARTBEAT, nullptr, 0, reply, Board::Either) != EC_OK) {
-        // No door is known to be open without a heartbeat that says so.
-        const CStampStatus last = publishStatus(nullptr);
-        if (seen) *seen = last;
-        return EC_PORT_OPENFAIL;
-    }
-    const CStampStatus now = publishStatus(reply.statusBytes());
-    if (seen) *seen = now;
-
-    int result = EC_OK;
-    if (now.warn_code1 & status::kWarn1TopCover) {
-        result = EC_TOP_COVER_OPEN;
-        // Disconnecting switches the light off, which polls again and sees the cover again:
-        // that inner disconnect finds this one running and only closes the link.
-        _disconnMachine();
-    }
-    LogMachineERR(now);
-    return result;
+    if (command(CMD_HEARTBEAT, nullptr, 0, reply, Board::Either) != EC_OK)
+        return {EC_PORT_OPENFAIL, publish(nullptr)};
+    const CStampStatus now = publish(reply.statusBytes());
+    if (m_observer) m_observer(now);
+    status::logWarnings(now);
+    return {EC_OK, now};
 }
 
-bool CSeal::ReadFirmwareVersion(std::string& text)
+CStampStatus Link::publish(const uint8_t* bytes)
 {
-    Reply reply;
-    text.clear();
-    if (_ExeCmd(CMD_GET_FIRMWARE_VER, nullptr, 0, &reply) != EC_OK) return false;
-    text = reply.text(kFirmwareTextMax);
-    return true;
+    std::lock_guard<std::mutex> lock(m_statusLock);
+    if (!bytes) {
+        m_status.m_iIsPaperOpen = 0;
+        m_status.m_iIsBackDoorOpen = 0;
+        return m_status;
+    }
+    m_status = status::fromBytes(bytes);
+    m_mainBoard = status::fromMainBoard(m_status);
+    return m_status;
 }
+
+CStampStatus Link::status() const
+{
+    std::lock_guard<std::mutex> lock(m_statusLock);
+    return m_status;
+}
+
+void Link::markPaperDoorOpen()
+{
+    std::lock_guard<std::mutex> lock(m_statusLock);
+    m_status.m_iIsPaperOpen = 1;
+}
+
+}  // namespace stampctl::link

@@ -1,14 +1,12 @@
 // One exchange with the machine: request out, one 64-byte reply in, validated, with retries.
-#include <QMutexLocker>
 #include <cstring>
 
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/link/frame.h"
-#include "stampctl/seal.h"
+#include "stampctl/link/link.h"
 
-using namespace stampctl;
-using namespace stampctl::link;
+namespace stampctl::link {
 
 namespace {
 
@@ -44,16 +42,16 @@ bool validReply(const unsigned char* req, const unsigned char* reply, size_t rep
 
 }  // namespace
 
-int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
+int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
 {
     const bool permitted = board == Board::Either;
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcvHelp m_bZB:%d, m_bSupportBB:%d",
-                  m_bZB.load() ? 1 : 0, permitted ? 1 : 0);
+                  m_mainBoard.load() ? 1 : 0, permitted ? 1 : 0);
     reply = Reply{};
-    QMutexLocker lock(&m_comLock);
+    std::lock_guard<std::mutex> lock(m_exchangeLock);
 
     int result = EC_CRC_ERR;
-    if (!m_bZB && !permitted) {
+    if (!m_mainBoard && !permitted) {
         result = EC_BACKUP_BOARD;
     } else if (!req || reqLen < kFrameOverhead || reqLen > kFrameBufferSize) {
         result = EC_FAIL;
@@ -61,7 +59,7 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
         req[reqLen - 1] = checksum(req, reqLen - 1);
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             int transferred = 0;
-            if (m_usb->DevUsbWrite(req, static_cast<unsigned>(reqLen), transferred,
+            if (m_transport->DevUsbWrite(req, static_cast<unsigned>(reqLen), transferred,
                                    kWriteTimeoutMs) != 0) {
                 TrcWritef(kTraceError, "Com Write fail: %d", EC_DISCONNECTED);
                 result = EC_DISCONNECTED;
@@ -71,7 +69,7 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
 
             transferred = 0;
             unsigned char* packet = reply.frame;
-            const int rd = m_usb->DevUsbRead(packet, kPacketSize, transferred, kReadTimeoutMs);
+            const int rd = m_transport->DevUsbRead(packet, kPacketSize, transferred, kReadTimeoutMs);
             if (rd != 0 || transferred != static_cast<int>(kPacketSize)) {
                 TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY,
                           transferred);
@@ -111,18 +109,18 @@ int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply
     return result;
 }
 
-int CSeal::SendAndRcv(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
+int Link::exchangeExplained(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcv m_bZB:%d, m_bSupportBB:%d",
-                  m_bZB.load() ? 1 : 0, board == Board::Either ? 1 : 0);
-    int result = SendAndRcvHelp(req, reqLen, reply, board);
+                  m_mainBoard.load() ? 1 : 0, board == Board::Either ? 1 : 0);
+    int result = exchange(req, reqLen, reply, board);
     if (result == EC_NO_VALID_REPLY && reply.refused) {
-        // The exchange lock is free again: the heartbeat may take it.
-        CStampStatus seen;
-        ExeHeart(&seen);
-        result = GetMachineERR(seen);
+        // The exchange lock is free again: the poll may take it.
+        result = status::machineError(poll().status);
         TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", result, reply.frame[kOffKind]);
     }
     log.SetRet("Return:%d", result);
     return result;
 }
+
+}  // namespace stampctl::link

@@ -2,6 +2,7 @@
 // seal, at millimetres on the page, or (calibration) at machine millimetres. Each becomes machine
 // millimetres, passes the checks that guard paper and seal, and runs the stamp cycle with at most
 // one retry.
+#include "stampctl/core/facts.h"
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
 #include "stampctl/imaging/img_help.h"
@@ -18,13 +19,6 @@ constexpr int kAcrossPageAngle = 180;
 // Keeps the stamp this far inside the cut picture's edges.
 constexpr int kEdgeMarginMm = 24;
 constexpr int kInkFound = 1;
-constexpr int kSealCount = 6;
-
-// Pixels per millimetre of an A4 page before any calibration: 1922 / 210 and 2732 / 297.
-constexpr double kA4ShortMm = 210.0;
-constexpr double kA4LongMm = 297.0;
-constexpr double kDefaultPerMmShort = 9.152380952380952;
-constexpr double kDefaultPerMmLong = 9.198653198653199;
 
 bool yes(const std::string& setting) { return setting == "yes"; }
 

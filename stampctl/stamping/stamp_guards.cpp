@@ -6,16 +6,16 @@
 namespace stampctl::stamping {
 
 namespace {
-// The turned picture space the circles are measured in.
-constexpr int kTurnedWidth = 2448;
-constexpr int kTurnedHeight = 3264;
+using calibration::kTurnedHeight;
+using calibration::kTurnedWidth;
+
 // The circles stand 145 by 235 mm apart, some 1300 by 2100 pixels; a side shorter than this is
 // no calibration at all.
 constexpr int kShortestSidePx = 100;
 // How far a side may differ from its opposite, and a row or column lean, relative to the side.
 constexpr double kShapeTolerance = 0.2;
 
-bool inTurnedPicture(const CSeal::JZPoint& p)
+bool inTurnedPicture(const calibration::Point& p)
 {
     return p.x >= 0 && p.x <= kTurnedWidth && p.y >= 0 && p.y <= kTurnedHeight;
 }
@@ -39,7 +39,7 @@ bool onPage(int x, int y, int angle)
     return x >= 0 && y >= 0 && x <= across && y <= down;
 }
 
-bool calibrationSound(const CSeal::JZRecord& record)
+bool calibrationSound(const calibration::Record& record)
 {
     const auto& c = record.m_JZCircle;
     if (!std::all_of(c.begin(), c.end(), inTurnedPicture)) return false;

@@ -2,16 +2,17 @@
 // the page it names, and a calibration that can map it. Pure functions of what they are given.
 #pragma once
 
+#include "stampctl/calibration/calibration_record.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/imaging/cut_result.h"
-#include "stampctl/seal.h"
 
 namespace stampctl::stamping {
 
 // The A4 page as a caller measures it from its top-left corner: as the sheet lies under the
 // camera (long side across) for a stamp at 0 or 180 degrees, turned with the seal (short side
 // across) at 90 and 270.
-constexpr int kPageLongMm = 297;
-constexpr int kPageShortMm = 210;
+constexpr int kPageLongMm = static_cast<int>(kA4LongMm);
+constexpr int kPageShortMm = static_cast<int>(kA4ShortMm);
 
 // A cut picture this process took and kept.
 bool haveCutPicture(const CutResult& cut);
@@ -23,6 +24,6 @@ bool onPage(int x, int y, int angle);
 // and 3 left of 4 on about level rows, 1 and 2 above 3 and 4 in about upright columns, opposite
 // sides of about the same length, none of them short. Zeros, coincident circles or circles out
 // of order map a pixel to nowhere in particular.
-bool calibrationSound(const CSeal::JZRecord& record);
+bool calibrationSound(const calibration::Record& record);
 
 }  // namespace stampctl::stamping

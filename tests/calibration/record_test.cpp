@@ -1,6 +1,5 @@
-// The calibration record between the machine and the controller (its two block encodings, when
-// it is read, what a download sends), and the mapping from a source-picture pixel to machine
-// millimetres through the circles of the record.
+// The calibration record between the machine and the controller: its two block encodings, when
+// it is read, what a download sends.
 
 #include <algorithm>
 #include <array>
@@ -25,34 +24,6 @@ std::array<uint8_t, 3> encoded(int x, int y)
 }
 
 using Record = test::Connected;
-
-class Mapping : public ::testing::Test {
-protected:
-    // Circles (100, 200), (1100, 200), (100, 2200), (1100, 2200); seal 1 at 0 degrees corrected
-    // by (dx0, dy0) hundredths.
-    void load(int16_t dx0 = 0, int16_t dy0 = 0)
-    {
-        const int16_t fields[12] = {1922, 2732, 100, 200, 1100, 200, 100, 2200, 1100, 2200, dx0, dy0};
-        std::array<uint8_t, sim::kBaseBlockSize> base{};
-        std::memcpy(base.data(), fields, sizeof fields);
-        s.machine().setBaseBlock(base);
-        ASSERT_EQ(s.connect(), EC_OK);
-    }
-    // The point (x, y) of the turned picture space, given as the source pixel it comes from.
-    std::pair<double, double> map(int seal, int x, int y, int angle = 0)
-    {
-        std::pair<double, double> mm;
-        s.seal()._SrcPixelToMachineMM(seal, 3265 - y, x, angle, mm.first, mm.second);
-        return mm;
-    }
-    void expectMap(int seal, int angle, double x, double y)
-    {
-        const auto mm = map(seal, 600, 1200, angle);
-        EXPECT_NEAR(mm.first, x, 1e-9) << "seal " << seal << " at " << angle;
-        EXPECT_NEAR(mm.second, y, 1e-9) << "seal " << seal << " at " << angle;
-    }
-    test::SimSession s;
-};
 
 }  // namespace
 
@@ -142,57 +113,4 @@ TEST_F(Record, BaseDownloadSendsFiftyBytesAndRecordsSealsOnlyAfterSuccess)
     s.refuse(kCalibCode);
     EXPECT_EQ(DownLoadBaseJZ(block, 50, 1), EC_FAIL);
     EXPECT_EQ(s.machine().bindInfo()[4], 1);
-}
-
-TEST_F(Mapping, FourCirclesAndTheSealCorrectionOfEachAngle)
-{
-    load();
-    expectMap(1, 0, 157.51, 152.51);
-    load(150, -50);
-    expectMap(1, 0, 159.01, 152.01);
-    expectMap(1, 45, 159.01, 152.01);  // not a quarter: the 0-degree entry
-    expectMap(2, 0, 157.51, 152.51);
-    // Seal 2 at 90, 180 and 270 degrees, each corrected its own way.
-    short dx[18] = {0, 0, 0, 100, 200, -300}, dy[18] = {0, 0, 0, -10, 20, 30};
-    ASSERT_EQ(DownLoadRotateJZ(dx, dy), EC_OK);
-    expectMap(2, 90, 158.51, 152.41);
-    expectMap(2, 180, 159.51, 152.71);
-    expectMap(2, 270, 154.51, 152.81);
-    expectMap(1, 270, 157.51, 152.51);  // its own 270-degree entry: none
-    load(1000, -1000);  // beyond 999: no correction
-    expectMap(1, 0, 157.51, 152.51);
-    expectMap(9, 0, 157.51, 152.51);  // a seal without an entry: none either
-}
-
-TEST_F(Mapping, OutsideTheTravelIsMovedTwoMillimetresInside)
-{
-    load();
-    EXPECT_EQ(map(1, -200, 3000), std::pair(57.0, 296.0));
-    double x = 250.5, y = 1.0;
-    EXPECT_TRUE(s.seal().CheckMMOK(x, y));
-    EXPECT_EQ(std::pair(x, y), std::pair(248.0, 4.0));
-    x = 250.0, y = 2.0;  // the limits themselves are inside
-    s.seal().CheckMMOK(x, y);
-    EXPECT_EQ(std::pair(x, y), std::pair(250.0, 2.0));
-}
-
-TEST_F(Mapping, LinesAndTurns)
-{
-    CSeal& c = s.seal();
-    int x = 0, y = 0;
-    EXPECT_FALSE(c.PicxyConvert(x, y, true));
-    EXPECT_EQ(std::pair(x, y), std::pair(0, 3265));
-    EXPECT_DOUBLE_EQ(c.Pixel2MM_ByRate(100, 85, 100, 230, 777), 157.5);
-    // The three forms by position are one line, below, between and above the points.
-    for (int p : {-500, 99, 100, 640, 1100, 4000})
-        EXPECT_NEAR(c.Pixel2MM(100, 85, 1100, 230, p), c.Pixel2MM_ByRate(100, 85, 1100, 230, p), 1e-9);
-
-    const CSeal::JZPoint circles[4] = {{100, 200}, {1100, 200}, {100, 2200}, {1100, 2200}};
-    const CSeal::JZPoint bad[4] = {{100, 200}, {1100, 200}, {100, -1}, {1100, 2200}};
-    int ox = 11, oy = 11;
-    EXPECT_FALSE(c.Pixel2MMByPoints(-1, 1200, ox, oy, circles));
-    EXPECT_FALSE(c.Pixel2MMByPoints(600, 1200, ox, oy, bad));
-    EXPECT_EQ(std::pair(ox, oy), std::pair(11, 11));
-    ASSERT_TRUE(c.Pixel2MMByPoints(602, 1200, ox, oy, circles));
-    EXPECT_EQ(std::pair(ox, oy), std::pair(157, 152));  // 157.79, 152.50 truncated
 }

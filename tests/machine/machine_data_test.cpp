@@ -231,6 +231,13 @@ TEST(JoinedText, WholeOrNotAtAll)
     std::strcpy(buf, "before");
     EXPECT_FALSE(joinWhole({std::string(512, 'a'), std::string(511, 'b')}, ';', buf, sizeof buf));
     EXPECT_STREQ(buf, "before");
+
+    // An entry that fills the buffer to its last byte is kept; one byte more is not.
+    char log[6] = "AB";
+    EXPECT_TRUE(appendEntry(log, sizeof log, "CDE", 2, ';'));
+    EXPECT_STREQ(log, "AB;CD");
+    EXPECT_FALSE(appendEntry(log, sizeof log, "E", 1, ';'));
+    EXPECT_STREQ(log, "AB;CD");
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // Connecting to the machine, disconnecting, and asking whether it still answers.
-#include <QMutexLocker>
 #include <cstring>
 
 #include "stampctl/core/result_codes.h"
 #include "stampctl/core/trace.h"
-#include "stampctl/link/access_code.h"
+#include "stampctl/core/facts.h"
 #include "stampctl/link/dev_by_usb.h"
 #include "stampctl/link/frame.h"
 #include "stampctl/seal.h"
@@ -28,7 +27,6 @@ std::unique_ptr<UsbTransport> CSeal::makeTransport()
     if (!usb && sim::simulatorEnabled()) usb = sim::makeSimTransport();
 #endif
     if (!usb) usb = std::make_unique<CDevByUsb>();
-    usb->SetPoint(kEndpointOut, kEndpointIn);
     return usb;
 }
 
@@ -42,21 +40,14 @@ int CSeal::_connMachine(const char* code)
     InitBefore();
     TrcWritef(kTraceInfo, "-->_connMachine");
 
-    int opened;
-    {
-        QMutexLocker lock(&m_comLock);
-        opened = m_usb->DevUsbOpen(kProductId, kVendorId);
-    }
+    const int opened = m_link.open();
     if (opened < 0) {
         TrcWritef(kTraceInfo, "<--_connMachine DevUsbOpen fail return:%d, -400", opened);
         return EC_PORT_OPENFAIL;
     }
-    m_bLinkOpen = true;
     // A machine that does not answer is not connected: leave nothing open behind.
     const auto refuse = [this](int result) {
-        QMutexLocker lock(&m_comLock);
-        m_bLinkOpen = false;
-        m_usb->DevUsbClose();
+        m_link.close();
         return result;
     };
     if (ExeHeart() != EC_OK) {
@@ -94,17 +85,13 @@ int CSeal::_disconnMachine()
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_disconnMachine");
     // A disconnect started from inside another (the light-off poll finding the top cover open
     // again) only closes the link: the outer one is already switching the light off.
-    const bool nested = m_bDisconnecting.exchange(true);
+    const bool nested = m_link.beginDisconnect();
     if (!nested) _closeideoCapLight();
-    {
-        QMutexLocker lock(&m_comLock);
-        m_bLinkOpen = false;
-        m_usb->DevUsbClose();
-    }
+    m_link.close();
     // Both capture threads stop; each close returns once its thread has let go of the device.
     _closeVideoCap();
     _closeEnvVideoCap();
-    if (!nested) m_bDisconnecting = false;
+    if (!nested) m_link.endDisconnect();
     log.SetRet("Return:%d", EC_OK);
     return EC_OK;
 }

@@ -31,6 +31,7 @@ CSeal* CSeal::Instance()
 
 CSeal::CSeal()
 {
+    m_link.setPollObserver([this](const CStampStatus& s) { onStatusPolled(s); });
     TrcWritef(kTraceInfo, "=== CSeal::CSeal ===");
     char cwd[kCwdSize] = {};
     if (!::getcwd(cwd, sizeof cwd)) cwd[0] = '\0';
@@ -91,7 +92,5 @@ void CSeal::InitBefore()
         m_bindRfidList.clear();
         m_bIsBindRFID2Slot = false;
     }
-    std::lock_guard<std::mutex> lock(m_jzLock);
-    m_jz.m_A4ShortSide = 0;
-    m_jz.m_A4LongSide = 0;
+    m_calibration.forget();
 }

@@ -1,6 +1,7 @@
 // The machine's status as one heartbeat reported it: reply bytes 4 to 10, one byte each, and the
-// door flags read from them. A record is always read and written whole (the controller keeps the
-// latest under a lock), so its bytes never mix two heartbeats.
+// door flags read from them. A record is always read and written whole (the link keeps the
+// latest under a lock), so its bytes never mix two heartbeats. What a record means is read by
+// the free functions below, which the link's refusal path and the machine's operations share.
 #pragma once
 
 #include <cstdint>
@@ -35,4 +36,17 @@ constexpr uint8_t kWarn1TopCover = 0x80;
 constexpr uint8_t kWarn2TooManyUnnormal = 0x08;
 constexpr uint8_t kFaultBackDoorRfid = 0x01;
 constexpr uint8_t kFaultPaperDoor = 0x02;
+
+// The record of a heartbeat's seven status bytes, door flags included.
+CStampStatus fromBytes(const uint8_t* bytes);
+// The main board answered (the backup board sets kStateBackupBoard).
+bool fromMainBoard(const CStampStatus& s);
+// The most important warning or fault as a result code; -602 when none is set.
+int machineError(const CStampStatus& s);
+// One trace line per warning or fault bit, while the record reports state 5.
+void logWarnings(const CStampStatus& s);
+// A position error while in state 5: the machine is resetting itself.
+bool isResetting(const CStampStatus& s);
+// States 1 and 2: the machine runs its reset.
+bool isResetState(uint8_t state);
 }  // namespace stampctl::status
