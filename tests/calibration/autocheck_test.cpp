@@ -204,6 +204,10 @@ struct Placement {
     double pitchDeg = 0;  // the camera tilted (see sim::cameraTilt)
     double rollDeg = 0;
 };
+void PrintTo(const Placement& p, std::ostream* os)
+{
+    *os << "turn " << p.turnDeg << " pitch " << p.pitchDeg << " roll " << p.rollDeg;
+}
 class CalibratedAccuracy : public AutoCalibration, public ::testing::WithParamInterface<Placement> {};
 
 TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
