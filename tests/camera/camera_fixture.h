@@ -39,8 +39,8 @@ protected:
     {
         doc().holdReads(false);
         env().holdReads(false);
-        s.seal()._closeVideoCap();
-        s.seal()._closeEnvVideoCap();
+        closeVideoCap();
+        closeEnvVideoCap();
     }
 
     static sim::SimCamera& doc() { return sim::documentCamera(); }
@@ -48,7 +48,7 @@ protected:
     static sim::PaperBoard& board() { return sim::paperBoard(); }
     CSeal& seal() { return s.seal(); }
     std::string file(const std::string& name) const { return s.base() + "/" + name; }
-    int envPhoto(const std::string& name) { return seal()._TakeEnvPhoto(file(name)); }
+    int envPhoto(const std::string& name) { return TakeEnvPhoto(file(name).c_str()); }
 
     // The capture thread has made `passes` more reads.
     void passes(uint64_t count, sim::SimCamera& cam = sim::documentCamera())

@@ -16,11 +16,11 @@ protected:
     void SetUp() override
     {
         Cameras::SetUp();
-        ASSERT_EQ(seal()._openVideoCap(), EC_OK);
+        ASSERT_EQ(openVideoCap(), EC_OK);
     }
     int take(const std::string& name, int type, int erase = 0)
     {
-        return seal()._getImageFormat(file(name).c_str(), type, erase, 0);
+        return getImageFormat(file(name).c_str(), type, erase, 0);
     }
     // A sheet well inside the picture, as an operator lays it: about 22 mm left of centre.
     static constexpr double kCutWidth = 2732, kCutHeight = 1922;
@@ -90,7 +90,7 @@ TEST_F(Photo, ARewriteThatCannotFinishLeavesTheOldPhotoWhole)
 
 TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachineGone)
 {
-    seal()._closeVideoCap();
+    closeVideoCap();
     const size_t polls = s.heartbeats();
     const int64_t t0 = s.clock().monotonicMs();
     EXPECT_EQ(take("scan.bmp", 0), EC_CAMERA_CLOSED);
@@ -98,10 +98,10 @@ TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachi
     EXPECT_EQ(s.heartbeats(), polls + 1);
     EXPECT_EQ(seal().GetPHStatus(), CSeal::PH_DONE);
 
-    EXPECT_EQ(seal()._getImageFormat(nullptr, 0, 0, 0), EC_PHOTO_PATH_MISSING);
+    EXPECT_EQ(getImageFormat(nullptr, 0, 0, 0), EC_PHOTO_PATH_MISSING);
     EXPECT_EQ(s.heartbeats(), polls + 1);
 
-    ASSERT_EQ(seal()._openVideoCap(), EC_OK);  // a failed heartbeat fails the photo
+    ASSERT_EQ(openVideoCap(), EC_OK);  // a failed heartbeat fails the photo
     s.machine().setPlugged(false);
     EXPECT_EQ(take("scan.bmp", 0), EC_PORT_OPENFAIL);
     EXPECT_FALSE(exists(file("scan.bmp")));
@@ -115,11 +115,11 @@ TEST_F(Photo, AnEmptyFrameAndAnUnwritablePathFail)
 
     // Every file a request writes counts: the full photo, the crop, or both.
     for (auto [type, erase] : {std::pair{0, 0}, {1, 1}, {1, 0}, {2, 0}})
-        EXPECT_EQ(seal()._getImageFormat("/nonexistent-dir/scan.bmp", type, erase, 0), EC_WRITE_FILE_FAIL)
+        EXPECT_EQ(getImageFormat("/nonexistent-dir/scan.bmp", type, erase, 0), EC_WRITE_FILE_FAIL)
             << type << "," << erase;
     ASSERT_EQ(::mkdir(file("taken.jpg").c_str(), 0755), 0);  // the crop's place is a folder
     EXPECT_EQ(take("taken.bmp", 0), EC_WRITE_FILE_FAIL);
-    EXPECT_EQ(seal()._getImageFormat(file("scan.nosuchformat").c_str(), 2, 0, 0), EC_WRITE_FILE_FAIL);
+    EXPECT_EQ(getImageFormat(file("scan.nosuchformat").c_str(), 2, 0, 0), EC_WRITE_FILE_FAIL);
 }
 
 TEST_F(Photo, NoFrameWithinThirtySecondsWhileTheThreadRunsIsATimeout)
@@ -130,7 +130,7 @@ TEST_F(Photo, NoFrameWithinThirtySecondsWhileTheThreadRunsIsATimeout)
     EXPECT_GT(s.clock().monotonicMs() - t0, 30000);
     EXPECT_FALSE(exists(file("late.bmp")));
     // The camera itself has recovered.
-    EXPECT_EQ(seal()._checkVideoState(), 1);
+    EXPECT_EQ(checkVideoState(), 1);
     EXPECT_EQ(take("next.bmp", 2), EC_OK);
 }
 
@@ -146,11 +146,11 @@ TEST_F(Photo, AThreadThatEndsDuringTheWaitIsReopenedOnce)
     EXPECT_EQ(photoDuringRead([&] { return take("again.bmp", 0); }, stallAndFailOpens(1)), EC_OK);
     EXPECT_EQ(doc().opens(), 2);
     EXPECT_TRUE(exists(file("again.jpg")));
-    EXPECT_EQ(seal()._checkVideoState(), 1);
+    EXPECT_EQ(checkVideoState(), 1);
 
     // Both fail: -205 after the reopen line, without a time-out line.
     EXPECT_EQ(photoDuringRead([&] { return take("never.bmp", 0); }, stallAndFailOpens(2)), EC_CAPTURE_FAIL);
-    EXPECT_EQ(seal()._checkVideoState(), 2);
+    EXPECT_EQ(checkVideoState(), 2);
 }
 
 }  // namespace

@@ -60,7 +60,10 @@ protected:
     // Both streams of the program on one terminal, as an engineer at a console sees them.
     std::string onTerminal(const Args& args) { return start(args, {}, true).out; }
 
-    Exit start(const Args& args, const Env& extra, bool terminal)
+    // The program, interrupted once the trace shows `mark` twice (the first may come from connecting).
+    Exit runInterrupted(const Args& args, const std::string& mark) { return start(args, {}, false, mark); }
+
+    Exit start(const Args& args, const Env& extra, bool terminal, const std::string& interruptAt = "")
     {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e)
@@ -83,6 +86,15 @@ protected:
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
+        const auto marked = [&] {
+            const std::string all = traces();
+            const size_t first = all.find(interruptAt);
+            return first != std::string::npos && all.find(interruptAt, first + 1) != std::string::npos;
+        };
+        if (!interruptAt.empty()) {
+            for (int i = 0; i < 1000 && !marked(); ++i) ::usleep(10000);
+            ::kill(child, SIGINT);
+        }
         Exit r;
         char buffer[4096];
         for (ssize_t n; terminal && (n = ::read(terminalSide, buffer, sizeof buffer)) > 0;) r.out.append(buffer, n);
@@ -94,37 +106,6 @@ protected:
         } else {
             r.out = slurp(out), r.err = slurp(err);
         }
-        return r;
-    }
-    // The program, interrupted once the trace shows `mark` twice.
-    Exit runInterrupted(const Args& args, const std::string& mark)
-    {
-        std::vector<std::string> env{"STAMPCTL_BASE_DIR=" + base.string(), "PATH=/usr/bin:/bin"};
-        std::vector<char*> argv{const_cast<char*>(STAMPCTL_CLI)}, envp;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        for (auto& e : env) envp.push_back(e.data());
-        argv.push_back(nullptr), envp.push_back(nullptr);
-        const fs::path err = base / "stderr";
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::dup2(::open((base / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        // The mark's second line: the first may come from connecting.
-        const auto seen = [&] {
-            const std::string all = traces();
-            const size_t first = all.find(mark);
-            return first != std::string::npos && all.find(mark, first + 1) != std::string::npos;
-        };
-        for (int i = 0; i < 1000 && !seen(); ++i) ::usleep(10000);
-        ::kill(child, SIGINT);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        Exit r;
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(base / "stdout"), r.err = slurp(err);
         return r;
     }
     // Every trace line the library wrote while the program ran.
@@ -337,8 +318,11 @@ TEST_F(Stampctl, AMistypedCommandGetsASuggestionAndHelpAndVersionAnswer)
     const Exit help = run({"help", "calibration", "export"});
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, ::testing::HasSubstr("Usage: stampctl calibration export"));
-    EXPECT_THAT(run({"help"}).out, ::testing::HasSubstr("Usage: stampctl [OPTIONS] SUBCOMMAND"));
-    EXPECT_THAT(run({"stamp", "--help"}).out, ::testing::HasSubstr("X 0 to 297 and Y 0 to 210"));
+    for (const Args& args : std::vector<Args>{{"help"}, {"--help"}})
+        EXPECT_THAT(run(args).out, ::testing::HasSubstr("Usage: stampctl [OPTIONS] SUBCOMMAND"));
+    const std::string stampHelp = run({"stamp", "--help"}).out;
+    EXPECT_THAT(stampHelp, ::testing::HasSubstr("X 0 to 297 and Y 0 to 210"));
+    EXPECT_THAT(stampHelp, ::testing::HasSubstr("--across-page"));
     const Exit version = run({"--version"});
     EXPECT_EQ(std::tuple(version.status, version.out), std::tuple(0, "stampctl 1.0.0\n"));
     EXPECT_EQ(run({"--json", "--version"}).parsed()["data"]["version"], "1.0.0");
@@ -383,16 +367,6 @@ TEST_F(Stampctl, BashCompletesCommandsAndTheirWords)
     EXPECT_EQ(complete("stampctl calibration "), "show export import\n");
 }
 
-TEST_F(Stampctl, HelpForTheToolAndEachCommand)
-{
-    for (const Args& args : std::vector<Args>{{"--help"}, {"stamp", "--help"}, {"calibration", "import", "--help"}}) {
-        const Exit r = run(args);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_THAT(r.out, ::testing::HasSubstr("Usage: stampctl"));
-    }
-    EXPECT_THAT(run({"stamp", "--help"}).out, ::testing::HasSubstr("--across-page"));
-}
-
 // A file sealtool wrote, with every value distinct, reaches the machine value by value.
 TEST_F(Stampctl, ImportWritesSealtoolsFileToTheMachine)
 {
@@ -431,8 +405,6 @@ TEST_F(Stampctl, ImportRefusesAFileItCannotTakeWhole)
     sealtool::exportCalibration(QString::fromStdString(file), values);
     EXPECT_THAT(run({"--simulator", "calibration", "import", file}).err,
                 ::testing::HasSubstr("rotation correction is beyond +-2047"));
-    EXPECT_THAT(run({"--simulator", "calibration", "import", "missing.ini"}).err,
-                ::testing::HasSubstr("no such file: missing.ini"));
 }
 
 TEST_F(Stampctl, LongOperationsSpinOnATerminalOnly)

@@ -11,12 +11,6 @@ using namespace stampctl;
 
 namespace {
 
-fuzz::ScratchBase& scratch()
-{
-    static fuzz::ScratchBase base;
-    return base;
-}
-
 // The values applyLimits promises, checked after every read: a value outside them would reach
 // the machine or the picture code as it stands.
 void checkLimits(const SealConfig& c)
@@ -33,7 +27,7 @@ void checkLimits(const SealConfig& c)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::ScratchBase& base = scratch();
+    fuzz::ScratchBase& base = fuzz::scratch();
     base.nextRun();
     // The first byte picks the motion section the firmware would ask for.
     const char* section = size > 0 && (data[0] & 1) ? "Config_210" : "Config";

@@ -28,12 +28,6 @@ constexpr int kBoxMax = 200;
 // twenty times as much and finds nothing the smaller cell does not.
 constexpr int kCellSide = 96;
 
-fuzz::ScratchBase& scratch()
-{
-    static fuzz::ScratchBase base;
-    return base;
-}
-
 cv::Mat pictureFrom(FuzzedDataProvider& in)
 {
     const int rows = in.ConsumeIntegralInRange(1, kMaxSide);
@@ -67,7 +61,7 @@ cv::Mat greyOf(const cv::Mat& picture)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::ScratchBase& base = scratch();
+    fuzz::ScratchBase& base = fuzz::scratch();
     base.nextRun();
     FuzzedDataProvider in(data, size);
     CImgHelp* img = CImgHelp::Instance();

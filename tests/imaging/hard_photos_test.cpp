@@ -1,13 +1,9 @@
 // Photos on which a cut that looks like a sheet would be wrong: a board lighter than the
 // configured threshold, pure noise, a sheet running off the photo's edge.
-#include <cmath>
-
 #include "tests/imaging/imaging_fixture.h"
 
 namespace stampctl::test {
 namespace {
-
-constexpr double kDeg = 180 / 3.14159265358979323846;
 
 TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwnThreshold)
 {
@@ -20,7 +16,7 @@ TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwn
                                              nullptr, 0, 0, m_cut)) << int(board);
         EXPECT_NEAR(m_cut.paper.width, 2745, 6) << int(board);
         EXPECT_NEAR(m_cut.paper.height, 1943, 6) << int(board);
-        EXPECT_NEAR(m_cut.rotateAngle * kDeg, 358, 0.05) << int(board);
+        EXPECT_NEAR(turnDeg(m_cut), -2, 0.05) << int(board);
     }
     EXPECT_GT(tracedLines(m_base.path(), "(Otsu)"), 0);
     // A record holding the whole photo's size (an old calibration on no sheet) does not widen the check.
@@ -38,7 +34,6 @@ TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwn
 // the sheet within 2 mm on every side, the turn within 0.2 degrees.
 TEST_F(ImagingTest, ShadowsOverAndAroundTheSheetLeaveTheWholeSheet)
 {
-    constexpr double kPxPerMm = 2745 / 297.0;
     for (const bool band : {true, false})
         for (const double turn : {0.0, 1.5, -2.0}) {
             SCOPED_TRACE(testing::Message() << (band ? "band " : "halo ") << turn);
@@ -48,7 +43,7 @@ TEST_F(ImagingTest, ShadowsOverAndAroundTheSheetLeaveTheWholeSheet)
             if (band) {
                 layout.board = 75;
                 const int sheetTop = cvRound(layout.sheetCentre.y - layout.sheetSize.height / 2);
-                layout.shadowRows = cv::Range(0, sheetTop + cvRound(45 * kPxPerMm));
+                layout.shadowRows = cv::Range(0, sheetTop + cvRound(45 * kSheetPxPerMm));
                 layout.shade = 0.55;
             } else {
                 layout.board = 12;
@@ -58,15 +53,8 @@ TEST_F(ImagingTest, ShadowsOverAndAroundTheSheetLeaveTheWholeSheet)
             }
             ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "shadow", path("cut/s.jpg").c_str(),
                                                  nullptr, 0, 0, m_cut));
-            const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
-            const cv::Point cutCorners[4] = {{0, 0}, {m_cut.paper.width, 0}, {m_cut.paper.width, m_cut.paper.height},
-                                             {0, m_cut.paper.height}};
-            for (int i = 0; i < 4; ++i) {
-                cv::Point p = cutCorners[i];
-                m_cut.ConvertXYtoSrcPic(p.x, p.y);
-                EXPECT_LT(cv::norm(cv::Point2f(p) - corners[i]), 2 * kPxPerMm) << "corner " << i;
-            }
-            EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -turn, 0.2);
+            expectCornersOnSheet(m_cut, layout);
+            EXPECT_NEAR(turnDeg(m_cut), -turn, 0.2);
         }
 }
 
@@ -75,7 +63,6 @@ TEST_F(ImagingTest, ShadowsOverAndAroundTheSheetLeaveTheWholeSheet)
 // keeps the turn.
 TEST_F(ImagingTest, TiltedCameraSheetIsStraightenedFromItsCorners)
 {
-    constexpr double kPxPerMm = 2745 / 297.0;
     struct View {
         double pitch, roll, turn;
     };
@@ -89,15 +76,8 @@ TEST_F(ImagingTest, TiltedCameraSheetIsStraightenedFromItsCorners)
         const cv::Mat photo = sim::drawPaperPhoto(layout);
         ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "tilt", path("cut/t.jpg").c_str(), nullptr, 0, 0, m_cut));
         EXPECT_EQ(m_cut.perspective, v.pitch != 0 || v.roll != 0);
-        const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
-        const cv::Point cutCorners[4] = {{0, 0}, {m_cut.paper.width, 0}, {m_cut.paper.width, m_cut.paper.height},
-                                         {0, m_cut.paper.height}};
-        for (int i = 0; i < 4; ++i) {
-            cv::Point p = cutCorners[i];
-            m_cut.ConvertXYtoSrcPic(p.x, p.y);
-            EXPECT_LT(cv::norm(cv::Point2f(p) - corners[i]), 2 * kPxPerMm) << "corner " << i;
-        }
-        EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -v.turn, 0.2);
+        expectCornersOnSheet(m_cut, layout);
+        EXPECT_NEAR(turnDeg(m_cut), -v.turn, 0.2);
         // The dot, found in the cut by looking, goes back onto itself in the photo.
         cv::Mat dark;
         cv::cvtColor(m_cut.picture, dark, cv::COLOR_BGR2GRAY);
@@ -131,7 +111,7 @@ TEST_F(ImagingTest, SheetRunningOffThePhotosTopIsTurnedByItsLeftEdge)
         layout.sheetCentre.y = layout.sheetSize.height / 2;  // the top edge crosses the photo's
         ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "edge", path("cut/e.jpg").c_str(),
                                              nullptr, 0, 0, m_cut)) << turn;
-        EXPECT_NEAR(std::remainder(m_cut.rotateAngle * kDeg, 360), -turn, 0.05) << turn;
+        EXPECT_NEAR(turnDeg(m_cut), -turn, 0.05) << turn;
     }
 }
 

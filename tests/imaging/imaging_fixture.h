@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -37,6 +39,23 @@ inline int firstBright(const cv::Mat& bgr, cv::Point from, cv::Point step)
         if ((v[0] + v[1] + v[2]) / 3 > 128) return step.x ? p.x : p.y;
     }
     return -1;
+}
+
+constexpr double kSheetPxPerMm = 2745 / 297.0;
+
+// The cut's turn in degrees, between -180 and 180.
+inline double turnDeg(const CutResult& cut) { return std::remainder(cut.rotateAngle * 180 / CV_PI, 360); }
+
+// Each corner of the cut goes back to within 2 mm of the drawn sheet's corner in the photo.
+inline void expectCornersOnSheet(CutResult& cut, const sim::PaperPhoto& layout)
+{
+    const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
+    const cv::Point cutCorners[4] = {{0, 0}, {cut.paper.width, 0}, {cut.paper.width, cut.paper.height}, {0, cut.paper.height}};
+    for (int i = 0; i < 4; ++i) {
+        cv::Point p = cutCorners[i];
+        cut.ConvertXYtoSrcPic(p.x, p.y);
+        EXPECT_LT(cv::norm(cv::Point2f(p) - corners[i]), 2 * kSheetPxPerMm) << "corner " << i;
+    }
 }
 
 }  // namespace stampctl::test

@@ -1,9 +1,10 @@
-// How one exchange meets a misbehaving machine (retries, refusals, lost packets, bad lengths,
-// the gate in front of the backup board), and what the library puts on the wire: frames byte for
-// byte, chunked blocks, refused sizes.
+// How one exchange of the link, on the simulated transport without a controller, meets a
+// misbehaving machine (retries, refusals, lost packets, bad lengths, the backup board's leave),
+// and what it puts on the wire: frames byte for byte, chunked blocks, refused sizes.
 
 #include <numeric>
 
+#include "stampctl/link/link.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -13,16 +14,26 @@ using stampctl::test::Bytes;
 
 namespace {
 
-class Exchange : public test::Connected {
+// The link after its first poll, which told it the main board answers.
+class Exchange : public ::testing::Test {
 protected:
-    int queryId() { return s.seal()._ExeCmd(CMD_GET_MACHINE_ID, nullptr, 0, &reply); }
+    void SetUp() override
+    {
+        ASSERT_GE(link.open(), 0);
+        ASSERT_EQ(poll(), EC_OK);
+        s.machine().clearLog();
+    }
+    int poll() { return link.poll().code; }
+    int queryId() { return link.execute(CMD_GET_MACHINE_ID, nullptr, 0, &reply); }
     size_t idRequests() const { return s.commandsWithCode(0x11); }
-    int readBlock() { return s.seal()._ExeBuf(CMD_READ_SEAL_BUF, nullptr, 0, sealBlock); }
+    int readBlock() { return link.sealBlock(CMD_READ_SEAL_BUF, nullptr, 0, sealBlock); }
     // What the last exchange handed back (after a failed one: nothing), and the seal block read.
     std::string replyData() { return reply.text(reply.dataLen); }
     std::string block(size_t n) { return std::string(sealBlock, n); }
+    test::SimSession s;
+    link::Link link{sim::makeSimTransport()};
     link::Reply reply;
-    char sealBlock[CSeal::kSealBlockBufferSize] = {};
+    char sealBlock[link::Link::kSealBlockBufferSize] = {};
 };
 using Wire = Exchange;
 
@@ -60,23 +71,15 @@ TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetry)
     EXPECT_EQ(replyData(), "");
 }
 
-TEST_F(Exchange, RefusalBecomesTheMachinesFaultCode)
+// A refusal with a fault bit is link_test's; without one it is still a failure.
+TEST_F(Exchange, RefusalWithoutAFaultIsAFailureAndARefusedPollNoFault)
 {
     s.inject(Fault::Refusal);
-    sim::StatusRecord faulty;
-    faulty.stampStatus = sim::kWarning;
-    faulty.fault = 0x02;  // paper door fault
-    s.machine().setStatus(faulty);
-    EXPECT_EQ(queryId(), EC_PAPER_DOOR_FAULT);
+    EXPECT_EQ(queryId(), EC_FAIL);
     EXPECT_EQ(idRequests(), 1u);
     EXPECT_EQ(s.heartbeats(), 1u);
-
-    s.machine().setStatus(sim::StatusRecord{});  // no fault bit: still a failure
-    s.inject(Fault::Refusal);
-    EXPECT_EQ(queryId(), EC_FAIL);
-
-    s.inject(Fault::Refusal, 1, FaultTarget::Heartbeat);  // a poll is never turned into a fault
-    EXPECT_EQ(s.seal().ExeHeart(), EC_PORT_OPENFAIL);
+    s.inject(Fault::Refusal, 1, FaultTarget::Heartbeat);
+    EXPECT_EQ(poll(), EC_PORT_OPENFAIL);
 }
 
 TEST_F(Exchange, LengthByteOutsideThePacketIsAMalformedReply)
@@ -91,7 +94,7 @@ TEST_F(Exchange, LengthByteOutsideThePacketIsAMalformedReply)
         EXPECT_EQ(replyData(), "");
     }
     s.inject(Fault::BogusLength, 3, FaultTarget::Heartbeat, 200);
-    EXPECT_EQ(s.seal().ExeHeart(), EC_PORT_OPENFAIL);
+    EXPECT_EQ(poll(), EC_PORT_OPENFAIL);
     // Nothing behind the packet is read, whatever its length byte claims: the trace shows the
     // 64 bytes of each of the three replies that claimed 60 ("XX " per byte, then ";").
     std::vector<size_t> traced;
@@ -100,34 +103,29 @@ TEST_F(Exchange, LengthByteOutsideThePacketIsAMalformedReply)
     EXPECT_EQ(traced, std::vector<size_t>(3, 64 * 3 + 1));
 }
 
-TEST_F(Exchange, BackupBoardAnswersOnlyExchangesThatAllowIt)
+// The backup board's leave (link_test pins that the main board's commands stay off the wire)
+// covers the retries of the one exchange given it, and not the next command.
+TEST_F(Exchange, BackupBoardsLeaveLastsOneExchange)
 {
     s.machine().setBoard(sim::Board::Backup);
-    ASSERT_EQ(s.seal().ExeHeart(), EC_OK);
-    ASSERT_FALSE(s.seal().mainBoard());
+    ASSERT_EQ(poll(), EC_OK);
     s.machine().clearLog();
-
-    EXPECT_EQ(queryId(), EC_BACKUP_BOARD);
-    EXPECT_TRUE(s.frames().empty());
-
-    // The permission covers the retries of that one exchange, and not the next command.
     s.inject(Fault::BadChecksum, 2);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_GET_MACHINE_NUM, nullptr, 0, nullptr, link::Board::Either),
-              EC_OK);
+    EXPECT_EQ(link.execute(CMD_GET_MACHINE_NUM, nullptr, 0, nullptr, link::Board::Either), EC_OK);
     EXPECT_EQ(s.frames().size(), 3u);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_GET_MACHINE_NUM), EC_BACKUP_BOARD);
+    EXPECT_EQ(link.execute(CMD_GET_MACHINE_NUM), EC_BACKUP_BOARD);
     EXPECT_EQ(s.frames().size(), 3u);
 }
 
 TEST_F(Wire, HeartbeatLightAndIrregularRowsAreExactFrames)
 {
-    ASSERT_EQ(s.seal().ExeHeart(), EC_OK);
-    ASSERT_EQ(s.seal()._ExeCmd(CMD_LIGHT_ON), EC_OK);
+    ASSERT_EQ(poll(), EC_OK);
+    ASSERT_EQ(link.execute(CMD_LIGHT_ON), EC_OK);
     EXPECT_TRUE(s.machine().lightOn());
     const unsigned char entry = 5, lockByte = 0x05;
-    s.seal()._ExeCmd(CMD_GET_ALARM_LOG_ENTRY, &entry, 1);
-    s.seal()._ExeCmd(CMD_LOCK_SEAL, &lockByte, 1);
-    s.seal()._ExeCmd(CMD_UNLOCK_SEAL, &lockByte, 1);
+    link.execute(CMD_GET_ALARM_LOG_ENTRY, &entry, 1);
+    link.execute(CMD_LOCK_SEAL, &lockByte, 1);
+    link.execute(CMD_UNLOCK_SEAL, &lockByte, 1);
 
     std::vector<Bytes> frames = s.frames();
     ASSERT_GE(frames.size(), 2u);
@@ -149,7 +147,7 @@ TEST_F(Wire, BlockWriteOf90BytesGoesAsTwoChunksAndReadsBack)
 {
     char data[90];
     for (int i = 0; i < 90; ++i) data[i] = static_cast<char>(i + 1);
-    ASSERT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data, 90), EC_OK);
+    ASSERT_EQ(link.sealBlock(CMD_WRITE_SEAL_BUF, data, 90, nullptr), EC_OK);
 
     const auto frames = s.frames();
     ASSERT_EQ(frames.size(), 2u);
@@ -189,19 +187,19 @@ TEST_F(Wire, BlockReadsOfEmptyLongAndOversizedBlocks)
 TEST_F(Wire, SizesThatDoNotFitAreRefusedBeforeTheWire)
 {
     unsigned char payload[300] = {};
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_BIND_INFO, payload, 250), EC_BAD_PARAMETER);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, payload, 11), EC_BAD_PARAMETER);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_SET_MACHINE_NUM, nullptr, 12), EC_BAD_PARAMETER);
-    EXPECT_EQ(s.seal()._ExeCmd(CMD_STAMP, payload, 7), EC_BAD_PARAMETER);  // a stamp is 8 bytes
+    EXPECT_EQ(link.execute(CMD_SET_BIND_INFO, payload, 250), EC_BAD_PARAMETER);
+    EXPECT_EQ(link.execute(CMD_SET_MACHINE_NUM, payload, 11), EC_BAD_PARAMETER);
+    EXPECT_EQ(link.execute(CMD_SET_MACHINE_NUM, nullptr, 12), EC_BAD_PARAMETER);
+    EXPECT_EQ(link.execute(CMD_STAMP, payload, 7), EC_BAD_PARAMETER);  // a stamp is 8 bytes
 
     std::vector<char> data(1100, 'x');
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), 1023), EC_BAD_PARAMETER);
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), -2), EC_BACKUP_BOARD);
-    EXPECT_EQ(s.seal()._ExeBuf(CMD_GET_CONFIG, data.data(), 10), EC_BACKUP_BOARD);
+    EXPECT_EQ(link.sealBlock(CMD_WRITE_SEAL_BUF, data.data(), 1023, nullptr), EC_BAD_PARAMETER);
+    EXPECT_EQ(link.sealBlock(CMD_WRITE_SEAL_BUF, data.data(), -2, nullptr), EC_BACKUP_BOARD);
+    EXPECT_EQ(link.sealBlock(CMD_GET_CONFIG, data.data(), 10, nullptr), EC_BACKUP_BOARD);
     EXPECT_TRUE(s.frames().empty());
 
     // The largest block is not refused by the library (the machine may still refuse it).
-    EXPECT_NE(s.seal()._ExeBuf(CMD_WRITE_SEAL_BUF, data.data(), 1022), EC_BAD_PARAMETER);
+    EXPECT_NE(link.sealBlock(CMD_WRITE_SEAL_BUF, data.data(), 1022, nullptr), EC_BAD_PARAMETER);
     const auto frames = s.frames();
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ((Bytes(frames[0].begin() + 7, frames[0].begin() + 9)), (Bytes{0xFE, 0x03}));

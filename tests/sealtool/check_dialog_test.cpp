@@ -1,8 +1,6 @@
 // The calibration dialog: read-back, sending to the machine and the backup file.
-#include <atomic>
 #include <cstring>
 
-#include <QProgressDialog>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -149,21 +147,10 @@ TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrat
     EXPECT_TRUE(QDir(files.file("")).entryList({"*.ini"}).isEmpty());  // the export asked for no file
 
     // A successful automatic calibration shows what the machine now holds; a failed one leaves the
-    // fields. Meanwhile a progress dialog counts the seconds.
+    // fields. (The progress shown meanwhile is the panel's, pinned there.)
     answering.answer = QMessageBox::Yes;
     static int autoResult;
-    static std::atomic<bool> progressSeen;
-    progressSeen = false;
-    lib().AutoCheckSeal = [](char* text, short*) {
-        for (int i = 0; i < 300 && !progressSeen; ++i) QThread::msleep(10);
-        return std::strcpy(text, "done"), g_longSide = 2971, autoResult;
-    };
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        auto* progress = dialog.findChild<QProgressDialog*>();
-        progressSeen = progressSeen || (progress && progress->isVisible() && progress->labelText().contains("已用时"));
-    });
-    probe.start(5);
+    lib().AutoCheckSeal = [](char* text, short*) { return std::strcpy(text, "done"), g_longSide = 2971, autoResult; };
     for (auto [result, shown] : {std::pair{-1, "2970"}, {0, "2971"}}) {
         autoResult = result;
         click(&dialog, "pushBtnAutoCheck");
@@ -171,5 +158,4 @@ TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrat
         g_longSide = 2970;
     }
     EXPECT_EQ(answering.texts().last(), "done");
-    EXPECT_TRUE(progressSeen);
 }

@@ -9,6 +9,7 @@
 
 #include "stampctl/core/result_codes.h"
 #include "stampctl/seal.h"
+#include "stampctl/stampctl.h"
 #include "tests/usb/usb_fixture.h"
 
 namespace stampctl::test {
@@ -37,7 +38,7 @@ protected:
     // The controller outlives the test; nothing of it may reach for the device afterwards.
     void TearDown() override
     {
-        if (!IsSkipped()) seal()._disconnMachine();
+        if (!IsSkipped()) disconnMachine();
     }
     static CSeal& seal() { return *CSeal::Instance(); }
 };
@@ -45,12 +46,12 @@ protected:
 // What the protocol does on top is pinned over the simulated link; here only what the bus adds.
 TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
 {
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // nothing on the bus
+    EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // nothing on the bus
     m_usb.plug(UsbIdentity{0x0483, 0x5751});
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // another product
+    EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // another product
     EXPECT_EQ(m_usb.claims(), 0);
     plugMachine();
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
+    EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
     // A short packet is a failed read, not a reply to check.
     m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
     EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_NO_VALID_REPLY);
@@ -60,18 +61,18 @@ TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin
 {
     plugMachine();
     m_usb.refuseOpen(true);
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);
+    EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);
     m_usb.refuseOpen(false);
     EXPECT_THAT(traceBodies(m_base.path()),
                 Contains(HasSubstr("no permission to open the machine's USB device (libusb -3): "
                                    "add the user to group stampctl")));
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
+    EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
 }
 
 TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter)
 {
     plugMachine();
-    ASSERT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
+    ASSERT_EQ(connMachine(kFactoryCode), EC_OK);
     // The machine takes the request and vanishes before it answers.
     m_machine.injectFault(sim::Fault::ReadTimeout, 1, sim::FaultTarget::Command);
     int result = 0;
@@ -84,23 +85,23 @@ TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter
     EXPECT_LT(steady_clock::now() - start, milliseconds(1000));  // not the read time-out
 
     EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_DISCONNECTED);
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_PORT_OPENFAIL);
+    EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);
     plugMachine();  // plugged in again, it connects as before
-    EXPECT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
+    EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
 }
 
 TEST_F(ConnectionOverUsbTest, RepeatedConnectAndDisconnectLeakNothing)
 {
     plugMachine();
     // The first cycle sets up what libusb keeps for the process.
-    ASSERT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
-    ASSERT_EQ(seal()._disconnMachine(), EC_OK);
+    ASSERT_EQ(connMachine(kFactoryCode), EC_OK);
+    ASSERT_EQ(disconnMachine(), EC_OK);
     const auto descriptorCount = [] { return entriesOf("/proc/self/fd"); };
     const auto threadCount = [] { return entriesOf("/proc/self/task"); };
     const int descriptors = descriptorCount(), threads = threadCount();
     for (int i = 0; i < 10; ++i) {
-        ASSERT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
-        ASSERT_EQ(seal()._disconnMachine(), EC_OK);
+        ASSERT_EQ(connMachine(kFactoryCode), EC_OK);
+        ASSERT_EQ(disconnMachine(), EC_OK);
     }
     // A leaked context alone would hold two descriptors for each cycle.
     EXPECT_LE(settledAtMost(descriptors, descriptorCount), descriptors);
@@ -116,16 +117,15 @@ TEST_F(ConnectionOverUsbTest, StampsAtAPixelOfAPhotoFromTheNamedPictures)
     ASSERT_TRUE(cv::imwrite(blank, cv::Mat(2448, 3264, CV_8UC3, cv::Scalar::all(0))));
     ::setenv("STAMPCTL_SIM_PHOTOS", blank.c_str(), 1);
     plugMachine();
-    ASSERT_EQ(seal()._connMachine(kFactoryCode), EC_OK);
-    ASSERT_EQ(seal()._openVideoCap(), EC_OK);
-    ASSERT_EQ(seal()._getImageFormat(m_base.file("cut/photo.bmp").c_str(), 0, 0, 0), EC_OK);
-    ASSERT_EQ(seal()._manualPrintStart(1, 1000, 800, 0), EC_OK);
+    ASSERT_EQ(connMachine(kFactoryCode), EC_OK);
+    ASSERT_EQ(openVideoCap(), EC_OK);
+    ASSERT_EQ(getImageFormat(m_base.file("cut/photo.bmp").c_str(), 0, 0, 0), EC_OK);
+    ASSERT_EQ(manualPrintStart(1, 1000, 800, 0), EC_OK);
     ASSERT_EQ(m_machine.stamps().size(), 1u);
-    // Through the machine's calibration circles (606, 575) to (1933, 2737) of the turned photo,
-    // and the default seal shift of -15 mm in X.
-    EXPECT_NEAR(m_machine.stamps()[0].xMm(), 85 + (800 - 606) * 145.0 / (1933 - 606) + 0.01 - 15, 0.011);
-    EXPECT_NEAR(m_machine.stamps()[0].yMm(), 35 + (3265 - 1000 - 575) * 235.0 / (2737 - 575) + 0.01, 0.011);
-    seal()._closeVideoCap();
+    // Through the machine's calibration circles, with the default seal shift of -15 mm in X.
+    EXPECT_NEAR(m_machine.stamps()[0].xMm(), 91.21, 0.011);
+    EXPECT_NEAR(m_machine.stamps()[0].yMm(), 218.71, 0.011);
+    closeVideoCap();
 }
 
 }  // namespace
