@@ -25,6 +25,12 @@ public:
         ::setenv("STAMPCTL_SIMULATOR", "1", 1);
         sim::machine().resetToDefault();
     }
+    // The capture threads wait on this session's clock: they stop before it goes.
+    ~SimSession()
+    {
+        closeVideoCap();
+        closeEnvVideoCap();
+    }
 
     CSeal& seal() { return *CSeal::Instance(); }
     sim::SimMachine& machine() { return sim::machine(); }
