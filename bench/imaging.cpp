@@ -52,7 +52,10 @@ float turnAngle() { return static_cast<float>(2 * kPi - kTurnDeg * kPi / 180); }
 
 // Argument: OpenCV worker threads (0 = its default, all cores); both rotations honour it.
 struct ThreadCount {
-    explicit ThreadCount(int n) : previous(cv::getNumThreads()) { if (n > 0) cv::setNumThreads(n); }
+    explicit ThreadCount(int n) : previous(cv::getNumThreads())
+    {
+        if (n > 0) cv::setNumThreads(n);
+    }
     ~ThreadCount() { cv::setNumThreads(previous); }
     int previous;
 };
@@ -84,8 +87,8 @@ void BM_warpAffine(benchmark::State& state)
     const cv::Matx23d toSource(c, s, dx, -s, c, dy);
     cv::Mat dst;
     for (auto _ : state) {
-        cv::warpAffine(photo, dst, toSource, sized.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                       cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        cv::warpAffine(photo, dst, toSource, sized.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
+                       cv::Scalar::all(0));
         benchmark::DoNotOptimize(dst.data);
     }
 }
@@ -132,8 +135,8 @@ class CountingAllocator : public cv::MatAllocator {
 public:
     explicit CountingAllocator(size_t fullSize) : m_fullSize(fullSize) {}
 
-    cv::UMatData* allocate(int dims, const int* sizes, int type, void* data, size_t* step,
-                           cv::AccessFlag flags, cv::UMatUsageFlags usage) const override
+    cv::UMatData* allocate(int dims, const int* sizes, int type, void* data, size_t* step, cv::AccessFlag flags,
+                           cv::UMatUsageFlags usage) const override
     {
         cv::UMatData* u = m_std->allocate(dims, sizes, type, data, step, flags, usage);
         if (u) {

@@ -18,8 +18,9 @@ std::pair<std::string, Action> Commands::chosen() const
 
 CLI::Option* addSwitch(CLI::App* command, bool& on)
 {
-    return command->add_option_function<std::string>(
-                      "state", [&on](const std::string& state) { on = state == "on"; }, "on or off")
+    return command
+        ->add_option_function<std::string>(
+            "state", [&on](const std::string& state) { on = state == "on"; }, "on or off")
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
 }

@@ -155,10 +155,7 @@ Outcome importFrom(const std::string& path)
     return outcome;
 }
 
-Outcome autoCalibrate(const std::vector<int>& photosensitive)
-{
-    return stampctl_shapes::autoCalibrate(photosensitive);
-}
+Outcome autoCalibrate(const std::vector<int>& photosensitive) { return stampctl_shapes::autoCalibrate(photosensitive); }
 
 // What automatic calibration does now, as its trace lines tell.
 Step calibrationSteps()
@@ -194,8 +191,8 @@ CLI::Validator inExistingFolder()
 std::string withIniSuffix(const std::string& path)
 {
     const std::string suffix = ".ini";
-    const bool has = path.size() > suffix.size() &&
-                     strcasecmp(path.c_str() + path.size() - suffix.size(), suffix.c_str()) == 0;
+    const bool has =
+        path.size() > suffix.size() && strcasecmp(path.c_str() + path.size() - suffix.size(), suffix.c_str()) == 0;
     return has ? path : path + suffix;
 }
 
@@ -222,8 +219,8 @@ void addCalibrationCommands(CLI::App& app, Commands& commands)
     exportCommand->add_option("file", *file, "the INI file (.ini is added when missing)")
         ->required()
         ->check(inExistingFolder());
-    commands.add(exportCommand, commands.onMachine([file] { return exportTo(withIniSuffix(*file)); },
-                                                   "reading the calibration"));
+    commands.add(exportCommand,
+                 commands.onMachine([file] { return exportTo(withIniSuffix(*file)); }, "reading the calibration"));
     auto* importCommand = calibration->add_subcommand("import", "write an exported INI file to the machine");
     importCommand->add_option("file", *file, "the INI file")
         ->required()

@@ -48,8 +48,10 @@ void addServeCommands(CLI::App& app, Commands& commands)
         ->check(CLI::ExistingFile);
     serveCommand->add_option("--tls-cert", request->settings.tlsCert, "HTTPS certificate (PEM); needed off loopback")
         ->check(CLI::ExistingFile);
-    serveCommand->add_option("--tls-key", request->settings.tlsKey, "HTTPS private key (PEM)")->check(CLI::ExistingFile);
-    serveCommand->add_option("--www", request->settings.wwwDir, "the page's directory (default: www beside the program)");
+    serveCommand->add_option("--tls-key", request->settings.tlsKey, "HTTPS private key (PEM)")
+        ->check(CLI::ExistingFile);
+    serveCommand->add_option("--www", request->settings.wwwDir,
+                             "the page's directory (default: www beside the program)");
     serveCommand->add_option("--origins", request->settings.originsFile,
                              "the allowed origins file (default: serve/origins in the base directory)");
     commands.add(serveCommand, [&options, request] { return serve(options, *request); });
@@ -64,7 +66,8 @@ void addServeCommands(CLI::App& app, Commands& commands)
         ->required()
         ->check(CLI::IsMember({"viewer", "operator", "engineer"}));
     commands.add(add, [name, role] { return stampctl_serve::addToken(*name, *role); });
-    commands.add(token->add_subcommand("list", "the tokens' names, roles and dates"), [] { return stampctl_serve::listTokens(); });
+    commands.add(token->add_subcommand("list", "the tokens' names, roles and dates"),
+                 [] { return stampctl_serve::listTokens(); });
     auto* revoke = token->add_subcommand("revoke", "revoke the token of NAME");
     revoke->add_option("name", *name, "the token's name")->required();
     commands.add(revoke, [name] { return stampctl_serve::revokeToken(*name); });

@@ -71,10 +71,7 @@ Outcome stamp(const StampRequest& r)
     return outcome;
 }
 
-Outcome reset()
-{
-    return stampctl_shapes::reset();
-}
+Outcome reset() { return stampctl_shapes::reset(); }
 
 // "X,Y": two whole numbers.
 CLI::Option* addPoint(CLI::App* group, const std::string& name, std::vector<int>& point, const std::string& what)
@@ -135,7 +132,8 @@ void addStampCommands(CLI::App& app, Commands& commands)
     addPoint(where, "--pixel", stampRequest->pixel, "pixel of the cut picture (as stampctl photo writes it)");
     addPoint(where, "--mm", stampRequest->mm, kPageRange);
     where->require_option(1);
-    stampCommand->add_option("--angle", stampRequest->angle, "rotation in degrees, 0 to 360")->check(CLI::Range(0, 360));
+    stampCommand->add_option("--angle", stampRequest->angle, "rotation in degrees, 0 to 360")
+        ->check(CLI::Range(0, 360));
     stampCommand->add_flag("--across-page", stampRequest->acrossPage, "an across-page stamp over the paper's edge");
     stampCommand->final_callback([stampRequest] { checkOnPage(*stampRequest); });
     commands.add(stampCommand, commands.onMachine([stampRequest] { return stamp(*stampRequest); }, "stamping"));

@@ -20,12 +20,10 @@ constexpr const char* kDescription =
 
 void addGlobalOptions(CLI::App& app, Options& options)
 {
-    app.add_option("--code", options.code,
-                   "the machine's security code (default: $STAMPCTL_CODE, else none)")
+    app.add_option("--code", options.code, "the machine's security code (default: $STAMPCTL_CODE, else none)")
         ->envname("STAMPCTL_CODE")
         ->type_name("CODE");
-    app.add_flag("--simulator", options.simulator,
-                 "use the simulated machine and cameras (as STAMPCTL_SIMULATOR=1)");
+    app.add_flag("--simulator", options.simulator, "use the simulated machine and cameras (as STAMPCTL_SIMULATOR=1)");
     app.add_flag("--json", options.json, "print one JSON object: command, code, message, data");
     app.add_flag("-q,--quiet", options.quiet, "no progress and no confirmations, only results");
     app.add_flag("-v,--verbose", options.verbose, "copy the library's trace lines of this run to standard error");
@@ -41,8 +39,9 @@ int main(int argc, char** argv)
     CLI::App app{kDescription, "stampctl"};
     // Options of the whole tool may follow the command: "stampctl status --json".
     app.fallthrough();
-    app.footer("--code, --simulator, --json, --quiet and --verbose may also follow the command. "
-               "See stampctl(1).");
+    app.footer(
+        "--code, --simulator, --json, --quiet and --verbose may also follow the command. "
+        "See stampctl(1).");
     app.require_subcommand(1);
     addGlobalOptions(app, options);
 

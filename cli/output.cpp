@@ -92,8 +92,7 @@ int report(const Options& options, const std::string& command, const Outcome& gi
     }
     if (!failed) return kExitSuccess;
     // The tool's refusals of the command line say what is wrong in words of their own.
-    std::string line = who + (outcome.usage ? outcome.detail
-                                            : std::to_string(outcome.code) + " " + messageOf(outcome));
+    std::string line = who + (outcome.usage ? outcome.detail : std::to_string(outcome.code) + " " + messageOf(outcome));
     if (!outcome.usage && !outcome.detail.empty()) line += " (" + outcome.detail + ")";
     if (!outcome.hint.empty()) line += "; " + outcome.hint;
     writeAll(STDERR_FILENO, oneLine(line) + "\n");

@@ -27,8 +27,8 @@ Outcome withMachine(const Options& options, const std::function<Outcome()>& work
     Outcome outcome = interrupted() ? Outcome{} : work();
     disconnMachine();
     if (interrupted() && outcome.interruption.empty())
-        outcome.interruption = outcome.text.empty() && outcome.code == 0 ? "nothing was done"
-                                                                          : "the work under way was finished first";
+        outcome.interruption =
+            outcome.text.empty() && outcome.code == 0 ? "nothing was done" : "the work under way was finished first";
     return outcome;
 }
 

@@ -21,8 +21,7 @@ std::string todaysTrace()
     struct tm local {};
     localtime_r(&now, &local);
     char day[64];
-    std::snprintf(day, sizeof day, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday);
+    std::snprintf(day, sizeof day, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     return baseDir() + day;
 }
 

@@ -36,8 +36,7 @@ std::string todaysTraceFile()
     struct tm local {};
     localtime_r(&now, &local);
     char name[64];
-    std::snprintf(name, sizeof name, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday);
+    std::snprintf(name, sizeof name, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     return baseDir() + name;
 }
 
@@ -66,8 +65,8 @@ size_t showStampsMade(size_t from)
     const auto stamps = stampctl::sim::machine().stamps();
     for (size_t i = from; i < stamps.size(); ++i) {
         const auto& s = stamps[i];
-        std::printf("    machine stamped: seal %d at (%.2f, %.2f) mm, angle %d%s%s\n", s.seal, s.xMm(),
-                    s.yMm(), s.angle, s.photosensitive() ? ", photosensitive" : "",
+        std::printf("    machine stamped: seal %d at (%.2f, %.2f) mm, angle %d%s%s\n", s.seal, s.xMm(), s.yMm(),
+                    s.angle, s.photosensitive() ? ", photosensitive" : "",
                     s.made ? "" : " (the seal never reached the paper)");
     }
     return stamps.size();
@@ -122,9 +121,10 @@ int main(int argc, char** argv)
 
     std::printf("Connecting\n");
     if (!report("connMachine", connMachine(code))) {
-        std::printf("\nNo connection. For a real machine: plug it in, run as a user allowed to open\n"
-                    "USB devices (or root), and pass the machine's security code if it has one.\n"
-                    "Without a machine: STAMPCTL_SIMULATOR=1.\n");
+        std::printf(
+            "\nNo connection. For a real machine: plug it in, run as a user allowed to open\n"
+            "USB devices (or root), and pass the machine's security code if it has one.\n"
+            "Without a machine: STAMPCTL_SIMULATOR=1.\n");
         showTraceTail(12);
         return 1;
     }
@@ -146,7 +146,9 @@ int main(int argc, char** argv)
     const auto doorState = [] {
         const int state = checkPaperDoorState();
         std::printf("  %-34s %d  (%s)\n", "checkPaperDoorState", state,
-                    state == 1 ? "open" : state == 2 ? "closed" : geterrMsg(state));
+                    state == 1   ? "open"
+                    : state == 2 ? "closed"
+                                 : geterrMsg(state));
     };
     doorState();
     report("openPaperDoorEx(2 s)", openPaperDoorEx(2));
@@ -182,21 +184,26 @@ int main(int argc, char** argv)
 
     if (simulated) {  // a printed document on a fresh sheet
         stampctl::sim::paperBoard().laySheet({});
-        stampctl::sim::paperBoard().setPrintMm({{30, 20, 160, 12}, {30, 45, 230, 60}, {30, 120, 150, 40}, {200, 170, 60, 20}});
+        stampctl::sim::paperBoard().setPrintMm(
+            {{30, 20, 160, 12}, {30, 45, 230, 60}, {30, 120, 150, 40}, {200, 170, 60, 20}});
     }
     std::printf("\nA document photo, then stamps at clicked points of the cut picture\n");
     const std::string cut = takePhoto("demo_before");
     if (!cut.empty()) {
         const cv::Size size = cv::imread(cut).size();
+        // clang-format off
         struct Click { int seal; double fx, fy; int angle; };
         for (const Click& c : {Click{1, 0.25, 0.25, 0}, Click{3, 0.70, 0.30, 90}, Click{5, 0.30, 0.70, 180},
                                Click{6, 0.72, 0.72, 270}})
+            // clang-format on
             stampAtClick(c.seal, cv::Point(cvRound(size.width * c.fx), cvRound(size.height * c.fy)), c.angle);
     }
 
     std::printf("\nStamping by page millimetres (from the sheet's top-left corner)\n");
     size_t seen = simulated ? stampctl::sim::machine().stamps().size() : 0;
-    struct PagePoint { int seal, x, y, angle; };
+    struct PagePoint {
+        int seal, x, y, angle;
+    };
     for (const PagePoint& p : {PagePoint{1, 60, 100, 0}, PagePoint{2, 150, 240, 90}}) {
         char what[64];
         std::snprintf(what, sizeof what, "autoPrintStart(%d, %d, %d, %d)", p.seal, p.x, p.y, p.angle);

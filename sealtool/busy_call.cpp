@@ -48,10 +48,7 @@ QString elapsedText(const QString& progress, const QElapsedTimer& clock)
 
 }  // namespace
 
-bool busyCallRunning()
-{
-    return g_running > 0;
-}
+bool busyCallRunning() { return g_running > 0; }
 
 int runBusy(QWidget* owner, QWidget* panel, const std::function<int()>& call, const QString& progress)
 {

@@ -36,22 +36,19 @@ QString timedPhotoStem()
 
 void MainWindow::on_pushButton_clicked()
 {
-    if (refuseWhileTesting())
-        return;
+    if (refuseWhileTesting()) return;
     tellResult(busy([] { return lib().openVideoCap(); }), QStringLiteral("打开摄像头成功"));
 }
 
 void MainWindow::on_pushButton_CloseCamera_clicked()
 {
-    if (refuseWhileTesting())
-        return;
+    if (refuseWhileTesting()) return;
     tellResult(busy([] { return lib().closeVideoCap(); }), QStringLiteral("关闭摄像头成功"));
 }
 
 void MainWindow::on_pushButton_camstatus_clicked()
 {
-    if (refuseWhileTesting())
-        return;
+    if (refuseWhileTesting()) return;
     const int state = lib().checkVideoState();
     if (state == kCameraRunning)
         tell(QStringLiteral("摄像头打开"));
@@ -70,9 +67,8 @@ bool MainWindow::takePhoto()
     const bool business = m_machineType == kBusinessEdition;
     const QByteArray path = (business ? stem + QStringLiteral(".bmp") : cut).toUtf8();
     const int type = business ? kPhotoBothFiles : kPhotoCutOnly;
-    const int code = busy([&path, type] {
-        return lib().getImageFormat(path.constData(), type, kEraseBorder, kConfiguredQuality);
-    });
+    const int code =
+        busy([&path, type] { return lib().getImageFormat(path.constData(), type, kEraseBorder, kConfiguredQuality); });
     if (code != 0) {
         warn(fromLibrary(lib().geterrMsg(code)));
         return false;
@@ -82,20 +78,17 @@ bool MainWindow::takePhoto()
 
 void MainWindow::on_pushButton_Photo_clicked()
 {
-    if (refuseWhileTesting())
-        return;
+    if (refuseWhileTesting()) return;
     takePhoto();
 }
 
 void MainWindow::on_pushButton_Gzpzkm_clicked()
 {
-    if (refuseWhileTesting())
-        return;
+    if (refuseWhileTesting()) return;
     QElapsedTimer timer;
     timer.start();
     const std::optional<int> code = stampAtClick(lib().manualPrintStart);
-    if (!code)
-        return;
+    if (!code) return;
     if (*code != 0) {
         warn(fromLibrary(lib().geterrMsg(*code)));
         return;

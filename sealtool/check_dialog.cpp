@@ -22,10 +22,7 @@ namespace {
 constexpr int kRotatedAngles[] = {90, 180, 270};
 constexpr int kAllAngles[] = {0, 90, 180, 270};
 
-QString backupFolder()
-{
-    return filesDir() + QLatin1Char('/');
-}
+QString backupFolder() { return filesDir() + QLatin1Char('/'); }
 
 const QString kBackupFilter = QStringLiteral("校准数据文件(*.ini)");
 const QString kBackupSuffix = QStringLiteral("ini");
@@ -50,15 +47,9 @@ CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent), ui(new Ui::CheckDia
     m_bInit = false;
 }
 
-CheckDialog::~CheckDialog()
-{
-    delete ui;
-}
+CheckDialog::~CheckDialog() { delete ui; }
 
-QLineEdit* CheckDialog::field(const QString& name) const
-{
-    return m_fields.value(name);
-}
+QLineEdit* CheckDialog::field(const QString& name) const { return m_fields.value(name); }
 
 void CheckDialog::showEvent(QShowEvent* event)
 {
@@ -80,22 +71,14 @@ void CheckDialog::fitToContents()
     const QSize whole = ui->valuesPanel->sizeHint();
     QSize fitted = withinScreen(*this, whole);
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui->valuesScroll);
-    if (fitted.height() < whole.height())
-        fitted.rwidth() += scrollBar;
-    if (fitted.width() < whole.width())
-        fitted.rheight() += scrollBar;
+    if (fitted.height() < whole.height()) fitted.rwidth() += scrollBar;
+    if (fitted.width() < whole.width()) fitted.rheight() += scrollBar;
     resize(withinScreen(*this, fitted));
 }
 
-void CheckDialog::tell(const QString& text)
-{
-    QMessageBox::information(this, QStringLiteral("提示"), text);
-}
+void CheckDialog::tell(const QString& text) { QMessageBox::information(this, QStringLiteral("提示"), text); }
 
-void CheckDialog::warn(const QString& text)
-{
-    QMessageBox::warning(this, QStringLiteral("提示"), text);
-}
+void CheckDialog::warn(const QString& text) { QMessageBox::warning(this, QStringLiteral("提示"), text); }
 
 void CheckDialog::tellResult(int code, const QString& successText)
 {
@@ -119,15 +102,11 @@ bool CheckDialog::readFields(const QStringList& names, short* values)
     return true;
 }
 
-void CheckDialog::setField(const QString& name, int number)
-{
-    field(name)->setText(QString::number(number));
-}
+void CheckDialog::setField(const QString& name, int number) { field(name)->setText(QString::number(number)); }
 
 void CheckDialog::on_pushButtonGetXZJZ_clicked()
 {
-    if (readBack() == 0 && !m_bInit)
-        tell(QStringLiteral("获取校准信息成功"));
+    if (readBack() == 0 && !m_bInit) tell(QStringLiteral("获取校准信息成功"));
 }
 
 int CheckDialog::readBack()
@@ -138,8 +117,8 @@ int CheckDialog::readBack()
     std::array<short, kCircleCount> circleY{};
     std::array<short, kSealCount * 4> sealX{};
     std::array<short, kSealCount * 4> sealY{};
-    const int code = lib().GetAllJZInfo(&longSide, &shortSide, circleX.data(), circleY.data(),
-                                        sealX.data(), sealY.data());
+    const int code =
+        lib().GetAllJZInfo(&longSide, &shortSide, circleX.data(), circleY.data(), sealX.data(), sealY.data());
     if (code != 0) {
         warn(fromLibrary(lib().geterrMsg(code)));
         return code;
@@ -166,27 +145,24 @@ void CheckDialog::on_pushBtnAutoCheck_clicked()
         this, QStringLiteral("提示"),
         QStringLiteral("自动校准将覆盖现有的校准数据，请先做好备份，\r\n请确认是否已放正白纸，请确认是否继续？"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
-    if (answer != QMessageBox::Yes)
-        return;
+    if (answer != QMessageBox::Yes) return;
     const QCheckBox* photosensitive[] = {ui->checkBox_1, ui->checkBox_2, ui->checkBox_3,
                                          ui->checkBox_4, ui->checkBox_5, ui->checkBox_6};
     std::array<short, kSealCount> flags{};
-    for (int i = 0; i < kSealCount; ++i)
-        flags[i] = photosensitive[i]->isChecked() ? 1 : 0;
+    for (int i = 0; i < kSealCount; ++i) flags[i] = photosensitive[i]->isChecked() ? 1 : 0;
     // The library explains itself in the text, success or not.
     std::array<char, kAutoCheckTextSize> text{};
     // About half a minute of stamping and photographing: the dialog shows it counting.
-    const int code = runBusy(this, this, [&text, &flags] {
-        return lib().AutoCheckSeal(text.data(), flags.data());
-    }, QStringLiteral("正在自动校准"));
+    const int code = runBusy(
+        this, this, [&text, &flags] { return lib().AutoCheckSeal(text.data(), flags.data()); },
+        QStringLiteral("正在自动校准"));
     text.back() = '\0';
     if (code == 0)
         tell(QString::fromUtf8(text.data()));
     else
         warn(QString::fromUtf8(text.data()));
     // The machine now holds new values: the fields must not offer the old ones for sending.
-    if (code == 0)
-        readBack();
+    if (code == 0) readBack();
 }
 
 void CheckDialog::on_pushBtnDownLoadJZXX_clicked()
@@ -195,15 +171,12 @@ void CheckDialog::on_pushBtnDownLoadJZXX_clicked()
     QStringList names{QStringLiteral("lineEditBZW"), QStringLiteral("lineEditBZG")};
     for (int circle = 1; circle <= kCircleCount; ++circle)
         names << circleField('X', circle) << circleField('Y', circle);
-    for (int seal = 1; seal <= kSealCount; ++seal)
-        names << sealField('X', seal, 0) << sealField('Y', seal, 0);
+    for (int seal = 1; seal <= kSealCount; ++seal) names << sealField('X', seal, 0) << sealField('Y', seal, 0);
     std::array<short, kBaseBlockValues> values{};
-    if (!readFields(names, values.data()))
-        return;
+    if (!readFields(names, values.data())) return;
     std::array<unsigned char, sizeof values> block{};
     std::memcpy(block.data(), values.data(), sizeof values);
-    tellResult(lib().DownLoadBaseJZ(block.data(), static_cast<int>(block.size()), 0),
-               QStringLiteral("下发成功"));
+    tellResult(lib().DownLoadBaseJZ(block.data(), static_cast<int>(block.size()), 0), QStringLiteral("下发成功"));
 }
 
 void CheckDialog::on_pushButtonDownXZJZ_clicked()
@@ -219,8 +192,7 @@ void CheckDialog::on_pushButtonDownXZJZ_clicked()
     }
     std::array<short, kRotationCount> x{};
     std::array<short, kRotationCount> y{};
-    if (!readFields(xNames, x.data()) || !readFields(yNames, y.data()))
-        return;
+    if (!readFields(xNames, x.data()) || !readFields(yNames, y.data())) return;
     tellResult(lib().DownLoadRotateJZ(x.data(), y.data()), QStringLiteral("下发成功"));
 }
 
@@ -228,19 +200,16 @@ void CheckDialog::on_pushButton_out_clicked()
 {
     // A backup that the import would refuse is no backup: the fields are checked as for sending.
     std::array<short, kCalibrationFieldCount> checked{};
-    if (!readFields(calibrationFieldNames(), checked.data()))
-        return;
+    if (!readFields(calibrationFieldNames(), checked.data())) return;
     QFileDialog dialog(this, QStringLiteral("导出校准数据"), backupFolder(), kBackupFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The dialog adds the suffix itself, so that it asks before replacing a backup of that name
     // (the import dialog lists *.ini files only).
     dialog.setDefaultSuffix(kBackupSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().first();
     QMap<QString, QString> values;
-    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
-        values.insert(it.key(), it.value()->text());
+    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) values.insert(it.key(), it.value()->text());
     // A backup that did not reach the disk must not look like one that did.
     if (!exportCalibration(path, values)) {
         warn(QStringLiteral("导出校准数据失败"));
@@ -251,10 +220,9 @@ void CheckDialog::on_pushButton_out_clicked()
 
 void CheckDialog::on_pushButton_in_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("导入校准数据"),
-                                                      backupFolder(), kBackupFilter);
-    if (path.isEmpty())
-        return;
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("导入校准数据"), backupFolder(), kBackupFilter);
+    if (path.isEmpty()) return;
     bool hasBase = false;
     for (const auto& entry : importCalibration(path)) {
         field(entry.first)->setText(entry.second);

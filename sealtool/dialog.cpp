@@ -16,10 +16,7 @@ Dialog::Dialog(QWidget* parent) : QDialog(parent), ui(new Ui::Dialog)
     setWindowIcon(sealtool::windowIcon());
 }
 
-Dialog::~Dialog()
-{
-    delete ui;
-}
+Dialog::~Dialog() { delete ui; }
 
 void Dialog::on_pushButton_clicked()
 {

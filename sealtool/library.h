@@ -35,8 +35,7 @@ struct Library {
     int (*checkPaperDoorState)() = ::checkPaperDoorState;
     int (*openMachineBackDoor)() = ::openMachineBackDoor;
     int (*checkBackDoorState)() = ::checkBackDoorState;
-    int (*openMachineBackDoorUnNormalForProduct)(const char*) =
-        ::openMachineBackDoorUnNormalForProduct;
+    int (*openMachineBackDoorUnNormalForProduct)(const char*) = ::openMachineBackDoorUnNormalForProduct;
     int (*openMoveAlarm)() = ::openMoveAlarm;
     int (*closeMoveAlarm)() = ::closeMoveAlarm;
     int (*openFMAlarm)() = ::openFMAlarm;

@@ -89,8 +89,7 @@ void MainWindow::fitIntoScreen()
     // The form's size is a wish: on a small or high-DPI screen the window opens within the
     // screen's free area (the picture takes what is left), centred on it.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     const QRect room = screen->availableGeometry();
     resize(withinScreen(*this, size()).expandedTo(minimumSizeHint()));
     move(room.center() - QPoint(width() / 2, height() / 2) - QPoint(0, kFrameAllowance.height() / 4));
@@ -114,28 +113,20 @@ int MainWindow::GetSealNo() const
     const QRadioButton* seals[] = {ui->radioButton,   ui->radioButton_2, ui->radioButton_3,
                                    ui->radioButton_4, ui->radioButton_5, ui->radioButton_6};
     for (int i = 0; i < 6; ++i)
-        if (seals[i]->isChecked())
-            return i + 1;
+        if (seals[i]->isChecked()) return i + 1;
     return 0;
 }
 
 bool MainWindow::refuseWhileTesting()
 {
-    if (!m_bTesting)
-        return false;
+    if (!m_bTesting) return false;
     tell(QStringLiteral("当前正在压力测试，请先停止"));
     return true;
 }
 
-void MainWindow::tell(const QString& text)
-{
-    QMessageBox::information(this, QStringLiteral("提示"), text);
-}
+void MainWindow::tell(const QString& text) { QMessageBox::information(this, QStringLiteral("提示"), text); }
 
-void MainWindow::warn(const QString& text)
-{
-    QMessageBox::warning(this, QStringLiteral("提示"), text);
-}
+void MainWindow::warn(const QString& text) { QMessageBox::warning(this, QStringLiteral("提示"), text); }
 
 void MainWindow::tellResult(int code, const QString& successText)
 {
@@ -162,8 +153,7 @@ std::optional<QString> MainWindow::filledIn(const QLineEdit* edit, const QString
 
 bool MainWindow::confirm(const QString& question)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), question,
-                    QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), question, QMessageBox::Yes | QMessageBox::No, this);
     // Chinese even where Qt's own translations are missing.
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
     box.button(QMessageBox::No)->setText(QStringLiteral("否"));

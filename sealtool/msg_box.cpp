@@ -12,17 +12,13 @@ namespace {
 QWidget* toolWindow()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (qobject_cast<QMainWindow*>(widget) && widget->isVisible())
-            return widget;
+        if (qobject_cast<QMainWindow*>(widget) && widget->isVisible()) return widget;
     return QApplication::activeWindow();
 }
 
 }  // namespace
 
-msgBox::msgBox(const QString& title, const QString& text, int kind)
-    : m_title(title), m_text(text), m_kind(kind)
-{
-}
+msgBox::msgBox(const QString& title, const QString& text, int kind) : m_title(title), m_text(text), m_kind(kind) {}
 
 void msgBox::show(const QString& title, const QString& text, int kind)
 {

@@ -60,8 +60,7 @@ void MainWindow::rescale()
 
 void MainWindow::ShowCurPic()
 {
-    if (m_showImg.empty())
-        return;
+    if (m_showImg.empty()) return;
     const int areaWidth = ui->label_pic->width();
     const int areaHeight = ui->label_pic->height();
     m_img_x = std::max(m_img_x, 0);
@@ -92,8 +91,7 @@ void MainWindow::ShowCurPic()
 void MainWindow::drawStampMark(QPixmap& shown, int left, int top) const
 {
     // No position chosen yet: a valid click never gives 0.
-    if (m_stampX <= 0 || m_stampY <= 0)
-        return;
+    if (m_stampX <= 0 || m_stampY <= 0) return;
     const int x = static_cast<int>(m_stampX * m_zoom / 100.0) - left;
     const int y = static_cast<int>(m_stampY * m_zoom / 100.0) - top;
     QPainter painter(&shown);
@@ -105,8 +103,7 @@ void MainWindow::drawStampMark(QPixmap& shown, int left, int top) const
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // The area grew or shrank with the window: show as much of the picture as now fits.
-    if (watched == ui->label_pic && event->type() == QEvent::Resize)
-        ShowCurPic();
+    if (watched == ui->label_pic && event->type() == QEvent::Resize) ShowCurPic();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -120,30 +117,25 @@ QPoint MainWindow::areaPoint(const QPointF& windowPos, bool round) const
 
 bool MainWindow::insideArea(const QPoint& point) const
 {
-    return point.x() > 0 && point.x() < ui->label_pic->width() && point.y() > 0 &&
-           point.y() < ui->label_pic->height();
+    return point.x() > 0 && point.x() < ui->label_pic->width() && point.y() > 0 && point.y() < ui->label_pic->height();
 }
 
 int MainWindow::clampPan(int value, int zoomedSize, int visibleSize) const
 {
-    if (value >= zoomedSize - visibleSize)
-        value = zoomedSize - visibleSize - 1;
+    if (value >= zoomedSize - visibleSize) value = zoomedSize - visibleSize - 1;
     return std::max(value, 0);
 }
 
 void MainWindow::showPointerLine()
 {
-    ui->label_bar->setText(
-        QStringLiteral("%1, %2像素,  zoom:%3%").arg(m_picX).arg(m_picY).arg(m_zoom));
+    ui->label_bar->setText(QStringLiteral("%1, %2像素,  zoom:%3%").arg(m_picX).arg(m_picY).arg(m_zoom));
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_showImg.empty() || busyCallRunning())
-        return;
+    if (m_showImg.empty() || busyCallRunning()) return;
     const QPoint g = areaPoint(event->localPos(), true);
-    if (!insideArea(g))
-        return;
+    if (!insideArea(g)) return;
     m_picX = static_cast<int>((m_img_x + g.x()) * 100.0 / m_zoom);
     m_picY = static_cast<int>((m_img_y + g.y()) * 100.0 / m_zoom);
     showPointerLine();
@@ -156,16 +148,13 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event)
 
 void MainWindow::wheelEvent(QWheelEvent* event)
 {
-    if (m_showImg.empty() || busyCallRunning())
-        return;
+    if (m_showImg.empty() || busyCallRunning()) return;
     const QPoint g = areaPoint(event->position(), false);
-    if (!insideArea(g))
-        return;
+    if (!insideArea(g)) return;
     const int oldZoom = m_zoom;
     const int step = event->angleDelta().y() > 0 ? kZoomStep : -kZoomStep;
     const int newZoom = std::clamp(oldZoom + step, kZoomMin, kZoomMax);
-    if (newZoom == oldZoom)
-        return;
+    if (newZoom == oldZoom) return;
     m_zoom = newZoom;
     const float scale = newZoom / 100.0f;
     rescale();
@@ -185,22 +174,19 @@ void MainWindow::wheelEvent(QWheelEvent* event)
 void MainWindow::mousePressEvent(QMouseEvent* event)
 {
     // The position of a stamp under way stays what it was.
-    if (m_srcImg.empty() || busyCallRunning())
-        return;
+    if (m_srcImg.empty() || busyCallRunning()) return;
     const QPoint g = areaPoint(event->localPos(), true);
-    if (g.x() < 1 || g.x() > ui->label_pic->width() - 1 || g.y() < 1 ||
-        g.y() > ui->label_pic->height() - 1 || m_bTesting)
+    if (g.x() < 1 || g.x() > ui->label_pic->width() - 1 || g.y() < 1 || g.y() > ui->label_pic->height() - 1 ||
+        m_bTesting)
         return;
     m_pressX = g.x();
     m_pressY = g.y();
     m_pressImgX = m_img_x;
     m_pressImgY = m_img_y;
     // The right button only starts a pan.
-    if (event->button() != Qt::LeftButton)
-        return;
+    if (event->button() != Qt::LeftButton) return;
     // The point is where the last movement or wheel step put the pointer line.
-    if (m_picX <= 0 || m_picX >= m_srcImg.cols || m_picY <= 0 || m_picY >= m_srcImg.rows)
-        return;
+    if (m_picX <= 0 || m_picX >= m_srcImg.cols || m_picY <= 0 || m_picY >= m_srcImg.rows) return;
     QString verdict = lib().checkManualPrintPara(m_picX, m_picY, 0) == kPositionLegal
                           ? QStringLiteral("x:%1, y:%2, 合法")
                           : QStringLiteral("x:%1, y:%2，非法");
@@ -221,9 +207,8 @@ void MainWindow::mousePressEvent(QMouseEvent* event)
 void MainWindow::on_pushButton_SeePic_clicked()
 {
     // Where the tool and the library keep their photos, in every type the library writes.
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("打开图片"), filesDir() + QStringLiteral("/cut"),
-        QStringLiteral("图片文件(*.jpg *.jpeg *.bmp *.png)"));
-    if (!path.isEmpty())
-        loadPicture(path);
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("打开图片"), filesDir() + QStringLiteral("/cut"),
+                                     QStringLiteral("图片文件(*.jpg *.jpeg *.bmp *.png)"));
+    if (!path.isEmpty()) loadPicture(path);
 }

@@ -18,13 +18,11 @@ int runTool(QApplication& app)
     // Qt's own buttons and file dialogs speak Chinese like the rest of the tool; without the
     // translation files they stay English and the tool still works.
     QTranslator qtTexts;
-    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
-                     QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
     Dialog login;
     login.exec();
-    if (login.m_loggedIn != 1)
-        return 0;
+    if (login.m_loggedIn != 1) return 0;
     MainWindow window;
     window.show();
     return app.exec();

@@ -8,8 +8,7 @@ namespace sealtool {
 QSize withinScreen(const QWidget& window, QSize wanted)
 {
     const QScreen* screen = window.screen();
-    if (!screen)
-        return wanted;
+    if (!screen) return wanted;
     return wanted.boundedTo(screen->availableGeometry().size() - kFrameAllowance);
 }
 

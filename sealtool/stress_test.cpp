@@ -58,11 +58,9 @@ QString cyclePhotoPath(int number)
 int nextSeal(const bool (&present)[kSlotCount], int lastSeal)
 {
     for (int i = lastSeal % kSlotCount; i < kSlotCount; ++i)
-        if (present[i])
-            return i + 1;
+        if (present[i]) return i + 1;
     for (int i = 0; i < kSlotCount; ++i)
-        if (present[i])
-            return i + 1;
+        if (present[i]) return i + 1;
     return 0;
 }
 
@@ -70,11 +68,9 @@ int nextSeal(const bool (&present)[kSlotCount], int lastSeal)
 
 void MainWindow::on_pushButton_ylcs_start_clicked()
 {
-    if (refuseWhileTesting())
-        return;
+    if (refuseWhileTesting()) return;
     // A finished run may still have its thread to collect.
-    if (m_worker.joinable())
-        m_worker.join();
+    if (m_worker.joinable()) m_worker.join();
     m_successCount = 0;
     m_resetCount = 0;
     m_bStop = false;
@@ -88,8 +84,7 @@ void MainWindow::on_pushButton_ylcs_end_clicked()
     // The cycle in progress completes; the worker says "stopped" once it has, in one box.
     m_stopByButton = true;
     m_bStop = true;
-    if (m_bTesting)
-        statusBar()->showMessage(QStringLiteral("压力测试将在本次用印完成后停止"));
+    if (m_bTesting) statusBar()->showMessage(QStringLiteral("压力测试将在本次用印完成后停止"));
 }
 
 void* MainWindow::_RunYlTest(void* window)
@@ -98,18 +93,14 @@ void* MainWindow::_RunYlTest(void* window)
     return nullptr;
 }
 
-void MainWindow::RunYlTest()
-{
-    endStressTest(runStressCycles());
-}
+void MainWindow::RunYlTest() { endStressTest(runStressCycles()); }
 
 void MainWindow::endStressTest(const std::optional<QString>& text)
 {
     // The guarded buttons keep refusing until the operator has read why the run ended; a run
     // stopped for closing the window ends without a word.
     const bool closing = !text && m_closeAfterTest;
-    if (!closing)
-        msgBox::show(QStringLiteral("提示"), text ? *text : stopNotice(), MSGBOX_INFORMATION);
+    if (!closing) msgBox::show(QStringLiteral("提示"), text ? *text : stopNotice(), MSGBOX_INFORMATION);
     m_bTesting = false;
     QMetaObject::invokeMethod(this, "onStressTestEnded", Qt::QueuedConnection);
 }
@@ -121,18 +112,15 @@ std::optional<QString> MainWindow::runStressCycles()
 
     const TextArg machineNum(fromLibrary(lib().getMachineNum()));
     char slotText[kSlotTextSize] = {};
-    if (const char* text = lib().querySloatInfo(machineNum.c_str()))
-        std::strncpy(slotText, text, sizeof slotText - 1);
-    if (std::strchr(slotText, '#'))
-        return QStringLiteral("压力测试失败, 获取卡槽信息失败");
+    if (const char* text = lib().querySloatInfo(machineNum.c_str())) std::strncpy(slotText, text, sizeof slotText - 1);
+    if (std::strchr(slotText, '#')) return QStringLiteral("压力测试失败, 获取卡槽信息失败");
     bool present[kSlotCount] = {};
     bool anySeal = false;
     for (int i = 0; i < kSlotCount; ++i) {
         present[i] = slotText[kFirstPresenceDigit + kSlotTextStride * i] == '1';
         anySeal = anySeal || present[i];
     }
-    if (!anySeal)
-        return QStringLiteral("获取卡槽信息未检测到印章");
+    if (!anySeal) return QStringLiteral("获取卡槽信息未检测到印章");
 
     if (lib().checkVideoState() != kCameraRunning && lib().openVideoCap() != 0)
         return QStringLiteral("压力测试失败, 打开摄像头失败");
@@ -146,22 +134,21 @@ std::optional<QString> MainWindow::runStressCycles()
     int height = 0;
     for (;;) {
         waitWhileHeld();
-        if (m_bStop)
-            return std::nullopt;
+        if (m_bStop) return std::nullopt;
         const QByteArray path = cyclePhotoPath(pictureNumber++).toUtf8();
-        if (lib().getImageFormat(path.constData(), kPhotoCutOnly, kEraseBorder,
-                                 kConfiguredQuality) != 0)
+        if (lib().getImageFormat(path.constData(), kPhotoCutOnly, kEraseBorder, kConfiguredQuality) != 0)
             return QStringLiteral("采集图片失败");
         // The first picture decides the range of positions for the whole run.
         if (width <= 0) {
             const cv::Mat first = cv::imread(path.toStdString(), cv::IMREAD_COLOR);
-            if (first.empty())
-                return QStringLiteral("采集图片失败");
+            if (first.empty()) return QStringLiteral("采集图片失败");
             width = first.cols;
             height = first.rows;
             if (width < kMinPictureSide || height < kMinPictureSide)
                 return QStringLiteral("压力测试失败, 图片小于%1像素: %2 x %3")
-                    .arg(kMinPictureSide).arg(width).arg(height);
+                    .arg(kMinPictureSide)
+                    .arg(width)
+                    .arg(height);
         }
         const int x = kEdgeMargin + std::rand() % (width - kMinPictureSide + 1);
         const int y = kEdgeMargin + std::rand() % (height - kMinPictureSide + 1);
@@ -170,18 +157,15 @@ std::optional<QString> MainWindow::runStressCycles()
         const int angle = 90 * (std::rand() % 4);
 
         const int code = lib().manualPrintStart(seal, x, y, angle);
-        if (code != 0)
-            return fromLibrary(lib().geterrMsg(code));
+        if (code != 0) return fromLibrary(lib().geterrMsg(code));
         ++m_successCount;
-        if (lib().GetPrintReset() == 1)
-            ++m_resetCount;
+        if (lib().GetPrintReset() == 1) ++m_resetCount;
 
         const int successes = m_successCount;
         const double averageS = (monotonicMs() - startMs) / (successes * 1000.0);
-        const QString line = QString::asprintf("成功:%d, 复位:%d, 平均用时:%0.2fs", successes,
-                                               m_resetCount.load(), averageS);
-        QMetaObject::invokeMethod(ui->label_ylcs, "setText", Qt::QueuedConnection,
-                                  Q_ARG(QString, line));
+        const QString line =
+            QString::asprintf("成功:%d, 复位:%d, 平均用时:%0.2fs", successes, m_resetCount.load(), averageS);
+        QMetaObject::invokeMethod(ui->label_ylcs, "setText", Qt::QueuedConnection, Q_ARG(QString, line));
     }
 }
 
@@ -208,11 +192,9 @@ void MainWindow::waitWhileHeld()
 void MainWindow::onStressTestEnded()
 {
     // A new run may have started (and collected this thread) before this notice arrived.
-    if (!m_bTesting && m_worker.joinable())
-        m_worker.join();
+    if (!m_bTesting && m_worker.joinable()) m_worker.join();
     statusBar()->clearMessage();
-    if (m_closeAfterTest)
-        close();
+    if (m_closeAfterTest) close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -223,15 +205,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     if (!m_bTesting) {
-        if (m_worker.joinable())
-            m_worker.join();
+        if (m_worker.joinable()) m_worker.join();
         event->accept();
         return;
     }
     // The worker uses this window to the end of its cycle: the window closes only after it.
     event->ignore();
-    if (m_closeAfterTest)
-        return;
+    if (m_closeAfterTest) return;
     // No new cycle may start while the operator thinks it over: Yes means no further stamp.
     holdStressTest(true);
     if (confirm(QStringLiteral("压力测试正在进行，是否停止压力测试并在本次用印完成后关闭？"))) {
@@ -240,14 +220,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     holdStressTest(false);
     // A run that ended by itself meanwhile has nothing left to wait for.
-    if (m_closeAfterTest && !m_bTesting)
-        onStressTestEnded();
+    if (m_closeAfterTest && !m_bTesting) onStressTestEnded();
 }
 
 void MainWindow::waitForStressTest()
 {
-    if (!m_worker.joinable())
-        return;
+    if (!m_worker.joinable()) return;
     m_bStop = true;
     holdStressTest(false);
     // The worker's last message needs this thread's event loop to be shown and closed.

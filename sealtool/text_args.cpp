@@ -12,10 +12,7 @@ namespace {
 
 constexpr const char* kInstallFilesDir = "/opt/apps/cn.orvane.stampctl/files";
 
-bool isUtf8Continuation(char byte)
-{
-    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
+bool isUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 }  // namespace
 
@@ -26,8 +23,7 @@ TextArg::TextArg(const QString& text)
     if (length > kTextArgSize - 1) {
         // Step back over a character that the cut would split.
         length = kTextArgSize - 1;
-        while (length > 0 && isUtf8Continuation(utf8[length]))
-            --length;
+        while (length > 0 && isUtf8Continuation(utf8[length])) --length;
     }
     std::memcpy(m_bytes.data(), utf8.constData(), static_cast<size_t>(length));
 }
@@ -41,8 +37,7 @@ std::optional<int> readNumber(const QString& text, const NumberField& field)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
-    if (!ok || value < field.min || value > field.max)
-        return std::nullopt;
+    if (!ok || value < field.min || value > field.max) return std::nullopt;
     return value;
 }
 
@@ -51,10 +46,7 @@ QString numberRequired(const NumberField& field)
     return QStringLiteral("%1须为%2到%3之间的整数").arg(field.name).arg(field.min).arg(field.max);
 }
 
-QString fromLibrary(const char* text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
+QString fromLibrary(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
 
 QString filesDir()
 {

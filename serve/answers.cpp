@@ -25,11 +25,13 @@ int httpStatusOf(int code)
     case kCodeNotFound: return 404;
     case kCodeTooLarge: return 413;
     case kCodeBusy: return 409;
+    // clang-format off
     // The link: the machine is absent or went away.
     case -90: case -100: case -400: case -401: case -402: return 503;
     // What the machine's state refuses until someone acts on it.
     case -101: case -102: case -200: case -207: case -500: case -606: case -610: case -611:
     case -8009: case -8014: case -8015: case -8016: return 409;
+    // clang-format on
     case -8007: return 504;
     case -206: return 500;
     default: break;
@@ -40,7 +42,10 @@ int httpStatusOf(int code)
     return 502;  // a fault the machine or a camera reports
 }
 
-Outcome unauthorized(std::string detail) { return own(kCodeUnauthorized, "未授权，请提供有效的令牌", std::move(detail)); }
+Outcome unauthorized(std::string detail)
+{
+    return own(kCodeUnauthorized, "未授权，请提供有效的令牌", std::move(detail));
+}
 Outcome forbidden(std::string detail) { return own(kCodeForbidden, "无权执行该操作", std::move(detail)); }
 Outcome notFound(std::string detail) { return own(kCodeNotFound, "请求的资源不存在", std::move(detail)); }
 Outcome tooLarge() { return own(kCodeTooLarge, "请求内容过大", "the body is larger than 64 KB"); }

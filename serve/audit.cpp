@@ -73,8 +73,7 @@ bool Audit::record(nlohmann::ordered_json record)
     line["time"] = utcNow();
     for (auto& [key, value] : record.items()) line[key] = value;
     // One write of the whole line: a process killed mid-way either wrote it or did not.
-    const std::string text =
-        line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    const std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 
     std::lock_guard<std::mutex> guard(m_lock);
     const std::string path = currentFile();

@@ -47,8 +47,8 @@ int Events::listeners()
 
 std::string Events::format(const std::string& name, const nlohmann::json& data)
 {
-    return "event: " + name + "\nid: " + std::to_string(m_nextId++) + "\ndata: " +
-           data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n\n";
+    return "event: " + name + "\nid: " + std::to_string(m_nextId++) +
+           "\ndata: " + data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n\n";
 }
 
 void Events::push(Listener& listener, std::string text)

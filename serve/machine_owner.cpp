@@ -51,8 +51,7 @@ private:
     bool m_taken = false;
 };
 
-MachineOwner::MachineOwner(Events& events, MachineSettings settings)
-    : m_events(events), m_settings(std::move(settings))
+MachineOwner::MachineOwner(Events& events, MachineSettings settings) : m_events(events), m_settings(std::move(settings))
 {
 }
 
@@ -145,8 +144,10 @@ void MachineOwner::announce(const json& before, const json& after)
     const json& was = before["fault"];
     const json& now = after["fault"];
     if (was == now) return;
-    if (!was.is_null()) m_events.publish("fault", {{"state", "cleared"}, {"code", was["code"]}, {"message", was["message"]}});
-    if (!now.is_null()) m_events.publish("fault", {{"state", "raised"}, {"code", now["code"]}, {"message", now["message"]}});
+    if (!was.is_null())
+        m_events.publish("fault", {{"state", "cleared"}, {"code", was["code"]}, {"message", was["message"]}});
+    if (!now.is_null())
+        m_events.publish("fault", {{"state", "raised"}, {"code", now["code"]}, {"message", now["message"]}});
 }
 
 // Reads the doors on the caller's thread, outside the queue: the library lets exchanges take

@@ -45,7 +45,8 @@ std::string fieldProblem(const Field& field, const json& v)
                    ? ""
                    : field.name + " must be a text of " + range + " characters";
     case K::Point:
-        return v.is_array() && v.size() == 2 && wholeIn(v[0], field.min, field.max) && wholeIn(v[1], field.min, field.max)
+        return v.is_array() && v.size() == 2 && wholeIn(v[0], field.min, field.max) &&
+                       wholeIn(v[1], field.min, field.max)
                    ? ""
                    : field.name + " must be [x, y], whole numbers from " + range;
     case K::Seals:
@@ -85,7 +86,8 @@ bool Routes::readBody(const Route& route, const std::string& text, json& body, O
         }
     }
     for (const auto& [key, value] : body.items()) {
-        const auto field = std::find_if(route.fields.begin(), route.fields.end(), [&](const Field& f) { return f.name == key; });
+        const auto field =
+            std::find_if(route.fields.begin(), route.fields.end(), [&](const Field& f) { return f.name == key; });
         if (field == route.fields.end()) {
             refused = badRequest(route.fields.empty() ? "this request takes no body fields, not " + key
                                                       : "unknown field " + key);
@@ -122,6 +124,7 @@ Routes::Routes(MachineOwner& machine, Photos& photos, Events& events)
     auto log = [this](const shapes::Log& which, bool clear) {
         return onMachine(m_machine, [&which, clear](const Request&) { return shapes::showLog(which, clear); });
     };
+    // clang-format off
     m_routes = {
         {"GET", "/v1/status", viewer, "status", false, {}, [this](const Request&) { return m_machine.status(); }},
         {"GET", "/v1/info", viewer, "info", false, {}, onMachine(m_machine, [](const Request&) { return shapes::info(); })},
@@ -157,6 +160,7 @@ Routes::Routes(MachineOwner& machine, Photos& photos, Events& events)
     };
 }
 
+// clang-format on
 Outcome Routes::photo()
 {
     return m_machine.run([this] {
@@ -208,7 +212,9 @@ Outcome Routes::check(const Request& r)
     outcome.data = {{"photo", id},
                     {"pixel", {x, y}},
                     {"position", {{"code", position}, {"message", geterrMsg(position)}}},
-                    {"blank", blank == kBlankAnswerPrint ? "print" : blank == kBlankAnswerBlank ? "blank" : "unknown"}};
+                    {"blank", blank == kBlankAnswerPrint   ? "print"
+                              : blank == kBlankAnswerBlank ? "blank"
+                                                           : "unknown"}};
     return outcome;
 }
 
@@ -220,7 +226,8 @@ Outcome Routes::stamp(const Request& r)
     s.acrossPage = r.body.value("across_page", false);
     const bool byPixel = r.body.contains("pixel");
     if (byPixel == r.body.contains("mm")) return badRequest("give either pixel (with photo) or mm");
-    if (byPixel != r.body.contains("photo")) return badRequest("a pixel is one of a photo: give photo with pixel, and only then");
+    if (byPixel != r.body.contains("photo"))
+        return badRequest("a pixel is one of a photo: give photo with pixel, and only then");
     if (byPixel) {
         s.pixel = r.body["pixel"].get<std::vector<int>>();
         if (!m_photos.find(r.body["photo"])) return notFound("no photo " + r.body["photo"].get<std::string>());

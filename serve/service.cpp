@@ -64,9 +64,8 @@ void widenBacklog(int port)
         socklen_t length = sizeof address;
         if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening) continue;
         if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
-        const int bound = address.ss_family == AF_INET
-                              ? ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port)
-                              : ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+        const int bound = address.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port)
+                                                       : ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
         if (bound == port) ::listen(fd, SOMAXCONN);
     }
 }
@@ -150,18 +149,20 @@ int Service::Impl::start(std::string& error)
     // of pending connections.
     server.set_keep_alive_max_count(kKeepAliveRequests);
     server.set_default_headers({{"X-Content-Type-Options", "nosniff"}, {"Cache-Control", "no-store"}});
-    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) { return guard(req, res); });
+    server.set_pre_routing_handler(
+        [this](const httplib::Request& req, httplib::Response& res) { return guard(req, res); });
     // What the server refuses by itself (a body too large, no such route) gets the same envelope.
-    server.set_error_handler(httplib::Server::HandlerWithResponse([this](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        const int status = res.status;
-        Outcome outcome = status == 413   ? tooLarge()
-                          : status == 404 ? notFound("no route " + req.method + " " + req.path)
-                                          : badRequest("the request is malformed (HTTP " + std::to_string(status) +
-                                                       "); a POST without a body still says Content-Length: 0");
-        send(req, res, "", outcome, status);
-        return httplib::Server::HandlerResponse::Handled;
-    }));
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([this](const httplib::Request& req, httplib::Response& res) {
+            if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+            const int status = res.status;
+            Outcome outcome = status == 413   ? tooLarge()
+                              : status == 404 ? notFound("no route " + req.method + " " + req.path)
+                                              : badRequest("the request is malformed (HTTP " + std::to_string(status) +
+                                                           "); a POST without a body still says Content-Length: 0");
+            send(req, res, "", outcome, status);
+            return httplib::Server::HandlerResponse::Handled;
+        }));
     for (const Route& route : m_routes.all()) {
         auto handler = [this, &route](const httplib::Request& req, httplib::Response& res) { answer(route, req, res); };
         if (route.method == "GET")
@@ -302,7 +303,8 @@ void Service::Impl::answer(const Route& route, const httplib::Request& req, http
                             {"code", outcome.code},
                             {"message", stampctl_shapes::messageOf(outcome)},
                             {"data", outcome.data}};
-        if (!m_audit.record(record)) outcome.detail += (outcome.detail.empty() ? "" : "; ") + std::string("not recorded in the audit trail");
+        if (!m_audit.record(record))
+            outcome.detail += (outcome.detail.empty() ? "" : "; ") + std::string("not recorded in the audit trail");
     }
     if (outcome.code == 0 && route.binary) {
         // The route answered with a file instead of an envelope: a photo.
@@ -319,7 +321,8 @@ void Service::Impl::events(const httplib::Request& req, httplib::Response& res)
     const std::string bearer = bearerOf(req);
     const auto token = bearer.empty() ? std::nullopt : m_tokens.find(bearer);
     if (!token) {
-        send(req, res, "events", unauthorized(bearer.empty() ? "no Authorization: Bearer token" : "the token is unknown or revoked"));
+        send(req, res, "events",
+             unauthorized(bearer.empty() ? "no Authorization: Bearer token" : "the token is unknown or revoked"));
         return;
     }
     auto listener = m_events.listen();

@@ -49,7 +49,10 @@ void giveToGroup(const std::string& path, mode_t mode)
     if (const struct group* g = ::getgrnam(kGroup)) (void)!::chown(path.c_str(), static_cast<uid_t>(-1), g->gr_gid);
 }
 
-bool sameTime(const struct timespec& a, const struct timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+bool sameTime(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 }  // namespace
 
@@ -118,8 +121,7 @@ bool TokenFile::save(const std::vector<TokenEntry>& entries, std::string& error)
         giveToGroup(path.parent_path().string(), kDirMode);
     }
     std::string text = "# stampctl serve tokens: name role sha256 created (stampctl token add|list|revoke)\n";
-    for (const TokenEntry& e : entries)
-        text += e.name + " " + roleName(e.role) + " " + e.hash + " " + e.created + "\n";
+    for (const TokenEntry& e : entries) text += e.name + " " + roleName(e.role) + " " + e.hash + " " + e.created + "\n";
     const std::string temporary = m_path + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
     if (fd < 0) {

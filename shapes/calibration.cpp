@@ -43,8 +43,7 @@ std::string calibrationText(const Calibration& c)
     std::ostringstream text;
     text << "A4 page:      " << c.shortSide << " x " << c.longSide << " pixels (short x long side)\n"
          << "circles:     ";
-    for (int i = 0; i < kCircleCount; ++i)
-        text << " " << i + 1 << ":(" << c.circleX[i] << ", " << c.circleY[i] << ")";
+    for (int i = 0; i < kCircleCount; ++i) text << " " << i + 1 << ":(" << c.circleX[i] << ", " << c.circleY[i] << ")";
     text << "\ncorrections in 0.01 mm (x/y) by angle:\nangle ";
     for (int angle : kAngles) {
         char cell[16];

@@ -44,8 +44,7 @@ json tagsOf(const std::string& tags)
     for (const std::string& entry : split(tags, '#')) {
         const size_t underscore = entry.rfind('_');
         if (underscore == std::string::npos) continue;
-        list.push_back({{"slot", std::atoi(entry.c_str() + underscore + 1)},
-                        {"tag", entry.substr(0, underscore)}});
+        list.push_back({{"slot", std::atoi(entry.c_str() + underscore + 1)}, {"tag", entry.substr(0, underscore)}});
     }
     return list;
 }
@@ -67,20 +66,15 @@ std::string infoText(const json& d)
         text << " " << i + 1 << (d["slots"][i].get<bool>() ? ":seal" : ":empty");
     text << "\nRFID tags:        ";
     if (d["rfid"].empty()) text << " (none read)";
-    for (const json& tag : d["rfid"])
-        text << " " << tag["slot"].get<int>() << ":" << tag["tag"].get<std::string>();
-    text << "\nseal information:  " << (d["seal_info"].get<std::string>().empty() ? "(none stored)"
-                                                                                  : d["seal_info"].get<std::string>())
-         << "\n";
+    for (const json& tag : d["rfid"]) text << " " << tag["slot"].get<int>() << ":" << tag["tag"].get<std::string>();
+    text << "\nseal information:  "
+         << (d["seal_info"].get<std::string>().empty() ? "(none stored)" : d["seal_info"].get<std::string>()) << "\n";
     return text.str();
 }
 
 }  // namespace
 
-bool isLinkFailure(int code)
-{
-    return code == -90 || code == -100 || code == -400 || code == -401 || code == -402;
-}
+bool isLinkFailure(int code) { return code == -90 || code == -100 || code == -400 || code == -401 || code == -402; }
 
 Outcome status()
 {

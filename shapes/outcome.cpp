@@ -95,9 +95,8 @@ std::string timestampedName()
     struct tm local {};
     localtime_r(&seconds, &local);
     char name[64];
-    std::snprintf(name, sizeof name, "stampctl_%04d%02d%02d_%02d%02d%02d_%03d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(millis));
+    std::snprintf(name, sizeof name, "stampctl_%04d%02d%02d_%02d%02d%02d_%03d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(millis));
     return name;
 }
 

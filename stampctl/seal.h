@@ -57,16 +57,14 @@ public:
     int SendAndRcvHelp(unsigned char* req, unsigned long reqLen, stampctl::link::Reply& reply,
                        stampctl::link::Board board);
     // The same, with a refusal by the machine turned into the machine's current fault code.
-    int SendAndRcv(unsigned char* req, unsigned long reqLen, stampctl::link::Reply& reply,
-                   stampctl::link::Board board);
+    int SendAndRcv(unsigned char* req, unsigned long reqLen, stampctl::link::Reply& reply, stampctl::link::Board board);
     // The one way a command reaches the machine: its frame from the command table (the status
     // poll, the reset and the stamp included), one exchange, and the caller's own reply.
     int DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, stampctl::link::Reply& reply,
                   stampctl::link::Board board = stampctl::link::Board::Main);
     // DoCommand inside the "ExeCmd" trace block; `reply` may be null when only the result counts.
     int _ExeCmd(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0,
-                stampctl::link::Reply* reply = nullptr,
-                stampctl::link::Board board = stampctl::link::Board::Main);
+                stampctl::link::Reply* reply = nullptr, stampctl::link::Board board = stampctl::link::Board::Main);
     // The seal information block: written in chunks, or read whole into `block`
     // (kSealBlockBufferSize bytes, always terminated).
     static constexpr size_t kSealBlockBufferSize = stampctl::link::Link::kSealBlockBufferSize;
@@ -164,7 +162,7 @@ public:
     // What one RFID read found; `tags` is empty when the read failed.
     struct RfidRead {
         int hasSeal[kSlotCount] = {};
-        std::vector<std::string> tags;              // all six slots, "%02X" x 4 each
+        std::vector<std::string> tags;  // all six slots, "%02X" x 4 each
         // The tag block as the machine sent it.
         unsigned char block[stampctl::link::kMaxReplyData] = {};
         size_t blockLen = 0;
@@ -200,10 +198,9 @@ public:
     // One stamp at a machine position in millimetres: how it ended, whether one more attempt
     // makes sense, and whether the machine reset itself meanwhile (also what GetPrintReset says
     // afterwards).
-    StampOutcome PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle,
-                               STAMP_STYLE style);
-    StampOutcome PrintOneStart(const stampctl::SealConfig& config, int printNum, double _px, double _py,
-                               int angle, SEAL_KIND nStyle, STAMP_STYLE style);
+    StampOutcome PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle, STAMP_STYLE style);
+    StampOutcome PrintOneStart(const stampctl::SealConfig& config, int printNum, double _px, double _py, int angle,
+                               SEAL_KIND nStyle, STAMP_STYLE style);
     // Stamps at a pixel of the cut picture of this process's last photo.
     int _manualPrintStart(int printNum, int x, int y, int angle);
     int _manualPrintStartByLight(int printNum, int x, int y, int angle);
@@ -213,8 +210,7 @@ public:
     // the seal's kind byte as the calibration's caller gave it.
     int _directPrintStart(int printNum, int x, int y, int angle, char nStyle);
     // The common pixel path, through the one copy of the last cut that the request took.
-    int _PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle,
-                           const CutResult& cut);
+    int _PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle, const CutResult& cut);
     // The millimetre path, under the configuration snapshot the request took.
     int _PrintStartByMM(const stampctl::SealConfig& config, int printNum, double x, double y, int angle,
                         SEAL_KIND nStyle);
@@ -243,8 +239,8 @@ public:
     int RecvPointInfo();
     // Loads the record unless it is loaded; then the seal identities recorded at calibration.
     int GetPointInfo();
-    int _GetAllJZInfo(short& longSide, short& shortSide, short* circleX, short* circleY,
-                      short* offsetX, short* offsetY);
+    int _GetAllJZInfo(short& longSide, short& shortSide, short* circleX, short* circleY, short* offsetX,
+                      short* offsetY);
     // Writes the base block (50 bytes; fewer given are padded with zeros) and reloads.
     int _DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID);
     // Writes 18 X and 18 Y rotation corrections (seal by seal, 90, 180 and 270 degrees).
@@ -264,8 +260,7 @@ public:
     double Myhm2mm(short nHm);
     int _SrcPixelToMachineMM(int sealNo, int x, int y, int angle, double& mmX, double& mmY);
     // The same through a record snapshot the caller already holds.
-    int _SrcPixelToMachineMM(const JZRecord& record, int sealNo, int x, int y, int angle,
-                             double& mmX, double& mmY);
+    int _SrcPixelToMachineMM(const JZRecord& record, int sealNo, int x, int y, int angle, double& mmX, double& mmY);
     // Moves a position 2 mm inside the machine's travel when it lies outside. Always true.
     bool CheckMMOK(double& x, double& y);
     // The four-circle map over circles given by the caller, truncated to whole millimetres.
@@ -362,8 +357,8 @@ private:
     // A stamp at a pixel the caller chose: refused unless it lies on the cut picture.
     int stampAtPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle);
     // The cycle, and once more when it offers another attempt.
-    StampOutcome stampWithRetry(const stampctl::SealConfig& config, int printNum, double x, double y,
-                                int angle, SEAL_KIND nStyle, STAMP_STYLE style);
+    StampOutcome stampWithRetry(const stampctl::SealConfig& config, int printNum, double x, double y, int angle,
+                                SEAL_KIND nStyle, STAMP_STYLE style);
 
     // ---- calibration/ --------------------------------------------------------------------------
     stampctl::calibration::Store m_calibration{m_link};
@@ -377,8 +372,6 @@ private:
     // Last, so that they are destroyed first: each channel joins its capture thread before
     // anything else of the controller goes.
     stampctl::camera::CameraPlatform& m_cameras = stampctl::camera::cameraPlatform();
-    stampctl::camera::CaptureChannel m_document{m_cameras,
-                                                stampctl::camera::documentCameraSettings()};
-    stampctl::camera::CaptureChannel m_environment{m_cameras,
-                                                   stampctl::camera::environmentCameraSettings()};
+    stampctl::camera::CaptureChannel m_document{m_cameras, stampctl::camera::documentCameraSettings()};
+    stampctl::camera::CaptureChannel m_environment{m_cameras, stampctl::camera::environmentCameraSettings()};
 };

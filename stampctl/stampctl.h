@@ -268,8 +268,8 @@ STAMPCTL_API int initializationMachine(void);
  * (24 each, index (seal - 1) * 4 + 0/1/2/3 for 0/90/180/270 degrees). Returns 0; -91 a NULL
  * pointer; LINK, -8016 (-401 also for a record that does not arrive whole). On failure the
  * outputs are left as they were. */
-STAMPCTL_API int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY,
-                              short* offsetX, short* offsetY);
+STAMPCTL_API int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY, short* offsetX,
+                              short* offsetY);
 /* Writes the 50-byte base block (A4 sides, circles, 0-degree corrections, little-endian int16);
  * with len below 50 the rest is sent as zeros. saveRFID 1 also records the seals now present
  * as those of the calibration, but only after a successful download (and only when their tags

@@ -39,7 +39,8 @@ bool begin(Running& r)
     ::setenv("STAMPCTL_BASE_DIR", r.base.c_str(), 1);
     ::setenv("STAMPCTL_SIMULATOR", "1", 1);
     std::string error;
-    r.token = stampctl_serve::TokenFile(stampctl_serve::tokenFilePath()).add("bench", stampctl_serve::Role::Operator, error);
+    r.token =
+        stampctl_serve::TokenFile(stampctl_serve::tokenFilePath()).add("bench", stampctl_serve::Role::Operator, error);
     stampctl_serve::ServeSettings settings;
     settings.listen = "127.0.0.1:0";
     r.service = std::make_unique<stampctl_serve::Service>(settings);

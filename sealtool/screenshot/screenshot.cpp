@@ -25,16 +25,12 @@ void acknowledgeBoxes(QObject* owner)
 {
     auto* timer = new QTimer(owner);
     QObject::connect(timer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->buttons().first()->click();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->buttons().first()->click();
     });
     timer->start(20);
 }
 
-void press(QWidget* window, const char* name)
-{
-    window->findChild<QAbstractButton*>(QLatin1String(name))->click();
-}
+void press(QWidget* window, const char* name) { window->findChild<QAbstractButton*>(QLatin1String(name))->click(); }
 
 void pointAt(QWidget* window, QPoint area, QEvent::Type type)
 {
@@ -62,8 +58,7 @@ int main(int argc, char* argv[])
         press(&login, "pushButton");
     });
     login.exec();
-    if (login.m_loggedIn != 1)
-        return 1;
+    if (login.m_loggedIn != 1) return 1;
 
     MainWindow window;
     window.show();
@@ -77,16 +72,14 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "no photo was taken\n");
             status = 1;
         }
-        const QPoint area(picture.width() * window.zoom() / 100 / 2,
-                          picture.height() * window.zoom() / 100 / 2);
+        const QPoint area(picture.width() * window.zoom() / 100 / 2, picture.height() * window.zoom() / 100 / 2);
         pointAt(&window, area, QEvent::MouseMove);
         pointAt(&window, area, QEvent::MouseButtonPress);
         // Stamp there and photograph again: the impression shows where the click was.
         press(&window, "pushButton_RgSeal");
         press(&window, "pushButton_Photo");
         QTimer::singleShot(300, &window, [&] {
-            if (!window.grab().save(QString::fromLocal8Bit(argv[1])))
-                status = 1;
+            if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) status = 1;
             app.quit();
         });
     });

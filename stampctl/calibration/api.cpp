@@ -8,13 +8,11 @@ using stampctl::guardedCall;
 
 extern "C" {
 
-int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY,
-                 short* offsetX, short* offsetY)
+int GetAllJZInfo(short* longSide, short* shortSide, short* circleX, short* circleY, short* offsetX, short* offsetY)
 {
     return guardedCall("===== GetAllJZInfo 异常=====", [&]() -> int {
         if (!longSide || !shortSide) return stampctl::EC_BAD_PARAMETER;
-        return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX,
-                                                offsetY);
+        return CSeal::Instance()->_GetAllJZInfo(*longSide, *shortSide, circleX, circleY, offsetX, offsetY);
     });
 }
 
@@ -27,9 +25,8 @@ int DownLoadBaseJZ(const unsigned char* data, int len, int saveRFID)
 
 int DownLoadRotateJZ(const short* x, const short* y)
 {
-    return guardedCall("===== DownLoadRotateJZ 异常=====", [&]() -> int {
-        return CSeal::Instance()->_DownLoadRotateJZ(x, y);
-    });
+    return guardedCall(
+        "===== DownLoadRotateJZ 异常=====", [&]() -> int { return CSeal::Instance()->_DownLoadRotateJZ(x, y); });
 }
 
 }  // extern "C"

@@ -62,7 +62,6 @@ const char* const kCutPictureFile = "/cut/jiaozhun.jpg";
 const char* const kBlankPictureFile = "/cut/jiaozhun_blank.jpg";
 const char* const kNotBlankMessage = "校准纸不是空白纸或未放正";
 
-
 // The calibration points' rectangle, and how far the main circles found may lie off it at their
 // own best scale and turn. Measured on the simulated machine: on blank sheets turned up to 3
 // degrees the circles lie 0.40 mm off (the camera's pixels are 0.5 % wider than high), at a scale
@@ -205,8 +204,8 @@ bool placesLookBlank(CSeal& seal, const bool present[CSeal::kSlotCount + 1], con
     }
     for (size_t i = 0; i < ink.size(); ++i) {
         if (ink[i] <= kBlankInkShare) continue;
-        TrcWritef(kTraceError, "_AutoCheckSeal (%.0f, %.0f) mm is not blank: %.1f %% dark", planned[i].x,
-                  planned[i].y, ink[i] * 100);
+        TrcWritef(kTraceError, "_AutoCheckSeal (%.0f, %.0f) mm is not blank: %.1f %% dark", planned[i].x, planned[i].y,
+                  ink[i] * 100);
         return false;
     }
     return true;
@@ -272,11 +271,11 @@ void AutoCheckReport(char* text, size_t size, const bool calibrated[CSeal::kSlot
         if (calibrated[k]) appendf(text, size, "、%d", k);
     appendf(text, size, "号章校准成功\r\n");
     const int across = m3.x - m1.x;
-    appendf(text, size, "水平向，白纸上边X坐标(%d,%d), 差值:%d, 建议:%s\r\n", m3.x, m1.x,
-            std::abs(across), cameraAdvice(across).c_str());
+    appendf(text, size, "水平向，白纸上边X坐标(%d,%d), 差值:%d, 建议:%s\r\n", m3.x, m1.x, std::abs(across),
+            cameraAdvice(across).c_str());
     const int down = m1.y - m2.y;
-    appendf(text, size, "垂直向，白纸右边Y坐标(%d,%d), 差值:%d, 建议:%s\r\n", m1.y, m2.y,
-            std::abs(down), cameraAdvice(down).c_str());
+    appendf(text, size, "垂直向，白纸右边Y坐标(%d,%d), 差值:%d, 建议:%s\r\n", m1.y, m2.y, std::abs(down),
+            cameraAdvice(down).c_str());
     // A camera looking at the board from the side shows the circles' rectangle as a trapezoid;
     // the crop straightens a little of it, not more.
     const double keystone = circlesKeystone(mains);

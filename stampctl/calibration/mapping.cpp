@@ -126,20 +126,20 @@ bool mapByCircles(const Point* circles, int ix, int iy, MachineMm& mm)
 MachineMm toMachineMm(const Record& jz, int sealNo, Point sourcePixel, int angle)
 {
     const Point* c = jz.m_JZCircle.data();
-    TrcWritef(kTraceInfo, "校准圆(%d:%d, %d:%d, %d:%d, %d:%d)", c[0].x, c[0].y, c[1].x, c[1].y,
-              c[2].x, c[2].y, c[3].x, c[3].y);
+    TrcWritef(kTraceInfo, "校准圆(%d:%d, %d:%d, %d:%d, %d:%d)", c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, c[3].x,
+              c[3].y);
 
     int x = sourcePixel.x, y = sourcePixel.y;
     // The camera saves its pictures by row, the only layout there is.
     const bool inside = turnSourcePixel(x, y);
-    TrcWritef(kTraceInfo, "PicxyConvert(%d:%d --> %d:%d, m_bSavePicRow:%d, bl:%d)", sourcePixel.x,
-              sourcePixel.y, x, y, 1, inside ? 1 : 0);
+    TrcWritef(kTraceInfo, "PicxyConvert(%d:%d --> %d:%d, m_bSavePicRow:%d, bl:%d)", sourcePixel.x, sourcePixel.y, x, y,
+              1, inside ? 1 : 0);
     // Outside the picture the map extrapolates; the clamp below keeps the result in the travel.
     if (!inside) TrcWritef(kTraceInfo, "PrintStart getRealXY fail");
 
     const CircleMap m = circleMap(c, x, y);
-    TrcWritef(kTraceInfo, "new (fxx:%0.2f,fyy:%0.2f) fx1=%0.2f,fx2=%0.2f, fy1=%0.2f,fy2=%0.2f", m.fxx,
-              m.fyy, m.fx1, m.fx2, m.fy1, m.fy2);
+    TrcWritef(kTraceInfo, "new (fxx:%0.2f,fyy:%0.2f) fx1=%0.2f,fx2=%0.2f, fy1=%0.2f,fy2=%0.2f", m.fxx, m.fyy, m.fx1,
+              m.fx2, m.fy1, m.fy2);
 
     // A seal number outside 1 to 6 has no entry: no correction rather than a stray read.
     const int k = (static_cast<short>(sealNo) - 1) * 4 + angleIndex(angle);
@@ -149,11 +149,10 @@ MachineMm toMachineMm(const Record& jz, int sealNo, Point sourcePixel, int angle
 
     double mmX = m.fxx + sBcx + kRoundingNudge;
     double mmY = m.fyy + sBcy + kRoundingNudge;
-    TrcWritef(kTraceInfo, "%d号章, 校准结果 (%d,%d,  %0.2f, %0.2f --> %0.2f, %0.2f) sBcx:%0.2f, sBcy:%0.2f",
-              sealNo, x, y, m.fxx, m.fyy, mmX, mmY, sBcx, sBcy);
+    TrcWritef(kTraceInfo, "%d号章, 校准结果 (%d,%d,  %0.2f, %0.2f --> %0.2f, %0.2f) sBcx:%0.2f, sBcy:%0.2f", sealNo, x,
+              y, m.fxx, m.fyy, mmX, mmY, sBcx, sBcy);
 
-    if (clampToTravel(mmX, mmY))
-        TrcWritef(kTraceInfo, "=== 盖章坐标超界，强制校正(%0.2f, %0.2f)", mmX, mmY);
+    if (clampToTravel(mmX, mmY)) TrcWritef(kTraceInfo, "=== 盖章坐标超界，强制校正(%0.2f, %0.2f)", mmX, mmY);
     return {mmX, mmY};
 }
 

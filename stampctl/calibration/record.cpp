@@ -32,8 +32,8 @@ int CSeal::GetPointInfo()
     return result;
 }
 
-int CSeal::_GetAllJZInfo(short& longSide, short& shortSide, short* circleX, short* circleY,
-                         short* offsetX, short* offsetY)
+int CSeal::_GetAllJZInfo(short& longSide, short& shortSide, short* circleX, short* circleY, short* offsetX,
+                         short* offsetY)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_GetAllJZInfo");
     if (!circleX || !circleY || !offsetX || !offsetY) {
@@ -74,8 +74,7 @@ int CSeal::_DownLoadBaseJZ(const unsigned char* data, int len, short saveRFID)
     if (saveRFID == kSaveRfid && result == EC_OK) {
         RfidRead read;
         const char* present = readRFID(read);
-        if (present[0] != '\0')
-            result = _ExeCmd(CMD_SET_BIND_INFO, read.block, static_cast<int>(read.blockLen));
+        if (present[0] != '\0') result = _ExeCmd(CMD_SET_BIND_INFO, read.block, static_cast<int>(read.blockLen));
         TrcWritef(kTraceInfo, "CW32_STAMP::SetJiaozhunRFID return:%d, 保存校准时的RFID信息", result);
     }
     log.SetRet("return %d", result);
@@ -105,13 +104,12 @@ int CSeal::_DownLoadRotateJZ(const short* x, const short* y)
     for (int e = 0; e < kRotateEntries; ++e) encodeRotation(x[e], y[e], block + e * kRotateEntrySize);
     for (int seal = 0; seal < kSealCount; ++seal) {
         const int e = seal * kRotatedPerSeal;
-        used += std::snprintf(text + used, sizeof text - used, "(%d:%d, %d:%d, %d:%d)", x[e], y[e],
-                              x[e + 1], y[e + 1], x[e + 2], y[e + 2]);
+        used += std::snprintf(text + used, sizeof text - used, "(%d:%d, %d:%d, %d:%d)", x[e], y[e], x[e + 1], y[e + 1],
+                              x[e + 2], y[e + 2]);
     }
     TrcWritef(kTraceInfo, "%s", text);
 
-    const int result =
-        m_calibration.download(CMD_SET_ROTATE_POINTS, block, static_cast<int>(kRotateBlockSize));
+    const int result = m_calibration.download(CMD_SET_ROTATE_POINTS, block, static_cast<int>(kRotateBlockSize));
     log.SetRet("return %d", result);
     return result;
 }
@@ -122,10 +120,7 @@ double CSeal::Pixel2MM_ByRate(int p1, double mm1, int p2, double mm2, int p)
     return pixelToMmByRate(p1, mm1, p2, mm2, p);
 }
 
-double CSeal::Pixel2MM(int p1, double mm1, int p2, double mm2, int p)
-{
-    return pixelToMm(p1, mm1, p2, mm2, p);
-}
+double CSeal::Pixel2MM(int p1, double mm1, int p2, double mm2, int p) { return pixelToMm(p1, mm1, p2, mm2, p); }
 
 bool CSeal::PicxyConvert(int& x, int& y, bool /*savedByRow: the camera's only layout*/)
 {
@@ -146,8 +141,7 @@ int CSeal::_SrcPixelToMachineMM(int sealNo, int x, int y, int angle, double& mmX
     return _SrcPixelToMachineMM(jzRecord(), sealNo, x, y, angle, mmX, mmY);
 }
 
-int CSeal::_SrcPixelToMachineMM(const JZRecord& record, int sealNo, int x, int y, int angle,
-                                double& mmX, double& mmY)
+int CSeal::_SrcPixelToMachineMM(const JZRecord& record, int sealNo, int x, int y, int angle, double& mmX, double& mmY)
 {
     const MachineMm mm = toMachineMm(record, sealNo, {x, y}, angle);
     mmX = mm.x;
@@ -174,10 +168,9 @@ bool CSeal::Pixel2MMByPoints(int ix, int iy, int& ixOut, int& iyOut, const JZPoi
     }
     const JZPoint* c = circles;
     const CircleMap m = circleMap(c, ix, iy);
-    TrcWritef(kTraceInfo, "getX:getY(%d:%d, %d:%d, %d:%d, %d:%d)", c[0].x, c[0].y, c[1].x, c[1].y,
-              c[2].x, c[2].y, c[3].x, c[3].y);
-    TrcWritef(kTraceInfo, "Pixel2MMByPoints fx1=%f,fx2=%f, fy1=%f,fy2=%f", m.fx1, m.fx2, m.fy1,
-              m.fy2);
+    TrcWritef(kTraceInfo, "getX:getY(%d:%d, %d:%d, %d:%d, %d:%d)", c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y,
+              c[3].x, c[3].y);
+    TrcWritef(kTraceInfo, "Pixel2MMByPoints fx1=%f,fx2=%f, fy1=%f,fy2=%f", m.fx1, m.fx2, m.fy1, m.fy2);
     ixOut = static_cast<int>(m.fxx);
     iyOut = static_cast<int>(m.fyy);
     TrcWritef(kTraceInfo, "Pixel2MMByPoints out ixOut=%d, iyOut=%d", ixOut, iyOut);

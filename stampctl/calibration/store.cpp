@@ -22,8 +22,8 @@ void Store::traceSealOffsets(const Record& r)
         const int k = (seal - 1) * kAnglesPerSeal;
         const auto& x = r.m_JZOffsetX;
         const auto& y = r.m_JZOffsetY;
-        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, x[k], y[k], x[k + 1],
-                  y[k + 1], x[k + 2], y[k + 2], x[k + 3], y[k + 3]);
+        TrcWritef(kTraceInfo, "%d号章：(%d,%d)-(%d,%d)-(%d,%d)-(%d,%d)", seal, x[k], y[k], x[k + 1], y[k + 1], x[k + 2],
+                  y[k + 2], x[k + 3], y[k + 3]);
     }
 }
 
@@ -63,8 +63,7 @@ int Store::load()
     for (int i = 0; i < kCircleCount; ++i) {
         r.m_JZCircle[i].x = readLe16(base + kOffCircles + 4 * i);
         r.m_JZCircle[i].y = readLe16(base + kOffCircles + 4 * i + 2);
-        used += std::snprintf(circles + used, sizeof circles - used, "(%d,%d)", r.m_JZCircle[i].x,
-                              r.m_JZCircle[i].y);
+        used += std::snprintf(circles + used, sizeof circles - used, "(%d,%d)", r.m_JZCircle[i].x, r.m_JZCircle[i].y);
     }
     TrcWritef(kTraceInfo, "主圆基准坐标:%s", circles);
 

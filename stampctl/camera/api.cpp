@@ -12,27 +12,23 @@ extern "C" {
 
 int openVideoCap(void)
 {
-    return guardedCall("===== openVideoCap 异常=====",
-                       [] { return CSeal::Instance()->_openVideoCap(); });
+    return guardedCall("===== openVideoCap 异常=====", [] { return CSeal::Instance()->_openVideoCap(); });
 }
 
 int closeVideoCap(void)
 {
-    return guardedCall("===== closeVideoCap 异常=====",
-                       [] { return CSeal::Instance()->_closeVideoCap(); });
+    return guardedCall("===== closeVideoCap 异常=====", [] { return CSeal::Instance()->_closeVideoCap(); });
 }
 
 int checkVideoState(void)
 {
-    return guardedCall("===== checkVideoState 异常=====",
-                       [] { return CSeal::Instance()->_checkVideoState(); });
+    return guardedCall("===== checkVideoState 异常=====", [] { return CSeal::Instance()->_checkVideoState(); });
 }
 
 int getImageFormat(const char* filePath, int type, int isEraseBorder, int quality)
 {
-    return guardedCall("===== getImageFormat 异常=====", [&] {
-        return CSeal::Instance()->_getImageFormat(filePath, type, isEraseBorder, quality);
-    });
+    return guardedCall("===== getImageFormat 异常=====",
+                       [&] { return CSeal::Instance()->_getImageFormat(filePath, type, isEraseBorder, quality); });
 }
 
 int openEnvVideoCap(int width, int height)
@@ -43,8 +39,7 @@ int openEnvVideoCap(int width, int height)
 
 int closeEnvVideoCap(void)
 {
-    return guardedCall("===== closeEnvVideoCap 异常=====",
-                       [] { return CSeal::Instance()->_closeEnvVideoCap(); });
+    return guardedCall("===== closeEnvVideoCap 异常=====", [] { return CSeal::Instance()->_closeEnvVideoCap(); });
 }
 
 int TakeEnvPhoto(const char* filePath)

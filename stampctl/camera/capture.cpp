@@ -33,10 +33,7 @@ CSeal::PHOTO_STATUS CSeal::GetPHStatus() { return m_document.status(); }
 
 void CSeal::SetPHStatus(PHOTO_STATUS st) { m_document.setStatus(st); }
 
-int CSeal::GetIndexByName(const std::string& name)
-{
-    return camera::indexOfCamera(m_cameras.availableCameras(), name);
-}
+int CSeal::GetIndexByName(const std::string& name) { return camera::indexOfCamera(m_cameras.availableCameras(), name); }
 
 int CSeal::_checkVideoState()
 {

@@ -14,8 +14,8 @@
 namespace stampctl::camera {
 
 namespace {
-constexpr int kMaxEmptyFrames = 10;      // the eleventh empty frame in a row ends the thread
-constexpr int64_t kPassPauseMs = 30;     // after every pass
+constexpr int kMaxEmptyFrames = 10;   // the eleventh empty frame in a row ends the thread
+constexpr int64_t kPassPauseMs = 30;  // after every pass
 constexpr int64_t kAfterReopenMs = 10;
 // A waiting request looks at the clock at least this often (real milliseconds) while the
 // capture thread is silent; it is woken at once by every pass of the thread.

@@ -81,9 +81,9 @@ private:
     // Reads continuously, hands a frame to a request, reopens a stalled stream once, and ends
     // on the run flag, a lost camera or eleven empty frames in a row.
     void loop();
-    void promoteRequest();           // PH_REQUESTED -> PH_TAKING
+    void promoteRequest();     // PH_REQUESTED -> PH_TAKING
     void deliver(cv::Mat& f);  // PH_TAKING -> PH_DONE, taking the frame over (`f` is left empty)
-    void readOnce();                 // the first pass of this run is done
+    void readOnce();           // the first pass of this run is done
     bool reopen();
     // openDevice without taking m_lifecycle: the running thread's reopen, which a stop holding
     // m_lifecycle may be waiting to join.

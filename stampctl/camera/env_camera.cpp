@@ -75,8 +75,7 @@ int CSeal::_openEnvVideoCap(int width, int height)
 
 int CSeal::_closeEnvVideoCap()
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_closeEnvVideoCap m_bEnvRun:%d",
-                  m_environment.running() ? 1 : 0);
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_closeEnvVideoCap m_bEnvRun:%d", m_environment.running() ? 1 : 0);
     m_environment.stop();
     return EC_OK;
 }
@@ -93,8 +92,7 @@ int CSeal::_TakeEnvPhoto(const std::string& filePath)
     cv::Mat picture;
     const int64_t asked = m_environment.request();
     TrcWritef(kTraceInfo, "-- start takephoto m_bEnvRun:%d--", m_environment.running() ? 1 : 0);
-    if (m_environment.waitForFrame(asked + kEnvPhotoWaitMs, picture) !=
-        camera::CaptureChannel::FrameWait::Arrived) {
+    if (m_environment.waitForFrame(asked + kEnvPhotoWaitMs, picture) != camera::CaptureChannel::FrameWait::Arrived) {
         TrcWritef(kTraceInfo, "-- end takephoto 超时, 环境摄像头拍照失败--");
         return finish(EC_CAPTURE_FAIL);
     }

@@ -41,8 +41,8 @@ cv::Mat enlargeAboutCentre(const cv::Mat& picture)
 {
     const int w = picture.cols, h = picture.rows;
     cv::Mat enlarged;
-    cv::resize(picture, enlarged, cv::Size(static_cast<int>(w * kEnlargement), static_cast<int>(h * kEnlargement)),
-               0, 0, cv::INTER_LINEAR);
+    cv::resize(picture, enlarged, cv::Size(static_cast<int>(w * kEnlargement), static_cast<int>(h * kEnlargement)), 0,
+               0, cv::INTER_LINEAR);
     return enlarged(cv::Rect((enlarged.cols - w) / 2, (enlarged.rows - h) / 2, w, h));
 }
 
@@ -117,8 +117,8 @@ int CSeal::_getImageFormat(const char* filePath, int type, int isEraseBorder, in
         if (plan.cut) {
             CutResult cut;
             const JZRecord jz = jzRecord();
-            CImgHelp::Instance()->AutoCutPaperByImg(picture, filePath, cutPath.c_str(), nullptr,
-                                                    config()->paper_max, quality, cut,
+            CImgHelp::Instance()->AutoCutPaperByImg(picture, filePath, cutPath.c_str(), nullptr, config()->paper_max,
+                                                    quality, cut,
                                                     SheetSize::FromRecord(jz.m_A4LongSide, jz.m_A4ShortSide));
             storeCut(std::move(cut));
         }

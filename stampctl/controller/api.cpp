@@ -10,8 +10,7 @@ extern "C" {
 
 const char* geterrMsg(int code)
 {
-    return guardedCall("===== geterrMsg 异常=====",
-                       [&] { return CSeal::Instance()->_geterrMsg(code); });
+    return guardedCall("===== geterrMsg 异常=====", [&] { return CSeal::Instance()->_geterrMsg(code); });
 }
 
 }  // extern "C"

@@ -51,8 +51,7 @@ int CSeal::_connMachine(const char* code)
         return result;
     };
     if (ExeHeart() != EC_OK) {
-        TrcWritef(kTraceInfo, "<--_connMachine ExeHeart fail return:%d, EC_PORT_OPENFAIL ExeHeart",
-                  EC_PORT_OPENFAIL);
+        TrcWritef(kTraceInfo, "<--_connMachine ExeHeart fail return:%d, EC_PORT_OPENFAIL ExeHeart", EC_PORT_OPENFAIL);
         return refuse(EC_PORT_OPENFAIL);
     }
 

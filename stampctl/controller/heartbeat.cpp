@@ -14,10 +14,7 @@ namespace {
 constexpr size_t kMotionBlockSize = 50;
 constexpr size_t kFirmwareTextMax = 100;
 
-int16_t bigEndian16(const unsigned char* p)
-{
-    return static_cast<int16_t>((p[0] << 8) | p[1]);
-}
+int16_t bigEndian16(const unsigned char* p) { return static_cast<int16_t>((p[0] << 8) | p[1]); }
 }  // namespace
 
 int CSeal::SendAndRcvHelp(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
@@ -30,8 +27,7 @@ int CSeal::SendAndRcv(unsigned char* req, unsigned long reqLen, Reply& reply, Bo
     return m_link.exchangeExplained(req, reqLen, reply, board);
 }
 
-int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply,
-                     Board board)
+int CSeal::DoCommand(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply, Board board)
 {
     return m_link.command(cmd, payload, len, reply, board);
 }
@@ -47,16 +43,16 @@ int CSeal::_ExeBuf(CMD_DEF cmd, const char* data, short len, char* block)
 }
 
 namespace {
-#define MOTION_FORMAT                                                                          \
-    "seal_deep:%d, seal_down_sleep:%d, seal_hold_sleep:%d, seal_oil_deep:%d, "                 \
-    "seal_oil_side_pos:%d, seal_oil_row_pos:%d, seal_oil_hold_hight:%d, "                      \
-    "seal_oil_down_sleep:%d, seal_oil_sleep:%d, seal_qf_deep:%d, seal_qf_cb_go:%d, "           \
+#define MOTION_FORMAT                                                                \
+    "seal_deep:%d, seal_down_sleep:%d, seal_hold_sleep:%d, seal_oil_deep:%d, "       \
+    "seal_oil_side_pos:%d, seal_oil_row_pos:%d, seal_oil_hold_hight:%d, "            \
+    "seal_oil_down_sleep:%d, seal_oil_sleep:%d, seal_qf_deep:%d, seal_qf_cb_go:%d, " \
     "seal_qf_cb_back_go:%d"
 
 void traceMotion(const char* prefix, const int16_t (&v)[kMotionKeyCount])
 {
-    TrcWritef(kTraceInfo, "%s" MOTION_FORMAT, prefix, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
-              v[7], v[8], v[9], v[10], v[11]);
+    TrcWritef(kTraceInfo, "%s" MOTION_FORMAT, prefix, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10],
+              v[11]);
 }
 #undef MOTION_FORMAT
 }  // namespace

@@ -9,20 +9,17 @@ extern "C" {
 
 int connMachine(const char* code)
 {
-    return guardedCall("===== connMachine 异常=====",
-                       [&] { return CSeal::Instance()->_connMachine(code); });
+    return guardedCall("===== connMachine 异常=====", [&] { return CSeal::Instance()->_connMachine(code); });
 }
 
 int disconnMachine(void)
 {
-    return guardedCall("===== disconnMachine 异常=====",
-                       [] { return CSeal::Instance()->_disconnMachine(); });
+    return guardedCall("===== disconnMachine 异常=====", [] { return CSeal::Instance()->_disconnMachine(); });
 }
 
 int isConnMachine(void)
 {
-    return guardedCall("===== isConnMachine 异常=====",
-                       [] { return CSeal::Instance()->_isConnMachine(); });
+    return guardedCall("===== isConnMachine 异常=====", [] { return CSeal::Instance()->_isConnMachine(); });
 }
 
 }  // extern "C"

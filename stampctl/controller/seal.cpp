@@ -75,8 +75,7 @@ void CSeal::ReadIni(const char* edition)
 
     const char* section = kMotionSection;
     std::string version;
-    if (ReadFirmwareVersion(version) && version.find(kFirmware210) != std::string::npos)
-        section = kMotionSection210;
+    if (ReadFirmwareVersion(version) && version.find(kFirmware210) != std::string::npos) section = kMotionSection210;
 
     const ConfigReading reading = readConfigFile(path, section);
     const SealConfig& c = reading.settings;

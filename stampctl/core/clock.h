@@ -30,10 +30,15 @@ inline void sleepMs(int64_t ms) { clock().sleepMs(ms); }
 class VirtualClock : public Clock {
 public:
     explicit VirtualClock(int64_t wallStartMs = 1767225600000 /* 2026-01-01 00:00 UTC */)
-        : m_mono(0), m_wallOffset(wallStartMs) {}
+        : m_mono(0), m_wallOffset(wallStartMs)
+    {
+    }
     int64_t monotonicMs() override { return m_mono.load(); }
     int64_t wallMs() override { return m_wallOffset.load() + m_mono.load(); }
-    void sleepMs(int64_t ms) override { if (ms > 0) m_mono.fetch_add(ms); }
+    void sleepMs(int64_t ms) override
+    {
+        if (ms > 0) m_mono.fetch_add(ms);
+    }
     void advance(int64_t ms) { sleepMs(ms); }
     void setWallMs(int64_t wall) { m_wallOffset.store(wall - m_mono.load()); }
 

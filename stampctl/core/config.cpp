@@ -10,10 +10,9 @@
 namespace stampctl {
 
 const char* const kMotionKeys[kMotionKeyCount] = {
-    "seal_deep",          "seal_down_sleep",     "seal_hold_sleep", "seal_oil_deep",
-    "seal_oil_side_pos",  "seal_oil_row_pos",    "seal_oil_hold_hight",
-    "seal_oil_down_sleep", "seal_oil_sleep",     "seal_qf_deep",    "seal_qf_cb_go",
-    "seal_qf_cb_back_go",
+    "seal_deep",         "seal_down_sleep",  "seal_hold_sleep",     "seal_oil_deep",
+    "seal_oil_side_pos", "seal_oil_row_pos", "seal_oil_hold_hight", "seal_oil_down_sleep",
+    "seal_oil_sleep",    "seal_qf_deep",     "seal_qf_cb_go",       "seal_qf_cb_back_go",
 };
 
 SealConfig::SealConfig()
@@ -64,12 +63,9 @@ const TextKey kStampTexts[] = {
     {"check_print_pos_allow", &ConfigReading::check_print_pos_allow, &SealConfig::check_print_pos_allow},
 };
 const IntKey kCameraInts[] = {
-    {"JpgRar", &SealConfig::JpgRar},
-    {"DPI", &SealConfig::DPI},
-    {"CutEzh", &SealConfig::CutEzh},
-    {"bz_width", &SealConfig::bz_width},
-    {"bz_height", &SealConfig::bz_height},
-    {"bz_black_rate", &SealConfig::bz_black_rate},
+    {"JpgRar", &SealConfig::JpgRar},       {"DPI", &SealConfig::DPI},
+    {"CutEzh", &SealConfig::CutEzh},       {"bz_width", &SealConfig::bz_width},
+    {"bz_height", &SealConfig::bz_height}, {"bz_black_rate", &SealConfig::bz_black_rate},
 };
 const TextKey kCameraTexts[] = {
     {"bz_check_open", &ConfigReading::bz_check_open, &SealConfig::bz_check_open},
@@ -99,8 +95,8 @@ bool low16(const QByteArray& key, const QVariant& value, uint16_t& out)
 }
 
 template <size_t NI, size_t NT>
-void readSection(QSettings& ini, const char* section, const IntKey (&ints)[NI],
-                 const TextKey (&texts)[NT], ConfigReading& reading)
+void readSection(QSettings& ini, const char* section, const IntKey (&ints)[NI], const TextKey (&texts)[NT],
+                 ConfigReading& reading)
 {
     ini.beginGroup(QString::fromLatin1(section));
     for (const QString& key : ini.childKeys()) {
@@ -125,8 +121,7 @@ void readMotionSection(QSettings& ini, const char* section, SealConfig& config)
         const QVariant value = ini.value(key);
         for (int i = 0; i < kMotionKeyCount; ++i)
             if (name == kMotionKeys[i]) low16(name, value, config.motion[i]);
-        TrcWritef(kTraceInfo, "==11= key:%s, value:%s ===", name.constData(),
-                  valueText(value).toUtf8().constData());
+        TrcWritef(kTraceInfo, "==11= key:%s, value:%s ===", name.constData(), valueText(value).toUtf8().constData());
     }
     ini.endGroup();
 }
@@ -150,8 +145,8 @@ void traceConfigSummary(const ConfigReading& r)
     TrcWritef(kTraceInfo,
               "== print_error_sleep:%d, close_paper_door_sleep:%d, seal_dx:%d, seal_dy:%d, "
               "check_print_pos_allow:%s, JpgRar:%d, DPI:%d, CutEzh:%d ==",
-              c.print_error_sleep, c.close_paper_door_sleep, c.seal_dx, c.seal_dy,
-              r.check_print_pos_allow.c_str(), c.JpgRar, c.DPI, c.CutEzh);
+              c.print_error_sleep, c.close_paper_door_sleep, c.seal_dx, c.seal_dy, r.check_print_pos_allow.c_str(),
+              c.JpgRar, c.DPI, c.CutEzh);
 }
 
 namespace {

@@ -104,8 +104,8 @@ static_assert(strictlyDescending(), "the message table must be sorted by code, d
 const char* fixedMessage(int code)
 {
     const Entry* end = std::end(kTable);
-    const Entry* hit = std::lower_bound(std::begin(kTable), end, code,
-                                        [](const Entry& e, int c) { return e.code > c; });
+    const Entry* hit =
+        std::lower_bound(std::begin(kTable), end, code, [](const Entry& e, int c) { return e.code > c; });
     if (hit == end || hit->code != code) return kUnknownCodeMessage;
     return hit->message;
 }

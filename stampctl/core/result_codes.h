@@ -12,7 +12,7 @@ enum ResultCode : int {
     EC_SECURITY_CODE_UNREADABLE = -90,  // the stored security code could not be read
     EC_BAD_PARAMETER = -91,             // an argument the operation cannot use; a wrong code
     EC_SECURITY_CODE_MISSING = -92,
-    EC_SECURITY_CODE_LENGTH = -93,      // not 6 to 50 characters
+    EC_SECURITY_CODE_LENGTH = -93,  // not 6 to 50 characters
     EC_SECURITY_CODE_ALREADY_SET = -94,
 
     EC_DISCONNECTED = -100,

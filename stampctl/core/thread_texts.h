@@ -10,8 +10,8 @@ namespace stampctl {
 struct ThreadTexts {
     static constexpr size_t kErrorSize = 256;
     static constexpr size_t kTextSize = 4096;  // the alarm log is the longest text
-    char error[kErrorSize];  // "-@#<code>", and the message of a binding refusal
-    char text[kTextSize];    // the data of a text-returning operation
+    char error[kErrorSize];                    // "-@#<code>", and the message of a binding refusal
+    char text[kTextSize];                      // the data of a text-returning operation
 };
 
 ThreadTexts& threadTexts();

@@ -20,8 +20,7 @@ constexpr size_t kStampSize = 100;
 // A day's file is shared by every user who traces that day.
 int openDayFile(const char* path)
 {
-    const int created =
-        ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, stampctl::kSharedFileMode);
+    const int created = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, stampctl::kSharedFileMode);
     if (created >= 0) {
         ::fchmod(created, stampctl::kSharedFileMode);
         return created;
@@ -42,16 +41,15 @@ void appendLine(const char* head, const char* body, const char* sep = "", const 
 
         // The base directory may be long: a path cut to a fixed buffer would name another file.
         char day[kDayFileSize];
-        std::snprintf(day, sizeof day, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday);
+        std::snprintf(day, sizeof day, "/log/%04d_%02d_%02d.ini", local.tm_year + 1900, local.tm_mon + 1,
+                      local.tm_mday);
         const std::string path = stampctl::baseDir() + day;
         char stamp[kStampSize];
-        std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min,
-                      local.tm_sec, millis);
+        std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min, local.tm_sec, millis);
 
         std::string line;
-        line.reserve(std::strlen(stamp) + std::strlen(head) + std::strlen(body) + std::strlen(sep) +
-                     std::strlen(tail) + 1);
+        line.reserve(std::strlen(stamp) + std::strlen(head) + std::strlen(body) + std::strlen(sep) + std::strlen(tail) +
+                     1);
         line.append(stamp).append(head).append(body).append(sep).append(tail).push_back('\n');
 
         const int fd = openDayFile(path.c_str());
@@ -92,10 +90,7 @@ TRC_LOGER::TRC_LOGER(TRC_TYPE /*type*/, const char* fmt, ...)
     appendLine(" -->", m_entry);
 }
 
-TRC_LOGER::~TRC_LOGER()
-{
-    appendLine(" <--", m_entry, " ", m_result);
-}
+TRC_LOGER::~TRC_LOGER() { appendLine(" <--", m_entry, " ", m_result); }
 
 void TRC_LOGER::SetRet(const char* fmt, ...)
 {

@@ -5,8 +5,8 @@
 #include <cstddef>
 
 namespace stampctl {
-constexpr int kTraceInfo = 130;   // ordinary lines
-constexpr int kTraceError = 131;  // failures and photo-status changes
+constexpr int kTraceInfo = 130;           // ordinary lines
+constexpr int kTraceError = 131;          // failures and photo-status changes
 constexpr size_t kTraceTextSize = 1024;   // message and entry text, terminator included
 constexpr size_t kTraceResultSize = 512;  // result text, terminator included
 }  // namespace stampctl

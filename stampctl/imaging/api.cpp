@@ -8,9 +8,8 @@ extern "C" {
 
 int isWhitePaper(int pointX, int pointY)
 {
-    return stampctl::guardedCall("===== isWhitePaper 异常=====", [&]() -> int {
-        return CSeal::Instance()->_isWhitePaper(pointX, pointY);
-    });
+    return stampctl::guardedCall(
+        "===== isWhitePaper 异常=====", [&]() -> int { return CSeal::Instance()->_isWhitePaper(pointX, pointY); });
 }
 
 }  // extern "C"

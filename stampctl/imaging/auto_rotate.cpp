@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kRotateAttempts = 2;
-constexpr int kScanStep = 10;  // the edge scan's step (FindBorder)
+constexpr int kScanStep = 10;        // the edge scan's step (FindBorder)
 constexpr double kRotateMinDeg = 0;  // any deviation above this many degrees rotates
 
 bool isHorizontal(BORDER br) { return br == BORDER_TOP || br == BORDER_BOTTOM; }
@@ -30,7 +30,7 @@ struct TurnEstimate {
         const BorderLine& vertical = isHorizontal(brA) ? b : a;
         // A sheet running off the photo shows the photo's edge as its border there, straight
         // and at no turn: the pair's other border tells the turn.
-        const BorderLine& pick = vertical.frame != horizontal.frame ? (vertical.frame ? horizontal : vertical)
+        const BorderLine& pick = vertical.frame != horizontal.frame          ? (vertical.frame ? horizontal : vertical)
                                  : vertical.deviation < horizontal.deviation ? vertical
                                                                              : horizontal;
         if (CImgHelp::IsAngle90(a.lineAngle, b.lineAngle)) {
@@ -51,8 +51,7 @@ struct TurnEstimate {
 void estimateTurn(const CImgHelp& img, const ScanLines& bin, const BorderLine& left, const BorderLine& top,
                   TurnEstimate& turn)
 {
-    if (left.found && top.found && turn.evaluate(left, BORDER_LEFT, top) && turn.perpendicular > 0)
-        return;
+    if (left.found && top.found && turn.evaluate(left, BORDER_LEFT, top) && turn.perpendicular > 0) return;
     const BorderLine right = img.FindBorder(bin, BORDER_RIGHT);
     bool leftBottomAllowed = left.found;
     if (top.found && right.found && turn.evaluate(top, BORDER_TOP, right)) leftBottomAllowed = false;
@@ -77,26 +76,22 @@ bool CImgHelp::decideTurn(const cv::Mat& source, unsigned long level, CutResult&
     bin = ScanLines::Of(MakeThreshold(source, level), kScanStep);
     const BorderLine left = FindBorder(bin, BORDER_LEFT);
     const BorderLine top = FindBorder(bin, BORDER_TOP);
-    TrcWritef(kTraceInfo, "find left:[%d, %lf, %lf, %lf], top:[%d, %lf, %lf, %lf]", left.found,
-              left.deviation, left.rotAngle, left.lineAngle, top.found, top.deviation,
-              top.rotAngle, top.lineAngle);
+    TrcWritef(kTraceInfo, "find left:[%d, %lf, %lf, %lf], top:[%d, %lf, %lf, %lf]", left.found, left.deviation,
+              left.rotAngle, left.lineAngle, top.found, top.deviation, top.rotAngle, top.lineAngle);
 
     for (const auto& [line, br] : {std::pair{&left, BORDER_LEFT}, std::pair{&top, BORDER_TOP}})
         if (line->frame) TrcWritef(kTraceInfo, "AutoRotateByPaper border %d lies along the photo's edge", br);
     TurnEstimate turn{0, 0, cut.rotateAngle};
     estimateTurn(*this, bin, left, top, turn);
 
-    double deviation = turn.perpendicular > 0 ? turn.perpendicular
-                       : turn.parallel > 0    ? turn.parallel
-                                              : 0;
+    double deviation = turn.perpendicular > 0 ? turn.perpendicular : turn.parallel > 0 ? turn.parallel : 0;
     deviation = deviation * 180 / kPi;
     if (deviation > kRotateMinDeg)
         cut.rotated = true;
     else
         cut.rotateAngle = 0;
     TrcWritef(kTraceInfo, "make rotate param:[旋转角度:%lf, 弧度:%lf, isRotate:%d]",
-              static_cast<double>(180.0f * cut.rotateAngle) / kPi, static_cast<double>(cut.rotateAngle),
-              cut.rotated);
+              static_cast<double>(180.0f * cut.rotateAngle) / kPi, static_cast<double>(cut.rotateAngle), cut.rotated);
     return cut.rotated;
 }
 

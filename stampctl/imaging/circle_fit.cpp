@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kSmoothSize = 5;
-constexpr double kInkLevel = 10;     // after equalisation, only true black stays black
+constexpr double kInkLevel = 10;  // after equalisation, only true black stays black
 constexpr double kWhite = 255;
 
 constexpr double kHoughResolution = 1;
@@ -51,8 +51,8 @@ bool CImgHelp::FindCircle(const cv::Mat& img, TCircle& c)
     cv::threshold(work, work, kInkLevel, kWhite, cv::THRESH_BINARY);
 
     std::vector<cv::Vec3f> found;
-    cv::HoughCircles(work, found, cv::HOUGH_GRADIENT, kHoughResolution, kHoughMinDistance,
-                     kHoughEdgeThreshold, kHoughVotes, kMinRadius, kMaxRadius);
+    cv::HoughCircles(work, found, cv::HOUGH_GRADIENT, kHoughResolution, kHoughMinDistance, kHoughEdgeThreshold,
+                     kHoughVotes, kMinRadius, kMaxRadius);
     if (found.empty()) return true;
     c = TCircle{found[0][0], found[0][1], found[0][2]};
 
@@ -108,8 +108,7 @@ void CImgHelp::FitCircle(const TEdgePtArr& pts, TCircle& c)
     // Points all on one line (a dark corner of the board in the cell) give no ellipse at all, or
     // one of absurd size; the circle found so far is the better answer then.
     const auto sane = [](float v) { return std::isfinite(v) && std::fabs(v) < kSaneReach; };
-    if (!sane(e.center.x) || !sane(e.center.y) || !sane(r) || std::min(e.size.width, e.size.height) < kMinAxis)
-        return;
+    if (!sane(e.center.x) || !sane(e.center.y) || !sane(r) || std::min(e.size.width, e.size.height) < kMinAxis) return;
     c = TCircle{e.center.x, e.center.y, r};
 }
 

@@ -17,10 +17,10 @@ namespace {
 
 constexpr double kSheetLevel = 90;  // fixed: the calibration sheet is plain white paper
 constexpr double kSheetValue = 100;
-constexpr int kInnerMargin = 20;    // keeps the sheet's own edges out of the cells
+constexpr int kInnerMargin = 20;  // keeps the sheet's own edges out of the cells
 constexpr size_t kCellNameSize = 256;
 const cv::Point kNoCircle(-1, -1);
-constexpr int kMaskGrowth = 9;      // pixels: 4 on each side of the board's edge
+constexpr int kMaskGrowth = 9;  // pixels: 4 on each side of the board's edge
 
 const char* orEmpty(const char* text) { return text ? text : ""; }
 
@@ -77,8 +77,8 @@ bool CImgHelp::findSheet(const cv::Mat& bin, CutResult& sheet, const SheetSize& 
     return false;
 }
 
-std::vector<double> CImgHelp::InkAroundByPaper(const cv::Mat& photo, const std::vector<cv::Point>& centres,
-                                               int radius, const SheetSize& a4) const
+std::vector<double> CImgHelp::InkAroundByPaper(const cv::Mat& photo, const std::vector<cv::Point>& centres, int radius,
+                                               const SheetSize& a4) const
 {
     if (photo.empty()) return {};
     const cv::Mat bin = sheetThreshold(photo);
@@ -96,7 +96,7 @@ std::vector<double> CImgHelp::InkAroundByPaper(const cv::Mat& photo, const std::
         cv::circle(disc, c - box.tl(), radius, cv::Scalar(255), cv::FILLED);
         disc.setTo(0, board(box));  // only the sheet counts
         const double area = cv::countNonZero(disc);
-        disc.setTo(0, bin(box));    // paper is not ink
+        disc.setTo(0, bin(box));  // paper is not ink
         shares.push_back(area > 0 ? cv::countNonZero(disc) / area : 0.0);
     }
     return shares;
@@ -142,9 +142,9 @@ int CImgHelp::FindCircleByPaper(const cv::Mat& sheetPhoto, const char* szFile, i
         }
         board = boardMask(bin);
         const cv::Rect whole = ClipRoi(bin, sheet.paper);
-        const cv::Rect inner = ClipRoi(bin, cv::Rect(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin,
-                                                     sheet.paper.width - 2 * kInnerMargin,
-                                                     sheet.paper.height - 2 * kInnerMargin));
+        const cv::Rect inner =
+            ClipRoi(bin, cv::Rect(sheet.paper.x + kInnerMargin, sheet.paper.y + kInnerMargin,
+                                  sheet.paper.width - 2 * kInnerMargin, sheet.paper.height - 2 * kInnerMargin));
         if (!whole.empty()) stampctl::imaging::writePicture(base + ".cjbz.jpg", bin(whole));
         // A sheet too small for an inner area leaves nothing to search.
         if (!inner.empty()) {

@@ -39,17 +39,17 @@ void CutResult::ConvertXYtoSrcPic(int& x, int& y) const
     y = static_cast<int>(-x1 * s + y1 * c + rotDy);
 }
 
-void CutResult::ConvertPointBaseLeftTop(int& x, int& y, int angle,
-                                        const std::string& paperLeftTop) const
+void CutResult::ConvertPointBaseLeftTop(int& x, int& y, int angle, const std::string& paperLeftTop) const
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ConvertPointBaseLeftTop ix:%d,iy:%d,angle:%d, m_paper_left_top:%s",
-                  x, y, angle, paperLeftTop.c_str());
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "ConvertPointBaseLeftTop ix:%d,iy:%d,angle:%d, m_paper_left_top:%s", x, y,
+                  angle, paperLeftTop.c_str());
     const int w = paper.width;
     const int h = paper.height;
     if (paperFound) {
         const int ix = x, iy = y;
         int nx = ix, ny = iy;
         if (paperLeftTop != kTurnedSheet) {
+            // clang-format off
             switch (angle) {
             case 90: nx = w - iy; ny = ix; break;
             case 180: nx = w - ix; ny = h - iy; break;
@@ -63,6 +63,7 @@ void CutResult::ConvertPointBaseLeftTop(int& x, int& y, int angle,
             case 180: nx = w - iy; ny = ix; break;
             default: nx = w - ix; ny = h - iy; break;
             }
+            // clang-format on
         }
         x = nx;
         y = ny;

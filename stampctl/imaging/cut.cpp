@@ -19,7 +19,7 @@ namespace {
 constexpr double kA4MinShare = 0.9;  // a cut picture within 10 % of the sheet size is a sheet
 constexpr double kA4MaxShare = 1.1;
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kScanStep = 10;  // the edge scan reads every tenth row and column
+constexpr int kScanStep = 10;     // the edge scan reads every tenth row and column
 constexpr int kCornerMargin = 5;  // pixels: a corner this close to the photo's edge lies on it
 // A found sheet between these shares over A4 is measured again at its edges. Ordinary photos
 // stay below the first (sheets on a dark board measured at most 0.15 % over A4, and the simulated
@@ -118,8 +118,7 @@ CImgHelp::Attempt CImgHelp::cutAttempt(const cv::Mat& src, unsigned long level, 
         RefineToEdges([&](const cv::Rect& band) { return MakeGrey(a.straightWindow(src, band)); }, a.straightSize,
                       cut.paper);
         TrcWritef(kTraceInfo, "AutoCutPaperByImg edges refined (%d, %d, %d, %d) -> (%d, %d, %d, %d)", before.x,
-                  before.y, before.width, before.height, cut.paper.x, cut.paper.y, cut.paper.width,
-                  cut.paper.height);
+                  before.y, before.width, before.height, cut.paper.x, cut.paper.y, cut.paper.width, cut.paper.height);
         a.failure = SheetCheckFailure(cut.paper, a.straightSize, a4);
     }
     a.misfit = SheetMisfit(cut.paper, a4);
@@ -143,8 +142,7 @@ void CImgHelp::straightenSlant(Attempt& a, const std::array<BorderLine, 4>& bord
     const cv::Size size(cvRound((top + bottom) / 2), cvRound((left + right) / 2));
     if (a.cut.rotated) {
         const float c = a.plan.c, s = a.plan.s;
-        for (cv::Point2d& p : corners)
-            p = cv::Point2d(p.x * c + p.y * s + a.plan.dx, -p.x * s + p.y * c + a.plan.dy);
+        for (cv::Point2d& p : corners) p = cv::Point2d(p.x * c + p.y * s + a.plan.dx, -p.x * s + p.y * c + a.plan.dy);
     }
     // A corner on the photo's edge is where the sheet runs off it, not a corner of the sheet.
     const cv::Rect inside = cv::Rect(cv::Point(), a.photoSize) - cv::Size(2 * kCornerMargin, 2 * kCornerMargin) +
@@ -160,15 +158,15 @@ void CImgHelp::straightenSlant(Attempt& a, const std::array<BorderLine, 4>& bord
     const double turn = -std::atan2(along.y, along.x);
     cut.rotateAngle = static_cast<float>(turn < 0 ? turn + 2 * kPi : turn);
     cut.rotated = false;
-    TrcWritef(kTraceInfo, "AutoCutPaperByImg sheet is no rectangle (sides %.1f %%%s apart): straightened from its "
-              "corners (%.0f,%.0f) (%.0f,%.0f) (%.0f,%.0f) (%.0f,%.0f)", keystone * 100,
-              IsCorrectableTilt(keystone) ? "" : ", camera to be remounted", corners[0].x, corners[0].y,
+    TrcWritef(kTraceInfo,
+              "AutoCutPaperByImg sheet is no rectangle (sides %.1f %%%s apart): straightened from its "
+              "corners (%.0f,%.0f) (%.0f,%.0f) (%.0f,%.0f) (%.0f,%.0f)",
+              keystone * 100, IsCorrectableTilt(keystone) ? "" : ", camera to be remounted", corners[0].x, corners[0].y,
               corners[1].x, corners[1].y, corners[2].x, corners[2].y, corners[3].x, corners[3].y);
 }
 
-bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
-                                 const char* outPath2, int16_t ltrb_Pixel, int quality,
-                                 CutResult& cut, const SheetSize& a4) const
+bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath, const char* outPath2,
+                                 int16_t ltrb_Pixel, int quality, CutResult& cut, const SheetSize& a4) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::AutoCutPaperByImg ltrb_Pixel:%d", ltrb_Pixel);
     if (src.empty()) {
@@ -198,8 +196,7 @@ bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const cha
         TrcWritef(kTraceInfo, "AutoCutPaperByImg threshold:%lu (%s)", chosen.level,
                   chosen.level == settings.threshold && first.failure.empty() ? "CutEzh" : "Otsu");
     } else {
-        TrcWritef(kTraceInfo, "AutoCutPaperByImg no sheet: CutEzh %lu: %s", settings.threshold,
-                  first.failure.c_str());
+        TrcWritef(kTraceInfo, "AutoCutPaperByImg no sheet: CutEzh %lu: %s", settings.threshold, first.failure.c_str());
     }
 
     const int jpgQuality = quality == 0 ? settings.jpgQuality : quality;
@@ -227,8 +224,7 @@ bool CImgHelp::AutoCutPaperByImg(const cv::Mat& src, const char* name, const cha
     return cut.paperFound;
 }
 
-bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel,
-                            CutResult& cut) const
+bool CImgHelp::AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel, CutResult& cut) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "AutoCutPaper");
     const cv::Mat photo = stampctl::imaging::readPicture(orEmpty(srcPath), cv::IMREAD_COLOR);
@@ -272,8 +268,8 @@ bool CImgHelp::IsA4JpgOk(const CutResult& cut, int width, int height)
     const int hMin = static_cast<int>(cut.paperWidth * kA4MinShare);
     const int hMax = static_cast<int>(cut.paperWidth * kA4MaxShare);
     if (width < wMin || width > wMax || height < hMin || height > hMax) {
-        TrcWritef(kTraceInfo, "IsA4JpgOk error (w:%d, h:%d)(wMin:%d,wMax:%d, hMin:%d,hMax:%d)",
-                  width, height, wMin, wMax, hMin, hMax);
+        TrcWritef(kTraceInfo, "IsA4JpgOk error (w:%d, h:%d)(wMin:%d,wMax:%d, hMin:%d,hMax:%d)", width, height, wMin,
+                  wMax, hMin, hMax);
         return false;
     }
     return true;

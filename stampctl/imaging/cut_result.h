@@ -14,13 +14,13 @@ struct CutResult {
     float rotateAngle = 0;  // radians, 0 when not rotated
     float rotDx = 0;        // the straightened photo's (0, 0) in the camera photo
     float rotDy = 0;
-    cv::Rect paper;         // the paper rectangle in the straightened photo, not clipped to it
+    cv::Rect paper;  // the paper rectangle in the straightened photo, not clipped to it
     // A sheet seen at a slant (a tilted camera) is not turned but mapped from its corners: then
     // the cut picture's pixel (x, y) lies at toPhoto (x, y) in the camera photo.
     bool perspective = false;
     cv::Matx33d toPhoto = cv::Matx33d::eye();
-    double keystone = 0;    // how far the sheet was from a rectangle (see KeystoneShare)
-    int paperWidth = 0;     // nominal sheet size in pixels, 0 until a sheet was measured
+    double keystone = 0;  // how far the sheet was from a rectangle (see KeystoneShare)
+    int paperWidth = 0;   // nominal sheet size in pixels, 0 until a sheet was measured
     int paperHeight = 0;
     // Shared, never written once the crop is done: copies of a CutResult are cheap and a
     // reader's copy stays valid while the next photo is cut.

@@ -14,10 +14,7 @@ CImgHelp* CImgHelp::Instance()
     return &helper;
 }
 
-CImgHelp::CImgHelp()
-{
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::CImgHelp");
-}
+CImgHelp::CImgHelp() { TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CImgHelp::CImgHelp"); }
 
 CImgHelp::~CImgHelp() = default;
 

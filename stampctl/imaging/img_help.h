@@ -127,17 +127,16 @@ public:
 
     // ---- edge scan and line fit (paper_edges.cpp, line_fit.cpp) -------------------------------
     bool FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
-                            std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
-                            double& rotAngle, double& lineAngle) const;
+                            std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation, double& rotAngle,
+                            double& lineAngle) const;
     bool FindOneLineByPaper(const ScanLines& lines, BORDER br, std::vector<cv::Point>& edge,
-                            std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
-                            double& rotAngle, double& lineAngle) const;
+                            std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation, double& rotAngle,
+                            double& lineAngle) const;
     // The scan of one border with step 10, everything it finds in one record.
     BorderLine FindBorder(const cv::Mat& bin, BORDER br) const;
     BorderLine FindBorder(const ScanLines& lines, BORDER br) const;
     static bool FindEffectDot(int step, const std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
-                              cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical,
-                              double& lineAngle);
+                              cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical, double& lineAngle);
     static bool IsAngle90(double p, double q);
     static bool IsAngle0(double p, double q);
 
@@ -163,8 +162,8 @@ public:
                        std::array<BorderLine, 4>* borders = nullptr) const;
     bool MakePaperArea(const ScanLines& lines, int16_t ltrb_Pixel, CutResult& cut,
                        std::array<BorderLine, 4>* borders = nullptr) const;
-    static bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect,
-                               int& value, BORDER br);
+    static bool FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect, int& value,
+                               BORDER br);
     static void AdjustPaperArea(cv::Size picture, int ltrb_Pixel, cv::Rect& paper);
 
     // ---- crop and picture files (cut.cpp) -----------------------------------------------------
@@ -173,9 +172,8 @@ public:
     // A sheet that fails the plausibility check at the configured threshold is looked for once
     // more at the photo's own (Otsu) threshold; when that fails too, the photo is kept unturned
     // and whole, as for a sheet not found.
-    bool AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath,
-                           const char* outPath2, int16_t ltrb_Pixel, int quality, CutResult& cut,
-                           const SheetSize& a4 = SheetSize{}) const;
+    bool AutoCutPaperByImg(const cv::Mat& src, const char* name, const char* outPath, const char* outPath2,
+                           int16_t ltrb_Pixel, int quality, CutResult& cut, const SheetSize& a4 = SheetSize{}) const;
     bool AutoCutPaper(const char* srcPath, const char* outPath, int16_t ltrb_Pixel, CutResult& cut) const;
     static void SavePic(const char* path, const cv::Mat& img, int quality);
     static void revolveImg_90(const char* path);
@@ -193,8 +191,7 @@ public:
     static double SheetMisfit(const cv::Rect& paper, const SheetSize& a4);
     // A side that blur or a soft shadow widened moved to the steepest step from board to paper
     // near it, in the straightened grey picture `grey` of which `band` is given by `greyAt`.
-    static void RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& greyAt, cv::Size picture,
-                              cv::Rect& paper);
+    static void RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& greyAt, cv::Size picture, cv::Rect& paper);
     // The threshold that splits the darker of Otsu's two classes in two: the board from paper in
     // shadow.
     static unsigned long DarkOtsuLevel(const cv::Mat& photo, unsigned long otsu);
@@ -226,11 +223,11 @@ public:
     // found is measured into `sheet` as MakePaperArea does.
     // A sheet that fails the plausibility check counts as not found. The rim search sees only
     // the sheet: the board around it is masked out of every cell.
-    int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
-                          CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
+    int FindCircleByPaper(const char* szFile, int rows, int cols, std::vector<cv::Point>& points, CutResult& sheet,
+                          const SheetSize& a4 = SheetSize{}) const;
     // The same on a photo in memory; szFile names the diagnostic pictures, none is read back.
-    int FindCircleByPaper(const cv::Mat& photo, const char* szFile, int rows, int cols,
-                          std::vector<cv::Point>& points, CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
+    int FindCircleByPaper(const cv::Mat& photo, const char* szFile, int rows, int cols, std::vector<cv::Point>& points,
+                          CutResult& sheet, const SheetSize& a4 = SheetSize{}) const;
     // Before stamping: the share of dark sheet pixels within `radius` of each centre (pixels of
     // the photo in szFile). Empty when the photo shows no sheet that passes the plausibility check.
     std::vector<double> InkAroundByPaper(const cv::Mat& photo, const std::vector<cv::Point>& centres, int radius,

@@ -11,8 +11,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kHalfPi = kPi / 2;
 constexpr int kMinEdgePoints = 4;
-constexpr double kFitReps = 0.01;   // radius accuracy of the robust fit
-constexpr double kFitAeps = 0.01;   // angle accuracy of the robust fit
+constexpr double kFitReps = 0.01;                   // radius accuracy of the robust fit
+constexpr double kFitAeps = 0.01;                   // angle accuracy of the robust fit
 constexpr double kAngle90Min = 1.413716694115407;   // 81 degrees
 constexpr double kAngle90Max = 1.7278759594743864;  // 99 degrees
 constexpr double kAngle0Max = 0.01;
@@ -23,9 +23,8 @@ constexpr float kAxisSnap = 1e-6f;
 
 }  // namespace
 
-bool CImgHelp::FindEffectDot(int step, const std::vector<cv::Point>& edge,
-                             std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
-                             double& rotAngle, bool vertical, double& lineAngle)
+bool CImgHelp::FindEffectDot(int step, const std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
+                             cv::Vec4f& line, double& deviation, double& rotAngle, bool vertical, double& lineAngle)
 {
     effect.clear();
     if (edge.size() < static_cast<size_t>(kMinEdgePoints)) return false;

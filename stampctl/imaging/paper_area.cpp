@@ -14,23 +14,17 @@ namespace {
 
 constexpr int kA4LongSide = SheetSize{}.longSide;
 constexpr int kA4ShortSide = SheetSize{}.shortSide;
-constexpr int kWindowReach = 20;    // neighbours on each side counted with a coordinate
+constexpr int kWindowReach = 20;  // neighbours on each side counted with a coordinate
 constexpr int kMinWindowScore = 3;
 constexpr int kSupportReach = 100;  // edge points closer than this support each other
 constexpr int kMinSupport = 100;
 constexpr int kMaxFallbackGap = 200;
 constexpr int kScanStep = 10;  // the edge scan's step (FindBorder)
 
-int coordinateOf(const cv::Point& p, BORDER br)
-{
-    return br == BORDER_LEFT || br == BORDER_RIGHT ? p.x : p.y;
-}
+int coordinateOf(const cv::Point& p, BORDER br) { return br == BORDER_LEFT || br == BORDER_RIGHT ? p.x : p.y; }
 
 // The left and top borders lie at small coordinates, the right and bottom ones at large.
-bool isOuter(int a, int b, BORDER br)
-{
-    return br == BORDER_LEFT || br == BORDER_TOP ? a < b : a > b;
-}
+bool isOuter(int a, int b, BORDER br) { return br == BORDER_LEFT || br == BORDER_TOP ? a < b : a > b; }
 
 int outermost(const std::vector<cv::Point>& points, BORDER br)
 {
@@ -71,15 +65,14 @@ int supportedCoordinate(const std::vector<cv::Point>& edge, BORDER br)
     }
     int result = -1;
     for (const auto& entry : support)
-        if (entry.second >= kMinSupport && (result < 0 || isOuter(entry.first, result, br)))
-            result = entry.first;
+        if (entry.second >= kMinSupport && (result < 0 || isOuter(entry.first, result, br))) result = entry.first;
     return result;
 }
 
 }  // namespace
 
-bool CImgHelp::FindSameVector(const std::vector<cv::Point>& edge,
-                              const std::vector<cv::Point>& effect, int& value, BORDER br)
+bool CImgHelp::FindSameVector(const std::vector<cv::Point>& edge, const std::vector<cv::Point>& effect, int& value,
+                              BORDER br)
 {
     if (edge.empty() || effect.empty()) return false;
 
@@ -103,8 +96,7 @@ bool CImgHelp::FindSameVector(const std::vector<cv::Point>& edge,
                         : outerEffect;
         }
     }
-    TrcWritef(kTraceInfo, "FindSameVector br:%d, same times:%d, value:%d", static_cast<int>(br),
-              score, value);
+    TrcWritef(kTraceInfo, "FindSameVector br:%d, same times:%d, value:%d", static_cast<int>(br), score, value);
     return true;
 }
 
@@ -115,8 +107,8 @@ void CImgHelp::AdjustPaperArea(cv::Size picture, int ltrb_Pixel, cv::Rect& paper
     const int m = ltrb_Pixel;
     const int w = picture.width;
     const int h = picture.height;
-    TrcWritef(kTraceInfo, "AdjustPaperArea before (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d)",
-              paper.x, paper.y, paper.width, paper.height);
+    TrcWritef(kTraceInfo, "AdjustPaperArea before (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d)", paper.x, paper.y,
+              paper.width, paper.height);
 
     // Each side grows by the margin, the near sides down to the picture's edge and the far
     // sides to one pixel short of it.
@@ -135,9 +127,8 @@ void CImgHelp::AdjustPaperArea(cv::Size picture, int ltrb_Pixel, cv::Rect& paper
     };
     grow(paper.x, paper.width, w);
     grow(paper.y, paper.height, h);
-    TrcWritef(kTraceInfo,
-              "AdjustPaperArea end (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d, w:%d, h:%d)",
-              paper.x, paper.y, paper.width, paper.height, w, h);
+    TrcWritef(kTraceInfo, "AdjustPaperArea end (iCutXmin:%d, iCutYmin:%d, iPixelX:%d, iPixelY:%d, w:%d, h:%d)", paper.x,
+              paper.y, paper.width, paper.height, w, h);
 }
 
 bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& cut,
@@ -149,8 +140,7 @@ bool CImgHelp::MakePaperArea(const cv::Mat& bin, int16_t ltrb_Pixel, CutResult& 
 bool CImgHelp::MakePaperArea(const ScanLines& lines, int16_t ltrb_Pixel, CutResult& cut,
                              std::array<BorderLine, 4>* borders) const
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "MakePaperArea ltrb_Pixel:%d, m_bRotatePaper:%d",
-                  ltrb_Pixel, cut.rotated);
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "MakePaperArea ltrb_Pixel:%d, m_bRotatePaper:%d", ltrb_Pixel, cut.rotated);
     cut.paperWidth = kA4LongSide;
     cut.paperHeight = kA4ShortSide;
     cv::Rect& paper = cut.paper;
@@ -180,8 +170,8 @@ bool CImgHelp::MakePaperArea(const ScanLines& lines, int16_t ltrb_Pixel, CutResu
         TrcWritef(kTraceInfo,
                   "MakePaperArea paper fail (bL:%d, langle:(%lf:%lf)), (bB:%d, rangle:(%lf:%lf)), "
                   "(bT:%d, tangle:(%lf:%lf)), (bB:%d, bangle:(%lf:%lf))",
-                  same[0], l.deviation, l.rotAngle, same[1], r.deviation, r.rotAngle, same[2],
-                  t.deviation, t.rotAngle, same[3], b.deviation, b.rotAngle);
+                  same[0], l.deviation, l.rotAngle, same[1], r.deviation, r.rotAngle, same[2], t.deviation, t.rotAngle,
+                  same[3], b.deviation, b.rotAngle);
         return false;
     }
     // Grows nothing here (the margin is below 1); kept for the lines it traces.
@@ -191,7 +181,7 @@ bool CImgHelp::MakePaperArea(const ScanLines& lines, int16_t ltrb_Pixel, CutResu
     TrcWritef(kTraceInfo,
               "MakePaperArea paper success(x:%d, y:%d, w:%d, h:%d) langle:(%lf:%lf), "
               "rangle:(%lf:%lf), tangle:(%lf:%lf), bangle:(%lf:%lf)",
-              paper.x, paper.y, paper.width, paper.height, l.deviation, l.rotAngle, r.deviation,
-              r.rotAngle, t.deviation, t.rotAngle, b.deviation, b.rotAngle);
+              paper.x, paper.y, paper.width, paper.height, l.deviation, l.rotAngle, r.deviation, r.rotAngle,
+              t.deviation, t.rotAngle, b.deviation, b.rotAngle);
     return true;
 }

@@ -79,9 +79,8 @@ ScanLines ScanLines::Of(const cv::Mat& bin, int step)
     return lines;
 }
 
-bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br,
-                                  std::vector<cv::Point>& edge, std::vector<cv::Point>& effect,
-                                  cv::Vec4f& line, double& deviation, double& rotAngle,
+bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br, std::vector<cv::Point>& edge,
+                                  std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation, double& rotAngle,
                                   double& lineAngle) const
 {
     if (br < BORDER_LEFT || br > BORDER_BOTTOM || step < 1 || bin.empty()) {
@@ -96,8 +95,8 @@ bool CImgHelp::FindOneLineByPaper(const cv::Mat& bin, int step, BORDER br,
 }
 
 bool CImgHelp::FindOneLineByPaper(const ScanLines& lines, BORDER br, std::vector<cv::Point>& edge,
-                                  std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation,
-                                  double& rotAngle, double& lineAngle) const
+                                  std::vector<cv::Point>& effect, cv::Vec4f& line, double& deviation, double& rotAngle,
+                                  double& lineAngle) const
 {
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "FindOneLineByPaper step=%d,br=%d，w:%d, h:%d", lines.step,
                   static_cast<int>(br), lines.size.width, lines.size.height);

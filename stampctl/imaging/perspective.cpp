@@ -74,8 +74,8 @@ bool CImgHelp::IsCorrectableTilt(double keystone) { return keystone <= kCorrecta
 
 cv::Matx33d CImgHelp::CutToPhoto(const std::array<cv::Point2d, 4>& inPhoto, cv::Size cut)
 {
-    const cv::Point2f from[4] = {{0, 0}, {float(cut.width), 0}, {float(cut.width), float(cut.height)},
-                                 {0, float(cut.height)}};
+    const cv::Point2f from[4] = {
+        {0, 0}, {float(cut.width), 0}, {float(cut.width), float(cut.height)}, {0, float(cut.height)}};
     cv::Point2f to[4];
     for (int i = 0; i < 4; ++i) to[i] = cv::Point2f(inPhoto[i]);
     return cv::Matx33d(cv::getPerspectiveTransform(from, to));

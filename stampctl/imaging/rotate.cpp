@@ -34,8 +34,8 @@ void linearRange(int64_t base, int64_t step, int64_t lo, int64_t hi, int n, int&
 {
     int64_t a = 0, b = n;
     if (step > 0) {
-        a = -floorDiv(base - lo, step);      // ceil((lo - base) / step)
-        b = -floorDiv(base - hi, step);      // ceil((hi - base) / step)
+        a = -floorDiv(base - lo, step);  // ceil((lo - base) / step)
+        b = -floorDiv(base - hi, step);  // ceil((hi - base) / step)
     } else if (step < 0) {
         b = floorDiv(base - lo, -step) + 1;
         a = floorDiv(base - hi, -step) + 1;
@@ -49,7 +49,7 @@ void linearRange(int64_t base, int64_t step, int64_t lo, int64_t hi, int n, int&
 }
 
 struct Sampling {
-    int x0, y0;    // source position of the destination's (0, 0), fixed point
+    int x0, y0;  // source position of the destination's (0, 0), fixed point
     int cosF, sinF;
 };
 
@@ -104,8 +104,7 @@ void rotateRowsBgrScalar(const cv::Mat& src, cv::Mat& dst, const Sampling& f, co
         std::memset(out, 0, static_cast<size_t>(r.first) * 3);
         uchar* o = out + r.first * 3;
         for (int xd = r.first; xd < r.last; ++xd, r.x += f.cosF, r.y -= f.sinF, o += 3)
-            bilinearPixel(sourcePixel(src.data, srcStep, r.x, r.y), srcStep, r.x & kFracMask,
-                          r.y & kFracMask, o);
+            bilinearPixel(sourcePixel(src.data, srcStep, r.x, r.y), srcStep, r.x & kFracMask, r.y & kFracMask, o);
         std::memset(out + r.last * 3, 0, static_cast<size_t>(dst.cols - r.last) * 3);
     }
 }
@@ -113,8 +112,8 @@ void rotateRowsBgrScalar(const cv::Mat& src, cv::Mat& dst, const Sampling& f, co
 // The same pixels with AVX2: both rows' neighbours in one register, spread to 16-bit lanes
 // (b0 b1 g0 g1 r0 r1 per row), one multiply-add for the horizontal step of both rows and one
 // 32-bit multiply for the vertical step.
-__attribute__((target("avx2"))) void rotateRowsBgrAvx2(const cv::Mat& src, cv::Mat& dst,
-                                                       const Sampling& f, const cv::Range& rows)
+__attribute__((target("avx2"))) void rotateRowsBgrAvx2(const cv::Mat& src, cv::Mat& dst, const Sampling& f,
+                                                       const cv::Range& rows)
 {
     // Locals, not members: stores through uchar pointers would otherwise force reloads.
     const size_t srcStep = src.step[0];
@@ -124,8 +123,8 @@ __attribute__((target("avx2"))) void rotateRowsBgrAvx2(const cv::Mat& src, cv::M
     const int dstCols = dst.cols;
     constexpr ptrdiff_t kLoad = 8;
     constexpr size_t kPrefetchRows = 2;
-    const __m256i spread = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1,
-                                            0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1);
+    const __m256i spread = _mm256_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1, 0, -1, 3, -1, 1,
+                                            -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1);
     const __m256i upperRowOne = _mm256_setr_epi32(kOne, kOne, kOne, kOne, 0, 0, 0, 0);
     for (int yd = rows.start; yd < rows.end; ++yd) {
         uchar* out = dst.ptr<uchar>(yd);
@@ -148,16 +147,15 @@ __attribute__((target("avx2"))) void rotateRowsBgrAvx2(const cv::Mat& src, cv::M
             // source rows every few dozen pixels, too often for the hardware to see a stream.
             if (dataEnd - p1 > static_cast<ptrdiff_t>(kPrefetchRows * srcStep))
                 _mm_prefetch(reinterpret_cast<const char*>(p1 + kPrefetchRows * srcStep), _MM_HINT_T0);
-            const __m256i rowsPair = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0))),
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)), 1);
+            const __m256i rowsPair =
+                _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0))),
+                                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)), 1);
             const __m256i wx = _mm256_set1_epi32((kOne - fx) | (fx << 16));
             const __m256i horizontal = _mm256_madd_epi16(_mm256_shuffle_epi8(rowsPair, spread), wx);
             // (1 - fy) for the upper row, fy for the lower one.
             const __m256i wy = _mm256_abs_epi32(_mm256_sub_epi32(_mm256_set1_epi32(fy), upperRowOne));
             const __m256i weighted = _mm256_mullo_epi32(horizontal, wy);
-            const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(weighted),
-                                              _mm256_extracti128_si256(weighted, 1));
+            const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(weighted), _mm256_extracti128_si256(weighted, 1));
             const __m128i v = _mm_srli_epi32(sum, kWeightBits);
             const int packed = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(v, v), v));
             std::memcpy(o, &packed, 4);
@@ -189,8 +187,7 @@ void rotateRowsGrey(const cv::Mat& src, cv::Mat& dst, const Sampling& f, const c
             const int64_t x = rx + static_cast<int64_t>(xd) * f.cosF;
             const int64_t y = ry - static_cast<int64_t>(xd) * f.sinF;
             out[xd] = (x >= 0 && x < xLimit && y >= 0 && y < yLimit)
-                          ? src.at<uchar>(static_cast<int>(y >> kFracBits),
-                                          static_cast<int>(x >> kFracBits))
+                          ? src.at<uchar>(static_cast<int>(y >> kFracBits), static_cast<int>(x >> kFracBits))
                           : 0;
         }
     }

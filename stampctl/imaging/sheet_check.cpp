@@ -47,10 +47,7 @@ int steepestStep(const cv::Mat& profile, bool rising)
     return best;
 }
 
-int coordinateOf(const cv::Point& p, BORDER br)
-{
-    return br == BORDER_LEFT || br == BORDER_RIGHT ? p.x : p.y;
-}
+int coordinateOf(const cv::Point& p, BORDER br) { return br == BORDER_LEFT || br == BORDER_RIGHT ? p.x : p.y; }
 
 // How far a coordinate lies from the picture's edge on the border's side.
 int fromOwnEdge(int coordinate, BORDER br, cv::Size picture)
@@ -98,8 +95,7 @@ double CImgHelp::SheetMisfit(const cv::Rect& paper, const SheetSize& a4)
     return std::max(std::abs(longSide / double(a4.longSide) - 1), std::abs(shortSide / double(a4.shortSide) - 1));
 }
 
-void CImgHelp::RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& greyAt, cv::Size picture,
-                             cv::Rect& paper)
+void CImgHelp::RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& greyAt, cv::Size picture, cv::Rect& paper)
 {
     const int left = paper.x, top = paper.y, right = paper.x + paper.width, bottom = paper.y + paper.height;
     const int insetX = paper.width * kRefineInsetTenths / 10, insetY = paper.height * kRefineInsetTenths / 10;
@@ -114,7 +110,8 @@ void CImgHelp::RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& grey
     };
     int start = 0;
     cv::Rect found = paper;
-    cv::Mat p = profile({left - kRefineReach, top + insetY, 2 * kRefineReach + 1, paper.height - 2 * insetY}, true, start);
+    cv::Mat p =
+        profile({left - kRefineReach, top + insetY, 2 * kRefineReach + 1, paper.height - 2 * insetY}, true, start);
     const int newLeft = p.empty() ? left : start + steepestStep(p, true);
     p = profile({right - kRefineReach, top + insetY, 2 * kRefineReach + 1, paper.height - 2 * insetY}, true, start);
     const int newRight = p.empty() ? right : start + steepestStep(p, false) + 1;
@@ -122,7 +119,8 @@ void CImgHelp::RefineToEdges(const std::function<cv::Mat(const cv::Rect&)>& grey
     const int newTop = p.empty() ? top : start + steepestStep(p, true);
     p = profile({left + insetX, bottom - kRefineReach, paper.width - 2 * insetX, 2 * kRefineReach + 1}, false, start);
     const int newBottom = p.empty() ? bottom : start + steepestStep(p, false) + 1;
-    if (newRight > newLeft && newBottom > newTop) found = cv::Rect(newLeft, newTop, newRight - newLeft, newBottom - newTop);
+    if (newRight > newLeft && newBottom > newTop)
+        found = cv::Rect(newLeft, newTop, newRight - newLeft, newBottom - newTop);
     paper = found;
 }
 

@@ -28,8 +28,8 @@ int CImgHelp::IsWhitePaper(const CutResult& cut, int x, int y, int width, int he
         grey = picture;
 
     // An empty box tells nothing; 64-bit sums so that no far-off box wraps into the picture.
-    if (width <= 0 || height <= 0 || x < 0 || y < 0 ||
-        static_cast<int64_t>(x) + width > grey.cols || static_cast<int64_t>(y) + height > grey.rows)
+    if (width <= 0 || height <= 0 || x < 0 || y < 0 || static_cast<int64_t>(x) + width > grey.cols ||
+        static_cast<int64_t>(y) + height > grey.rows)
         return kCannotTell;
 
     // Into a picture of its own: `grey` may be the shared cut picture itself.

@@ -12,9 +12,9 @@
 namespace stampctl::link {
 
 namespace {
-constexpr size_t kSealChunk = 56;          // block bytes per chunk
-constexpr size_t kSealLengthBytes = 2;     // the block's little-endian length prefix
-constexpr int kMaxSealWrite = 1022;        // the message, prefix included, fills 1024 at most
+constexpr size_t kSealChunk = 56;       // block bytes per chunk
+constexpr size_t kSealLengthBytes = 2;  // the block's little-endian length prefix
+constexpr int kMaxSealWrite = 1022;     // the message, prefix included, fills 1024 at most
 constexpr int kMaxSealRead = 1023;
 }  // namespace
 
@@ -45,8 +45,7 @@ int Link::command(CMD_DEF cmd, const unsigned char* payload, int len, Reply& rep
     const size_t frameLen = row ? buildCommandFrame(*row, payload, len, frame) : 0;
     if (frameLen == 0) {
         reply = Reply{};  // the exchange clears it otherwise
-        TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command",
-                  static_cast<int>(cmd), len);
+        TrcWritef(kTraceError, "ExeCmd refused: cmd:%d, len:%d does not fit the command", static_cast<int>(cmd), len);
         return EC_BAD_PARAMETER;
     }
     // The heartbeat is how a refusal is explained, so it cannot be explained by one itself.
@@ -135,8 +134,7 @@ StatusPoll Link::poll()
 {
     Reply reply;
     // The status poll passes on either board.
-    if (command(CMD_HEARTBEAT, nullptr, 0, reply, Board::Either) != EC_OK)
-        return {EC_PORT_OPENFAIL, publish(nullptr)};
+    if (command(CMD_HEARTBEAT, nullptr, 0, reply, Board::Either) != EC_OK) return {EC_PORT_OPENFAIL, publish(nullptr)};
     const CStampStatus now = publish(reply.statusBytes());
     if (m_observer) m_observer(now);
     status::logWarnings(now);

@@ -22,8 +22,10 @@ void traceOpenFailure(int libusbCode)
                   "add the user to group %s and log in again, or use the machine's local seat",
                   libusbCode, kOperatorGroup);
     } else {
-        TrcWritef(stampctl::kTraceError, "DevUsbOpen: the machine's USB device cannot be opened "
-                  "(libusb %d: %s)", libusbCode, libusb_error_name(libusbCode));
+        TrcWritef(stampctl::kTraceError,
+                  "DevUsbOpen: the machine's USB device cannot be opened "
+                  "(libusb %d: %s)",
+                  libusbCode, libusb_error_name(libusbCode));
     }
 }
 }  // namespace
@@ -67,7 +69,7 @@ int CDevByUsb::DevUsbOpen(int productId, int vendorId)
         return kStartFailure;
     }
     for (ssize_t i = 0; i < count; ++i) {
-        libusb_device_descriptor desc {};
+        libusb_device_descriptor desc{};
         if (libusb_get_device_descriptor(m_devList[i], &desc) < 0) return 0;
         if (desc.idProduct == productId && desc.idVendor == vendorId) {
             m_dev = m_devList[i];
@@ -116,29 +118,26 @@ bool CDevByUsb::claim()
     return true;
 }
 
-int CDevByUsb::bulk(int endpoint, unsigned char* data, unsigned int len, int& transferred,
-                    unsigned int timeoutMs)
+int CDevByUsb::bulk(int endpoint, unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs)
 {
     if (!m_usb_handle) {
         std::printf("*** m_usb_handle is NULL\n");
         return -1;
     }
     if (!claim()) return -1;
-    const int rv = libusb_bulk_transfer(m_usb_handle, static_cast<unsigned char>(endpoint), data,
-                                        static_cast<int>(len), &transferred, timeoutMs);
+    const int rv = libusb_bulk_transfer(m_usb_handle, static_cast<unsigned char>(endpoint), data, static_cast<int>(len),
+                                        &transferred, timeoutMs);
     if (rv < 0) std::printf("*** bulk_transfer failed! \n");
     libusb_release_interface(m_usb_handle, kInterface);
     return rv < 0 ? rv : 0;
 }
 
-int CDevByUsb::DevUsbWrite(unsigned char* data, unsigned int len, int& transferred,
-                           unsigned int timeoutMs)
+int CDevByUsb::DevUsbWrite(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs)
 {
     return bulk(m_outPoint, data, len, transferred, timeoutMs) == 0 ? 0 : -1;
 }
 
-int CDevByUsb::DevUsbRead(unsigned char* data, unsigned int len, int& transferred,
-                          unsigned int timeoutMs)
+int CDevByUsb::DevUsbRead(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs)
 {
     return bulk(m_inPoint, data, len, transferred, timeoutMs);
 }

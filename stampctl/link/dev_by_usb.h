@@ -20,10 +20,8 @@ public:
     // negative libusb code when opening or the kernel-driver query failed.
     int DevUsbOpen(int productId, int vendorId) override;
     void DevUsbClose() override;
-    int DevUsbWrite(unsigned char* data, unsigned int len, int& transferred,
-                    unsigned int timeoutMs) override;
-    int DevUsbRead(unsigned char* data, unsigned int len, int& transferred,
-                   unsigned int timeoutMs) override;
+    int DevUsbWrite(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs) override;
+    int DevUsbRead(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs) override;
 
 private:
     // Gives back the context and device list of an earlier open, so that reconnecting does not
@@ -31,8 +29,7 @@ private:
     void releaseLibrary();
     // Claims interface 0 for one transfer, detaching a kernel driver that holds it.
     bool claim();
-    int bulk(int endpoint, unsigned char* data, unsigned int len, int& transferred,
-             unsigned int timeoutMs);
+    int bulk(int endpoint, unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs);
 
     libusb_context* m_ctx = nullptr;
     libusb_device_handle* m_usb_handle = nullptr;

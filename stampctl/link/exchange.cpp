@@ -25,10 +25,7 @@ bool isReplyKind(uint8_t kind)
 
 // A length byte that leaves no room for the command echo or points past the packet cannot be
 // trusted to measure anything: the reply is treated like one with a wrong checksum.
-bool lengthFits(uint8_t length)
-{
-    return length >= kMinReplyLength && length <= kMaxReplyLength;
-}
+bool lengthFits(uint8_t length) { return length >= kMinReplyLength && length <= kMaxReplyLength; }
 
 bool validReply(const unsigned char* req, const unsigned char* reply, size_t replyLen)
 {
@@ -45,8 +42,8 @@ bool validReply(const unsigned char* req, const unsigned char* reply, size_t rep
 int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
 {
     const bool permitted = board == Board::Either;
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcvHelp m_bZB:%d, m_bSupportBB:%d",
-                  m_mainBoard.load() ? 1 : 0, permitted ? 1 : 0);
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcvHelp m_bZB:%d, m_bSupportBB:%d", m_mainBoard.load() ? 1 : 0,
+                  permitted ? 1 : 0);
     reply = Reply{};
     std::lock_guard<std::mutex> lock(m_exchangeLock);
 
@@ -59,8 +56,7 @@ int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board
         req[reqLen - 1] = checksum(req, reqLen - 1);
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             int transferred = 0;
-            if (m_transport->DevUsbWrite(req, static_cast<unsigned>(reqLen), transferred,
-                                   kWriteTimeoutMs) != 0) {
+            if (m_transport->DevUsbWrite(req, static_cast<unsigned>(reqLen), transferred, kWriteTimeoutMs) != 0) {
                 TrcWritef(kTraceError, "Com Write fail: %d", EC_DISCONNECTED);
                 result = EC_DISCONNECTED;
                 break;
@@ -71,8 +67,7 @@ int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board
             unsigned char* packet = reply.frame;
             const int rd = m_transport->DevUsbRead(packet, kPacketSize, transferred, kReadTimeoutMs);
             if (rd != 0 || transferred != static_cast<int>(kPacketSize)) {
-                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY,
-                          transferred);
+                TrcWritef(kTraceError, "Com Read ERROR:%d, tmpLen:%d", EC_NO_VALID_REPLY, transferred);
                 result = EC_NO_VALID_REPLY;
                 break;
             }
@@ -82,8 +77,7 @@ int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board
 
             if (!isReplyKind(packet[kOffKind])) {
                 reply.refused = true;
-                TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_NO_VALID_REPLY,
-                          packet[kOffKind]);
+                TrcWritef(kTraceError, "Com host refuse:%d, readData[2]:%d", EC_NO_VALID_REPLY, packet[kOffKind]);
                 result = EC_NO_VALID_REPLY;
                 break;
             }
@@ -100,8 +94,7 @@ int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board
     }
     if (result == EC_OK) {
         // The length byte is 3 to 59 here, so this is 0 to 56 bytes.
-        reply.dataLen =
-            reply.frameLen > kReplyDataOverhead ? reply.frameLen - kReplyDataOverhead : 0;
+        reply.dataLen = reply.frameLen > kReplyDataOverhead ? reply.frameLen - kReplyDataOverhead : 0;
         std::memcpy(reply.data, reply.frame + kOffReplyData, reply.dataLen);
     }
 
@@ -111,8 +104,8 @@ int Link::exchange(unsigned char* req, unsigned long reqLen, Reply& reply, Board
 
 int Link::exchangeExplained(unsigned char* req, unsigned long reqLen, Reply& reply, Board board)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcv m_bZB:%d, m_bSupportBB:%d",
-                  m_mainBoard.load() ? 1 : 0, board == Board::Either ? 1 : 0);
+    TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "SendAndRcv m_bZB:%d, m_bSupportBB:%d", m_mainBoard.load() ? 1 : 0,
+                  board == Board::Either ? 1 : 0);
     int result = exchange(req, reqLen, reply, board);
     if (result == EC_NO_VALID_REPLY && reply.refused) {
         // The exchange lock is free again: the poll may take it.

@@ -20,15 +20,15 @@ constexpr size_t kOffKind = 2;
 constexpr size_t kOffLength = 3;
 constexpr size_t kOffBody = 4;     // 0x60 in commands and their replies
 constexpr size_t kOffCommand = 5;  // command code, echoed by the reply
-constexpr size_t kOffStatus = 4;     // a heartbeat reply's status record, 7 bytes
+constexpr size_t kOffStatus = 4;   // a heartbeat reply's status record, 7 bytes
 constexpr size_t kOffReplyData = 7;
-constexpr size_t kFrameOverhead = 5;  // sync, kind, length, checksum
+constexpr size_t kFrameOverhead = 5;                      // sync, kind, length, checksum
 constexpr size_t kReplyDataOverhead = kOffReplyData + 1;  // reply bytes that are not data
 
 constexpr size_t kPacketSize = 64;
-constexpr size_t kMinReplyLength = 3;                              // 60, code, one status byte
+constexpr size_t kMinReplyLength = 3;                             // 60, code, one status byte
 constexpr size_t kMaxReplyLength = kPacketSize - kFrameOverhead;  // 59
-constexpr size_t kMaxReplyData = kMaxReplyLength - 3;              // 56
+constexpr size_t kMaxReplyData = kMaxReplyLength - 3;             // 56
 
 constexpr size_t kFrameBufferSize = 256;
 constexpr size_t kMaxPayload = 249;  // what a command frame leaves free in its buffer

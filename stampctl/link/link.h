@@ -50,11 +50,10 @@ public:
     int exchangeExplained(unsigned char* req, unsigned long reqLen, Reply& reply, Board board);
     // The one way a command reaches the machine: its frame from the command table (the status
     // poll, the reset and the stamp included), one exchange, and the caller's own reply.
-    int command(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply,
-                Board board = Board::Main);
+    int command(CMD_DEF cmd, const unsigned char* payload, int len, Reply& reply, Board board = Board::Main);
     // command() inside the "ExeCmd" trace block; `reply` may be null when only the result counts.
-    int execute(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0,
-                Reply* reply = nullptr, Board board = Board::Main);
+    int execute(CMD_DEF cmd, const unsigned char* payload = nullptr, int len = 0, Reply* reply = nullptr,
+                Board board = Board::Main);
 
     // The seal information block: written in chunks, or read whole into `block`
     // (kSealBlockBufferSize bytes, always terminated).
@@ -85,7 +84,7 @@ private:
     std::atomic<bool> m_disconnecting{false};  // a disconnect is running
     std::atomic<bool> m_open{false};           // between a successful open and the next close
     mutable std::mutex m_statusLock;
-    CStampStatus m_status;                     // every poll replaces it whole
+    CStampStatus m_status;  // every poll replaces it whole
     PollObserver m_observer;
 };
 

@@ -15,11 +15,11 @@ namespace stampctl::link {
 enum class Board { Main, Either };
 
 struct Reply {
-    uint8_t frame[kPacketSize] = {};  // the packet as it arrived
-    size_t frameLen = 0;              // what its length byte covers, checksum included
-    uint8_t data[kMaxReplyData] = {}; // a command reply's data; zero beyond dataLen
+    uint8_t frame[kPacketSize] = {};   // the packet as it arrived
+    size_t frameLen = 0;               // what its length byte covers, checksum included
+    uint8_t data[kMaxReplyData] = {};  // a command reply's data; zero beyond dataLen
     size_t dataLen = 0;
-    bool refused = false;             // the machine answered with a refusal instead
+    bool refused = false;  // the machine answered with a refusal instead
 
     // A heartbeat reply carries the status record instead of data.
     const uint8_t* statusBytes() const { return frame + kOffStatus; }

@@ -49,10 +49,10 @@ const StatusBit kStatusBits[] = {
 
 // The codes in order of importance: the first whose bit is set is the machine's fault.
 const int kFaultRanking[] = {
-    EC_NO_SEAL,        EC_BACK_DOOR_FAULT, EC_PAPER_DOOR_FAULT,    EC_MOTOR_X,
-    EC_MOTOR_Y,     EC_MOTOR_Z,      EC_MOTOR_ROTATION,          EC_TRAVEL_X,
-    EC_TRAVEL_Y,    EC_TRAVEL_Z,     EC_TRAVEL_ROTATION,         EC_SEAL_SLEEVE_CHANGED,
-    EC_SEAL_MISPLACED, EC_TOP_COVER_OPEN,   EC_TOP_COVER_LOOSE,  EC_DEVICE_SELF_TEST_FAILED,
+    EC_NO_SEAL,        EC_BACK_DOOR_FAULT, EC_PAPER_DOOR_FAULT, EC_MOTOR_X,
+    EC_MOTOR_Y,        EC_MOTOR_Z,         EC_MOTOR_ROTATION,   EC_TRAVEL_X,
+    EC_TRAVEL_Y,       EC_TRAVEL_Z,        EC_TRAVEL_ROTATION,  EC_SEAL_SLEEVE_CHANGED,
+    EC_SEAL_MISPLACED, EC_TOP_COVER_OPEN,  EC_TOP_COVER_LOOSE,  EC_DEVICE_SELF_TEST_FAILED,
     EC_SEAL_MISSING,
 };
 
@@ -73,7 +73,6 @@ bool isSet(const CStampStatus& s, int code)
         if (bit.code == code) return (byteOf(s, bit.byte) & bit.mask) != 0;
     return false;
 }
-
 
 }  // namespace
 
@@ -108,8 +107,7 @@ void logWarnings(const CStampStatus& s)
 {
     if (s.stamp_status != kWarning) return;
     for (const StatusBit& bit : kStatusBits)
-        if (bit.message && (byteOf(s, bit.byte) & bit.mask))
-            TrcWritef(kTraceInfo, "%s", bit.message);
+        if (bit.message && (byteOf(s, bit.byte) & bit.mask)) TrcWritef(kTraceInfo, "%s", bit.message);
 }
 
 bool isResetting(const CStampStatus& s)

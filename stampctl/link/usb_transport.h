@@ -11,11 +11,9 @@ public:
     virtual int DevUsbOpen(int productId, int vendorId) = 0;
     virtual void DevUsbClose() = 0;
     // 0 on success, -1 on any failure.
-    virtual int DevUsbWrite(unsigned char* data, unsigned int len, int& transferred,
-                            unsigned int timeoutMs) = 0;
+    virtual int DevUsbWrite(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs) = 0;
     // 0 on success, -1 without a device, or the negative libusb code of a failed transfer.
-    virtual int DevUsbRead(unsigned char* data, unsigned int len, int& transferred,
-                           unsigned int timeoutMs) = 0;
+    virtual int DevUsbRead(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs) = 0;
 };
 
 #include <memory>

@@ -23,14 +23,12 @@ int openPaperDoor(void)
 
 int openPaperDoorEx(int time)
 {
-    return guardedCall("===== openPaperDoorEx 异常=====",
-                       [&] { return CSeal::Instance()->_openPaperDoor(time); });
+    return guardedCall("===== openPaperDoorEx 异常=====", [&] { return CSeal::Instance()->_openPaperDoor(time); });
 }
 
 int checkPaperDoorState(void)
 {
-    return guardedCall("===== checkPaperDoorState 异常=====",
-                       [] { return CSeal::Instance()->_checkPaperDoorState(); });
+    return guardedCall("===== checkPaperDoorState 异常=====", [] { return CSeal::Instance()->_checkPaperDoorState(); });
 }
 
 int openMachineBackDoor(void)
@@ -47,8 +45,7 @@ int openMachineBackDoorEx(int time)
 
 int checkBackDoorState(void)
 {
-    return guardedCall("===== checkBackDoorState 异常=====",
-                       [] { return CSeal::Instance()->_checkBackDoorState(); });
+    return guardedCall("===== checkBackDoorState 异常=====", [] { return CSeal::Instance()->_checkBackDoorState(); });
 }
 
 int openMachineBackDoorUnNormal(const char* openInfo)
@@ -66,26 +63,22 @@ int openMachineBackDoorUnNormalForProduct(const char* openInfo)
 
 int openMoveAlarm(void)
 {
-    return guardedCall("===== openMoveAlarm 异常=====",
-                       [] { return CSeal::Instance()->_openMoveAlarm(); });
+    return guardedCall("===== openMoveAlarm 异常=====", [] { return CSeal::Instance()->_openMoveAlarm(); });
 }
 
 int closeMoveAlarm(void)
 {
-    return guardedCall("===== closeMoveAlarm 异常=====",
-                       [] { return CSeal::Instance()->_closeMoveAlarm(); });
+    return guardedCall("===== closeMoveAlarm 异常=====", [] { return CSeal::Instance()->_closeMoveAlarm(); });
 }
 
 int openFMAlarm(void)
 {
-    return guardedCall("===== openFMAlarm 异常=====",
-                       [] { return CSeal::Instance()->_openFMAlarm(); });
+    return guardedCall("===== openFMAlarm 异常=====", [] { return CSeal::Instance()->_openFMAlarm(); });
 }
 
 int closeFMAlarm(void)
 {
-    return guardedCall("===== closeFMAlarm 异常=====",
-                       [] { return CSeal::Instance()->_closeFMAlarm(); });
+    return guardedCall("===== closeFMAlarm 异常=====", [] { return CSeal::Instance()->_closeFMAlarm(); });
 }
 
 int lockSeal(const char* p)
@@ -95,8 +88,7 @@ int lockSeal(const char* p)
 
 int unlockSeal(const char* p)
 {
-    return guardedCall("===== unlockSeal 异常=====",
-                       [&] { return CSeal::Instance()->_unlockSeal(p); });
+    return guardedCall("===== unlockSeal 异常=====", [&] { return CSeal::Instance()->_unlockSeal(p); });
 }
 
 const char* querySloatInfo(const char* machineNum)
@@ -127,20 +119,17 @@ char* getRFID(void)
 
 int BindRFIDAndSlot(int iBind)
 {
-    return guardedCall("===== BindRFIDAndSlot 异常=====",
-                       [&] { return CSeal::Instance()->_BindRFIDAndSlot(iBind); });
+    return guardedCall("===== BindRFIDAndSlot 异常=====", [&] { return CSeal::Instance()->_BindRFIDAndSlot(iBind); });
 }
 
 const char* inqAlarmLog(void)
 {
-    return guardedCall("===== inqAlarmLog 异常=====",
-                       [] { return CSeal::Instance()->_inqAlarmLog(); });
+    return guardedCall("===== inqAlarmLog 异常=====", [] { return CSeal::Instance()->_inqAlarmLog(); });
 }
 
 int delAlarmLog(void)
 {
-    return guardedCall("===== delAlarmLog 异常=====",
-                       [] { return CSeal::Instance()->_delAlarmLog(); });
+    return guardedCall("===== delAlarmLog 异常=====", [] { return CSeal::Instance()->_delAlarmLog(); });
 }
 
 const char* readOpenBackDoorExceptionInfo(void)

@@ -69,8 +69,7 @@ int CSeal::_checkPaperDoorState()
             // The board needs a moment after the door shuts before the next document goes in.
             const int pause = config()->close_paper_door_sleep;
             if (pause > 0) {
-                TrcWritef(kTraceInfo,
-                          "_checkPaperDoorState close sleep close_paper_door_sleep:%d", pause);
+                TrcWritef(kTraceInfo, "_checkPaperDoorState close sleep close_paper_door_sleep:%d", pause);
                 sleepMs(pause);
             }
             result = kDoorClosed;
@@ -112,8 +111,8 @@ int CSeal::_openMachineBackDoorUnNormal(const char* openInfo, int nLen)
 {
     // The reason need not be terminated: only its nLen bytes are read, also for the trace.
     if (!openInfo) nLen = 0;
-    TRC_LOGER log(TRC_LOGER::TRC_API, "_openMachineBackDoorUnNormal 异常开锁 nLen:%d, openInfo:%.*s",
-                  nLen, nLen > 0 ? nLen : 0, openInfo ? openInfo : "");
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_openMachineBackDoorUnNormal 异常开锁 nLen:%d, openInfo:%.*s", nLen,
+                  nLen > 0 ? nLen : 0, openInfo ? openInfo : "");
     if (nLen < 1) {
         log.SetRet("Return :%d, 异常信息为空", EC_OPEN_REASON_MISSING);
         return EC_OPEN_REASON_MISSING;
@@ -126,8 +125,7 @@ int CSeal::_openMachineBackDoorUnNormal(const char* openInfo, int nLen)
     unsigned char payload[kAbnormalReasonSize] = {};
     std::memcpy(payload, openInfo, static_cast<size_t>(nLen));
     // No heartbeat first: the opening must work whichever board answers and whatever it reports.
-    const int result =
-        _ExeCmd(CMD_OPEN_BACKDOOR_ABNORMAL, payload, sizeof payload, nullptr, Board::Either);
+    const int result = _ExeCmd(CMD_OPEN_BACKDOOR_ABNORMAL, payload, sizeof payload, nullptr, Board::Either);
     if (result == EC_OK) {
         log.SetRet("Return :%d", result);
         return EC_OK;

@@ -10,8 +10,8 @@
 
 using namespace stampctl;
 using stampctl::link::Board;
-using stampctl::link::Reply;
 using stampctl::link::kMaxReplyData;
+using stampctl::link::Reply;
 
 namespace {
 constexpr size_t kMachineNumLen = 12;
@@ -84,8 +84,7 @@ int CSeal::SetMachineNumHelp(const char* num)
     TRC_LOGER log(TRC_LOGER::TRC_PROTOCOL, "CSeal::SetMachineNumHelp machineNum:%s", orEmpty(num));
     unsigned char payload[kMachineNumLen];
     padded(payload, num);
-    const int result =
-        _ExeCmd(CMD_SET_MACHINE_NUM, payload, sizeof payload, nullptr, Board::Either);
+    const int result = _ExeCmd(CMD_SET_MACHINE_NUM, payload, sizeof payload, nullptr, Board::Either);
     log.SetRet("Return:%d", result);
     return result;
 }
@@ -168,8 +167,7 @@ int CSeal::_setMachineId(const char* id)
     unsigned char payload[kMachineIdLen];
     padded(payload, id);
     const int result = _ExeCmd(CMD_SET_MACHINE_ID, payload, sizeof payload);
-    TrcWritef(kTraceInfo, result == EC_OK ? "设置序列号成功, ret:%d" : "设置序列号失败, ret:%d",
-              result);
+    TrcWritef(kTraceInfo, result == EC_OK ? "设置序列号成功, ret:%d" : "设置序列号失败, ret:%d", result);
     log.SetRet("Return:%d", result);
     return result;
 }
@@ -231,8 +229,7 @@ int CSeal::setSecurityCodeHelp(const char* code)
     TRC_LOGER log(TRC_LOGER::TRC_API, "setSecurityCodeHelp");
     unsigned char payload[kSecurityCodeLen];
     padded(payload, code);
-    const int result =
-        _ExeCmd(CMD_SET_SECURITY_CODE, payload, sizeof payload, nullptr, Board::Either);
+    const int result = _ExeCmd(CMD_SET_SECURITY_CODE, payload, sizeof payload, nullptr, Board::Either);
     log.SetRet("Return:%d", result);
     return result;
 }

@@ -38,10 +38,9 @@ const char* CSeal::_inqAlarmLog()
             if (result != EC_OK) break;
             // A full machine reports more than the text holds: it ends with the last entry that
             // fits whole, and the trace says how many were left out.
-            if (!appendEntry(text, kAlarmLogSize, reinterpret_cast<const char*>(reply.data),
-                             reply.dataLen, kLogSeparator)) {
-                TrcWritef(kTraceInfo, "_inqAlarmLog m_OutInfo full, entries:%d of count:%d", i,
-                          count);
+            if (!appendEntry(text, kAlarmLogSize, reinterpret_cast<const char*>(reply.data), reply.dataLen,
+                             kLogSeparator)) {
+                TrcWritef(kTraceInfo, "_inqAlarmLog m_OutInfo full, entries:%d of count:%d", i, count);
                 break;
             }
         }
@@ -117,8 +116,7 @@ int CSeal::_delOpenBackDoorExceptionInfo()
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "_delOpenBackDoorExceptionInfo");
     int result = initCheckBb();
-    if (result == EC_OK)
-        result = _ExeCmd(CMD_DEL_BACKDOOR_EXCEPTION, nullptr, 0, nullptr, Board::Either);
+    if (result == EC_OK) result = _ExeCmd(CMD_DEL_BACKDOOR_EXCEPTION, nullptr, 0, nullptr, Board::Either);
     log.SetRet("Return Code:%d", result);
     return result;
 }

@@ -58,8 +58,7 @@ char* CSeal::readRFID(RfidRead& read)
 
     std::vector<std::string> present;
     Reply reply;
-    if (GetSloatInfo(read.hasSeal, nullptr) == EC_OK &&
-        _ExeCmd(CMD_GET_RFID, &kRfidQuery, 1, &reply) == EC_OK &&
+    if (GetSloatInfo(read.hasSeal, nullptr) == EC_OK && _ExeCmd(CMD_GET_RFID, &kRfidQuery, 1, &reply) == EC_OK &&
         reply.dataLen >= kRfidBlockSize) {
         read.tags = tagTexts(reply.data, kSlotCount);
         std::memcpy(read.block, reply.data, reply.dataLen);
@@ -115,16 +114,14 @@ int CSeal::GetJiaozhunRFID()
         m_bIsBindRFID2Slot = bindingOn;
         m_bindRfidList = tagTexts(reply.data + kBindBound, kSlotCount);
     }
-    TrcWritef(kTraceInfo,
-              "CSeal::GetJiaozhunRFID return:%d, m_bIsBindRFID2Slot:%d, 获取校准时的RFID:%s",
-              result, bindingOn ? 1 : 0, joined(calibrated, ",", false).c_str());
+    TrcWritef(kTraceInfo, "CSeal::GetJiaozhunRFID return:%d, m_bIsBindRFID2Slot:%d, 获取校准时的RFID:%s", result,
+              bindingOn ? 1 : 0, joined(calibrated, ",", false).c_str());
     return EC_OK;
 }
 
 int CSeal::_BindRFIDAndSlot(int iBind)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "CW32_STAMP::_BindRFIDAndSlot bBind:%d, iBind:%d",
-                  bindingOn() ? 1 : 0, iBind);
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CW32_STAMP::_BindRFIDAndSlot bBind:%d, iBind:%d", bindingOn() ? 1 : 0, iBind);
     const bool bind = iBind == 1;
     unsigned char block[kBindInfoSize] = {};
 
@@ -184,8 +181,8 @@ int CSeal::IsSlotRFIDOk(const SealConfig& config, int idxSlot)
 
     const std::string& current = tags[idxSlot];
     if (current == bound[idxSlot]) {
-        TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk return:%d, idxSlot:%d, m_bindDetail:%s", EC_OK,
-                  idxSlot, bindDetail().c_str());
+        TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk return:%d, idxSlot:%d, m_bindDetail:%s", EC_OK, idxSlot,
+                  bindDetail().c_str());
         return EC_OK;
     }
 
@@ -202,8 +199,8 @@ int CSeal::IsSlotRFIDOk(const SealConfig& config, int idxSlot)
         std::memcpy(m_bindDetail, detail, sizeof detail);
     }
 
-    TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk return:%d, idxSlot:%d, m_bindDetail:%s",
-              EC_BIND_MISMATCH, idxSlot, detail);
+    TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk return:%d, idxSlot:%d, m_bindDetail:%s", EC_BIND_MISMATCH, idxSlot,
+              detail);
     TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk 当前RFID序列:%s", joined(tags, ", ", true).c_str());
     TrcWritef(kTraceInfo, "CSeal::IsSlotRFIDOk 已绑定RFID序列:%s", joined(bound, ", ", true).c_str());
     return EC_BIND_MISMATCH;

@@ -89,8 +89,8 @@ const char* CSeal::_querySealInfo(const char* machineNum)
 
 int CSeal::_initStamp(const char* machineNum, const char* slotNumAndStampId)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_initStamp machineNum:%s,slotNumAndStampId:%s",
-                  orEmpty(machineNum), orEmpty(slotNumAndStampId));
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_initStamp machineNum:%s,slotNumAndStampId:%s", orEmpty(machineNum),
+                  orEmpty(slotNumAndStampId));
     int result = initCheckZb();
     if (result != EC_OK) {
         log.SetRet("Return Code:%d", result);

@@ -100,8 +100,7 @@ int CSeal::initCheckZb(CStampStatus* seen)
     return result;
 }
 
-int CSeal::ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload, int len,
-                           link::Reply* reply)
+int CSeal::ExeMainBoardCmd(CMD_DEF cmd, const unsigned char* payload, int len, link::Reply* reply)
 {
     const int checked = initCheckZb();
     return checked == EC_OK ? _ExeCmd(cmd, payload, len, reply) : checked;

@@ -77,15 +77,9 @@ void Firmware::powerOn(const MachineState& state)
 
 int64_t Firmware::now() const { return stampctl::nowMs(); }
 
-void Firmware::scriptStatus(const std::vector<StatusPhase>& phases)
-{
-    m_script.start(phases, now());
-}
+void Firmware::scriptStatus(const std::vector<StatusPhase>& phases) { m_script.start(phases, now()); }
 
-void Firmware::startActivity(const std::vector<StatusPhase>& phases)
-{
-    m_activity.start(phases, now());
-}
+void Firmware::startActivity(const std::vector<StatusPhase>& phases) { m_activity.start(phases, now()); }
 
 bool Firmware::busy()
 {
@@ -148,17 +142,14 @@ std::vector<unsigned char> Firmware::heartbeatReply()
         m_activity.countHeartbeat(t);
     ++m_heartbeats;
     return wire::frame(wire::kKindHeartbeat | wire::kReplyBit,
-                       {s.stampStatus, s.stateFlags, s.doorFlags, s.warn1, s.warn2, s.warn3,
-                        s.fault});
+                       {s.stampStatus, s.stateFlags, s.doorFlags, s.warn1, s.warn2, s.warn3, s.fault});
 }
 
 std::vector<unsigned char> Firmware::commandReply(const Request& rq, const unsigned char* frame)
 {
     // Whatever comes back repeats the request's lead byte, command code and sub-code.
     const uint8_t sub = rq.args.empty() ? 0 : frame[wire::kOffSub];
-    auto refusal = [&] {
-        return wire::frame(wire::kKindRefusal, {wire::kBodyLead, rq.code, sub});
-    };
+    auto refusal = [&] { return wire::frame(wire::kKindRefusal, {wire::kBodyLead, rq.code, sub}); };
     if (frame[wire::kOffLead] != wire::kBodyLead) return refusal();
     const CommandEntry* cmd = findCommand(rq.kind, rq.code);
     if (!cmd) return refusal();
@@ -186,18 +177,16 @@ std::optional<std::vector<unsigned char>> Firmware::receive(const unsigned char*
         if (announced != 0 || carried != 0) return wire::frame(wire::kKindRefusal, {});
         return heartbeatReply();
     }
-    if (kind != wire::kKindSet && kind != wire::kKindQuery)
-        return wire::frame(wire::kKindRefusal, {});
+    if (kind != wire::kKindSet && kind != wire::kKindQuery) return wire::frame(wire::kKindRefusal, {});
     if (carried < 2) return wire::frame(wire::kKindRefusal, {});
 
     Request rq;
     rq.kind = kind;
     rq.code = frame[wire::kOffCode];
     rq.args.assign(frame + wire::kOffSub, frame + len - 1);
-    const bool irregularOk = kind == wire::kKindQuery && rq.code == kCodeAlarmLogEntry &&
-                             announced == carried + 1;
-    if (announced != carried && !irregularOk) return wire::frame(wire::kKindRefusal,
-                                                  {wire::kBodyLead, rq.code, rq.sub()});
+    const bool irregularOk = kind == wire::kKindQuery && rq.code == kCodeAlarmLogEntry && announced == carried + 1;
+    if (announced != carried && !irregularOk)
+        return wire::frame(wire::kKindRefusal, {wire::kBodyLead, rq.code, rq.sub()});
     return commandReply(rq, frame);
 }
 
@@ -234,8 +223,7 @@ Outcome Firmware::readSealInfoChunk(uint8_t index) const
     const std::vector<uint8_t>& block = m_state.sealInfo;
     const size_t total = block.size();
     if (index == 0) {
-        std::vector<uint8_t> data{static_cast<uint8_t>(total & 0xFF),
-                                  static_cast<uint8_t>(total >> 8)};
+        std::vector<uint8_t> data{static_cast<uint8_t>(total & 0xFF), static_cast<uint8_t>(total >> 8)};
         const size_t n = std::min(total, kSealChunk - kSealLengthPrefix);
         data.insert(data.end(), block.begin(), block.begin() + n);
         return Outcome::ok(std::move(data));

@@ -15,8 +15,8 @@ namespace stampctl::sim {
 // A set or query as the firmware reads it.
 struct Request {
     uint8_t kind = 0;
-    uint8_t code = 0;                // body byte 1 (frame offset 5)
-    std::vector<uint8_t> args;       // body bytes from frame offset 6 up to the checksum
+    uint8_t code = 0;           // body byte 1 (frame offset 5)
+    std::vector<uint8_t> args;  // body bytes from frame offset 6 up to the checksum
 
     uint8_t sub() const { return args.empty() ? 0 : args[0]; }
 };

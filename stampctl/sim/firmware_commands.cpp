@@ -22,7 +22,7 @@ constexpr uint8_t kSubRotate = 0x02;        // code 0x13, sub-code: rotation cor
 constexpr uint8_t kSubBind = 0x03;          // code 0x13, sub-code: bind information
 constexpr uint8_t kSubAbnormalOpen = 0x0A;  // code 0x07, sub-code: open the side door abnormally
 constexpr uint8_t kDoorOpenRequest = 0x01;
-constexpr int kAbnormalOpenTime = 120;      // an abnormal opening opens the side door this long
+constexpr int kAbnormalOpenTime = 120;  // an abnormal opening opens the side door this long
 constexpr size_t kRfidBlockSize = kSlotCount * kRfidSize;
 constexpr size_t kStampArgs = 9;
 constexpr int kMaxRecordsCounted = 255;
@@ -42,8 +42,7 @@ Bytes textReply(const std::string& text)
 std::string textField(const uint8_t* p, size_t n)
 {
     const void* zero = std::memchr(p, 0, n);
-    return std::string(reinterpret_cast<const char*>(p),
-                       zero ? static_cast<const uint8_t*>(zero) - p : n);
+    return std::string(reinterpret_cast<const char*>(p), zero ? static_cast<const uint8_t*>(zero) - p : n);
 }
 
 // A record text: the bytes without the zero padding behind them.
@@ -98,28 +97,16 @@ Outcome setSwitch(const Request& rq, bool& flag)
 // ---- identity and security code -----------------------------------------------------------
 
 Outcome getMachineNum(Firmware& fw, const Request& rq) { return getText(rq, fw.state().machineNum); }
-Outcome setMachineNum(Firmware& fw, const Request& rq)
-{
-    return setText(rq, kMachineNumSize, fw.state().machineNum);
-}
+Outcome setMachineNum(Firmware& fw, const Request& rq) { return setText(rq, kMachineNumSize, fw.state().machineNum); }
 Outcome getMachineType(Firmware& fw, const Request& rq) { return getText(rq, fw.state().machineType); }
 Outcome setMachineType(Firmware& fw, const Request& rq)
 {
     return setText(rq, kMachineTypeSize, fw.state().machineType);
 }
 Outcome getMachineId(Firmware& fw, const Request& rq) { return getText(rq, fw.state().machineId); }
-Outcome setMachineId(Firmware& fw, const Request& rq)
-{
-    return setText(rq, kMachineIdSize, fw.state().machineId);
-}
-Outcome getFirmwareVer(Firmware& fw, const Request& rq)
-{
-    return getText(rq, fw.state().firmwareVersion);
-}
-Outcome getSecurityCode(Firmware& fw, const Request& rq)
-{
-    return getText(rq, fw.state().securityCode);
-}
+Outcome setMachineId(Firmware& fw, const Request& rq) { return setText(rq, kMachineIdSize, fw.state().machineId); }
+Outcome getFirmwareVer(Firmware& fw, const Request& rq) { return getText(rq, fw.state().firmwareVersion); }
+Outcome getSecurityCode(Firmware& fw, const Request& rq) { return getText(rq, fw.state().securityCode); }
 Outcome setSecurityCode(Firmware& fw, const Request& rq)
 {
     return setText(rq, kSecurityCodeSize, fw.state().securityCode);
@@ -228,8 +215,7 @@ Outcome buzzer(Firmware& fw, const Request& rq) { return setSwitch(rq, fw.state(
 // 00, on/off, 00 00.
 Outcome moveAlarm(Firmware& fw, const Request& rq)
 {
-    if (!zeroSubWith(rq, 3) || rq.args[1] > 1 || rq.args[2] != 0 || rq.args[3] != 0)
-        return Outcome::refuse();
+    if (!zeroSubWith(rq, 3) || rq.args[1] > 1 || rq.args[2] != 0 || rq.args[3] != 0) return Outcome::refuse();
     fw.state().moveAlarmOn = rq.args[1] == 1;
     return Outcome::ok();
 }
@@ -243,8 +229,7 @@ Outcome backDoorException(Firmware& fw, const Request& rq)
         s.abnormalRecords.clear();
         return Outcome::ok();
     }
-    if (rq.sub() != kSubAbnormalOpen || rq.args.size() != 1 + kAbnormalReasonSize)
-        return Outcome::refuse();
+    if (rq.sub() != kSubAbnormalOpen || rq.args.size() != 1 + kAbnormalReasonSize) return Outcome::refuse();
     if (s.abnormalRecords.size() >= s.abnormalCapacity) return Outcome::refuse();
     s.abnormalRecords.push_back(paddedText(rq.args.data() + 1, kAbnormalReasonSize));
     fw.openDoor(Door::Side, kAbnormalOpenTime);
@@ -257,9 +242,7 @@ Outcome readBackDoorException(Firmware& fw, const Request& rq)
     if (rq.args.size() != 2 || rq.args[1] != 0) return Outcome::refuse();
     const auto& records = fw.state().abnormalRecords;
     const size_t n = rq.sub();
-    if (n == 0)
-        return Outcome::ok({static_cast<uint8_t>(
-            std::min<size_t>(records.size(), kMaxRecordsCounted))});
+    if (n == 0) return Outcome::ok({static_cast<uint8_t>(std::min<size_t>(records.size(), kMaxRecordsCounted))});
     if (n > records.size()) return Outcome::refuse();
     const std::string& text = records[n - 1];
     const size_t len = std::min(text.size(), wire::kMaxReplyData);
@@ -271,8 +254,7 @@ Outcome readBackDoorException(Firmware& fw, const Request& rq)
 Outcome alarmLogCount(Firmware& fw, const Request& rq)
 {
     if (!justZeroSub(rq)) return Outcome::refuse();
-    return Outcome::ok({static_cast<uint8_t>(
-        std::min<size_t>(fw.state().alarmLog.size(), kMaxRecordsCounted))});
+    return Outcome::ok({static_cast<uint8_t>(std::min<size_t>(fw.state().alarmLog.size(), kMaxRecordsCounted))});
 }
 
 Outcome alarmLogEntry(Firmware& fw, const Request& rq)
@@ -313,8 +295,7 @@ Outcome stamp(Firmware& fw, const Request& rq)
     st.angle = (a[6] << 8) | a[7];
     st.style = a[8];
     // The mechanism does not move while busy, with a door or the top cover open.
-    if (st.seal < 1 || st.seal > kSlotCount || fw.busy() || s.paperDoor.open ||
-        s.sideDoor.open || s.topCoverOpen)
+    if (st.seal < 1 || st.seal > kSlotCount || fw.busy() || s.paperDoor.open || s.sideDoor.open || s.topCoverOpen)
         return Outcome::refuse();
     if (!s.slots[st.seal - 1].hasSeal) {
         // Shown by the heartbeats until the next stamp or reset is taken.
@@ -359,8 +340,7 @@ Outcome reset(Firmware& fw, const Request& rq)
     running.durationMs = s.resetDurationMs - starting.durationMs;
     std::vector<StatusPhase> phases{starting, running};
     // The self-check at the end of the reset reports a machine without any seal.
-    const bool anySeal = std::any_of(s.slots.begin(), s.slots.end(),
-                                     [](const Slot& slot) { return slot.hasSeal; });
+    const bool anySeal = std::any_of(s.slots.begin(), s.slots.end(), [](const Slot& slot) { return slot.hasSeal; });
     if (!anySeal) {
         StatusPhase empty;
         empty.status.stampStatus = kWarning;

@@ -17,8 +17,7 @@ void putLittleEndian16(uint8_t* p, int16_t v)
 
 // Factory motion parameters: plunge depth, pauses and ink-pad positions, in the firmware's
 // units, followed by bytes that only the firmware reads.
-constexpr int16_t kFactoryMotion[12] = {1200, 150, 300, 800, 2500, 1800,
-                                        400,  100, 200, 1100, 600,  600};
+constexpr int16_t kFactoryMotion[12] = {1200, 150, 300, 800, 2500, 1800, 400, 100, 200, 1100, 600, 600};
 constexpr size_t kMotionParamBytes = 24;
 constexpr uint8_t kFirmwarePrivateBase = 0xA0;
 

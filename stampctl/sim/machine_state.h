@@ -21,15 +21,15 @@ enum StampStatus : uint8_t {
 };
 
 // Bits of the status bytes that the machine sets by itself from its own state.
-constexpr uint8_t kStateBackupBoard = 0x80;   // state_flags: the backup board answers
-constexpr uint8_t kStateStampComplete = 0x02; // state_flags: the stamp just made is complete
-constexpr uint8_t kDoorSideOpen = 0x02;       // door_flags
-constexpr uint8_t kDoorPaperOpen = 0x04;      // door_flags
-constexpr uint8_t kDoorPreComplete = 0x40;    // door_flags: the stamp is as good as made
+constexpr uint8_t kStateBackupBoard = 0x80;    // state_flags: the backup board answers
+constexpr uint8_t kStateStampComplete = 0x02;  // state_flags: the stamp just made is complete
+constexpr uint8_t kDoorSideOpen = 0x02;        // door_flags
+constexpr uint8_t kDoorPaperOpen = 0x04;       // door_flags
+constexpr uint8_t kDoorPreComplete = 0x40;     // door_flags: the stamp is as good as made
 constexpr uint8_t kWarn1TopCoverOpen = 0x80;
 constexpr uint8_t kWarn2NoSeals = 0x01;
-constexpr uint8_t kWarn2SlotEmpty = 0x04;     // the slot asked to stamp holds no seal
-constexpr uint8_t kWarn2RecordsFull = 0x08;   // no room for another abnormal-opening record
+constexpr uint8_t kWarn2SlotEmpty = 0x04;    // the slot asked to stamp holds no seal
+constexpr uint8_t kWarn2RecordsFull = 0x08;  // no room for another abnormal-opening record
 
 // The seven status bytes of a heartbeat reply (frame offsets 4 to 10), in wire order.
 struct StatusRecord {
@@ -43,9 +43,8 @@ struct StatusRecord {
 
     bool operator==(const StatusRecord& o) const
     {
-        return stampStatus == o.stampStatus && stateFlags == o.stateFlags &&
-               doorFlags == o.doorFlags && warn1 == o.warn1 && warn2 == o.warn2 &&
-               warn3 == o.warn3 && fault == o.fault;
+        return stampStatus == o.stampStatus && stateFlags == o.stateFlags && doorFlags == o.doorFlags &&
+               warn1 == o.warn1 && warn2 == o.warn2 && warn3 == o.warn3 && fault == o.fault;
     }
 };
 
@@ -72,18 +71,18 @@ struct Slot {
 
 struct DoorState {
     bool open = false;
-    int64_t closesAtMs = -1;   // the door falls shut by itself then (-1: stays as it is)
-    int lastOpenTime = -1;     // the open time of the last open command, in the machine's unit
-    int openCount = 0;         // open commands taken
+    int64_t closesAtMs = -1;  // the door falls shut by itself then (-1: stays as it is)
+    int lastOpenTime = -1;    // the open time of the last open command, in the machine's unit
+    int openCount = 0;        // open commands taken
 };
 
 // The last stamp command taken (the stamp frame's fields).
 struct StampRequest {
     int seal = 0;
-    int x = 0;      // hundredths of a millimetre
+    int x = 0;  // hundredths of a millimetre
     int y = 0;
     int angle = 0;
-    int style = 0;  // 1 photosensitive seal
+    int style = 0;        // 1 photosensitive seal
     int stampStyle = -1;  // the stamp-style byte it was announced with: 0 across-page,
                           // 1 calibration, -1 none (an ordinary stamp)
     bool made = true;     // the seal reached the paper (false when a scripted stamp failed)
@@ -130,10 +129,10 @@ struct MachineState {
 
     // ---- seals -------------------------------------------------------------------------------
     std::array<Slot, kSlotCount> slots{};
-    int sealLockByte = -1;   // the byte of the last lock/unlock command (-1: none yet)
-    int stampStyle = -1;     // the byte of the last stamp-style command (-1: none yet)
-    std::vector<StampRequest> stamps;  // stamp commands taken, oldest first
-    int pendingStampStyle = -1;        // announced for the next stamp only (-1: none)
+    int sealLockByte = -1;                 // the byte of the last lock/unlock command (-1: none yet)
+    int stampStyle = -1;                   // the byte of the last stamp-style command (-1: none yet)
+    std::vector<StampRequest> stamps;      // stamp commands taken, oldest first
+    int pendingStampStyle = -1;            // announced for the next stamp only (-1: none)
     std::deque<StampScript> stampScripts;  // played by the coming stamps, one each
 
     // ---- logs --------------------------------------------------------------------------------
@@ -149,7 +148,7 @@ struct MachineState {
     bool buzzerOn = false;
 
     // ---- status ------------------------------------------------------------------------------
-    StatusRecord baseStatus;   // what the machine reports when nothing is going on
+    StatusRecord baseStatus;  // what the machine reports when nothing is going on
     Board board = Board::Main;
     bool topCoverOpen = false;
     bool stampComplete = false;  // shown until the next stamp or reset command

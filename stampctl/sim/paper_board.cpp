@@ -31,10 +31,7 @@ std::vector<cv::Rect2d> defaultPrint()
     return {{100, 18, 100, 8}, {25, 40, 250, 55}, {25, 105, 150, 45}, {190, 165, 85, 22}};
 }
 
-double lerp(double p, double p1, double p2, double v1, double v2)
-{
-    return v1 + (p - p1) * (v2 - v1) / (p2 - p1);
-}
+double lerp(double p, double p1, double p2, double v1, double v2) { return v1 + (p - p1) * (v2 - v1) / (p2 - p1); }
 
 }  // namespace
 
@@ -217,8 +214,7 @@ cv::Point2d PaperBoard::frameToPicture(cv::Point2d px, cv::Size frame)
 // along the picture's y, the machine's +X.
 cv::Point2d PaperBoard::sheetMmToPicture(cv::Point2d mm, bool viewed) const
 {
-    const cv::Point2d fromCentre =
-        turn(mm - cv::Point2d(kA4LongMm / 2, kA4ShortMm / 2), {0, 0}, m_sheet.angleDeg);
+    const cv::Point2d fromCentre = turn(mm - cv::Point2d(kA4LongMm / 2, kA4ShortMm / 2), {0, 0}, m_sheet.angleDeg);
     const cv::Point2d machineMm = m_sheet.centreMm + cv::Point2d(fromCentre.y, -fromCentre.x);
     const cv::Point2d turned = turn(rawMachineToPicture(machineMm), kPictureCentre, m_turnDeg);
     return viewed ? applyView(m_view, turned) : turned;
@@ -295,8 +291,8 @@ PaperPhoto PaperBoard::layoutFor(cv::Size frame) const
     layout.angleDeg = std::atan2(right.y - left.y, right.x - left.x) * 180.0 / kPi;
 
     for (const cv::Rect2d& r : m_printMm)
-        layout.print.push_back({cv::Rect(cvRound(r.x * perMmX), cvRound(r.y * perMmY),
-                                         cvRound(r.width * perMmX), cvRound(r.height * perMmY))});
+        layout.print.push_back({cv::Rect(cvRound(r.x * perMmX), cvRound(r.y * perMmY), cvRound(r.width * perMmX),
+                                         cvRound(r.height * perMmY))});
     // Each impression goes exactly where its stamp landed: back from the frame into the layout's
     // own sheet pixels.
     const double a = layout.angleDeg * kPi / 180.0, c = std::cos(a), s = std::sin(a);

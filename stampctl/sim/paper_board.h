@@ -113,7 +113,7 @@ private:
     // `viewed`: through the camera's tilt; otherwise as a square camera would see it.
     cv::Point2d sheetMmToPicture(cv::Point2d mm, bool viewed = true) const;
     cv::Point2d seen(cv::Point2d rawPicture) const;  // turned and tilted as the camera sits
-    void takeNewStamps();  // under m_lock
+    void takeNewStamps();                            // under m_lock
     PaperPhoto layoutFor(cv::Size frame) const;
 
     mutable std::mutex m_lock;

@@ -11,7 +11,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kSubPixelBits = 4;  // polygon corners at 1/16 pixel
 constexpr float kSubPixelScale = 1 << kSubPixelBits;
-constexpr int kLinePitch = 40;    // a text line every 40 pixels
+constexpr int kLinePitch = 40;  // a text line every 40 pixels
 constexpr int kLineHeight = 22;
 constexpr int kRingWidth = 8;
 // About 9.2 pixels per millimetre with the camera some 400 mm above the board.
@@ -20,8 +20,7 @@ constexpr double kFocalPx = 3700;
 std::vector<cv::Point> toSubPixel(const std::vector<cv::Point2f>& points)
 {
     std::vector<cv::Point> out;
-    for (const cv::Point2f& p : points)
-        out.emplace_back(cvRound(p.x * kSubPixelScale), cvRound(p.y * kSubPixelScale));
+    for (const cv::Point2f& p : points) out.emplace_back(cvRound(p.x * kSubPixelScale), cvRound(p.y * kSubPixelScale));
     return out;
 }
 
@@ -68,8 +67,8 @@ void drawImpression(cv::Mat& photo, const PaperPhoto& layout, const Impression& 
     const cv::Point2f c = sheetToFlat(layout, imp.centre);
     const cv::Point centre(cvRound(c.x * kSubPixelScale), cvRound(c.y * kSubPixelScale));
     const int radius = cvRound(imp.radius * kSubPixelScale);
-    cv::circle(photo, centre, radius, cv::Scalar::all(layout.ink), imp.filled ? cv::FILLED : kRingWidth,
-               cv::LINE_8, kSubPixelBits);
+    cv::circle(photo, centre, radius, cv::Scalar::all(layout.ink), imp.filled ? cv::FILLED : kRingWidth, cv::LINE_8,
+               kSubPixelBits);
 }
 
 }  // namespace
@@ -119,10 +118,7 @@ std::vector<cv::Point2f> sheetCorners(const PaperPhoto& layout)
             sheetToPhoto(layout, {0, h})};
 }
 
-std::vector<cv::Rect2d> fullPagePrintMm()
-{
-    return {{15, 12, 267, 186}};
-}
+std::vector<cv::Rect2d> fullPagePrintMm() { return {{15, 12, 267, 186}}; }
 
 cv::Mat drawPaperPhoto(const PaperPhoto& layout)
 {
@@ -140,8 +136,9 @@ cv::Mat drawPaperPhoto(const PaperPhoto& layout)
         for (const PrintBlock& block : layout.print) drawPrintBlock(photo, layout, block, rng);
         for (const Impression& imp : layout.impressions) drawImpression(photo, layout, imp);
         if (layout.haloPx > 0)
-            addHalo(photo, layout, {sheetToFlat(layout, {0, 0}), sheetToFlat(layout, {w, 0}),
-                                    sheetToFlat(layout, {w, h}), sheetToFlat(layout, {0, h})});
+            addHalo(photo, layout,
+                    {sheetToFlat(layout, {0, 0}), sheetToFlat(layout, {w, 0}), sheetToFlat(layout, {w, h}),
+                     sheetToFlat(layout, {0, h})});
     }
     if (layout.blurSigma > 0) cv::GaussianBlur(photo, photo, cv::Size(), layout.blurSigma);
     if (layout.view != cv::Matx33d::eye())

@@ -36,7 +36,7 @@ struct PaperPhoto {
     uint8_t board = 35;  // grey levels
     uint8_t paper = 225;
     uint8_t ink = 30;
-    int noise = 6;       // +- grey-level noise over the whole photo
+    int noise = 6;  // +- grey-level noise over the whole photo
     uint32_t seed = 1;
     bool pureNoise = false;  // no board, no sheet: every pixel any grey level
 

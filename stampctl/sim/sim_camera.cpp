@@ -219,8 +219,10 @@ public:
 }  // namespace
 
 SimCamera::SimCamera(std::string deviceName, std::string description, cv::Size defaultSize, Scene scene)
-    : m_deviceName(std::move(deviceName)), m_description(std::move(description)),
-      m_defaultSize(defaultSize), m_scene(std::move(scene))
+    : m_deviceName(std::move(deviceName)),
+      m_description(std::move(description)),
+      m_defaultSize(defaultSize),
+      m_scene(std::move(scene))
 {
 }
 
@@ -273,8 +275,7 @@ void SimCamera::holdReads(bool hold)
 bool SimCamera::waitForReadsStarted(uint64_t count, int64_t realTimeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_lock);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(realTimeoutMs),
-                              [&] { return m_readsStarted >= count; });
+    return m_changed.wait_for(lock, std::chrono::milliseconds(realTimeoutMs), [&] { return m_readsStarted >= count; });
 }
 
 bool SimCamera::waitForHeldRead(int64_t realTimeoutMs)

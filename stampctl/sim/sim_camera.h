@@ -58,10 +58,10 @@ public:
 
     // ---- what the host did ------------------------------------------------------------------
     bool plugged() const;
-    bool held() const;           // a capture object has it open
-    int opens() const;           // successful opens
+    bool held() const;  // a capture object has it open
+    int opens() const;  // successful opens
     uint64_t readsStarted() const;
-    uint64_t framesTaken() const;  // frames handed over to photo requests
+    uint64_t framesTaken() const;    // frames handed over to photo requests
     cv::Size requestedSize() const;  // by the last width/height set
     double fourcc() const;
 

@@ -18,8 +18,7 @@ constexpr size_t kMotionParams = 12;
 
 bool matches(const FaultSpec& spec, const std::vector<unsigned char>& request)
 {
-    const bool heartbeat = request.size() > wire::kOffKind &&
-                           request[wire::kOffKind] == wire::kKindHeartbeat;
+    const bool heartbeat = request.size() > wire::kOffKind && request[wire::kOffKind] == wire::kKindHeartbeat;
     if (spec.target == FaultTarget::Heartbeat && !heartbeat) return false;
     if (spec.target == FaultTarget::Command && heartbeat) return false;
     if (spec.commandCode >= 0) {
@@ -128,8 +127,7 @@ void SimMachine::corrupt(const std::vector<unsigned char>& request, PendingRead&
         if (len <= p.size()) p[len - 1] = static_cast<unsigned char>(p[len - 1] + 1);
     }
     if (takeFault(Fault::BogusLength, request, &spec)) {
-        p[wire::kOffLength] =
-            static_cast<unsigned char>(spec.value >= 0 ? spec.value : kDefaultBogusLength);
+        p[wire::kOffLength] = static_cast<unsigned char>(spec.value >= 0 ? spec.value : kDefaultBogusLength);
         reseal(p);  // only where the claimed frame still fits the packet
     }
     if (takeFault(Fault::ShortPacket, request, &spec)) {
@@ -149,8 +147,7 @@ int SimMachine::hostWrite(const unsigned char* data, size_t len)
     PendingRead read{{}, static_cast<int>(wire::kPacketSize), kUsbOk, false};
     // A refused request is not carried out: the firmware never sees it.
     std::optional<std::vector<unsigned char>> reply =
-        takeFault(Fault::Refusal, request, nullptr) ? refusalOf(request)
-                                                     : m_firmware.receive(request.data(), len);
+        takeFault(Fault::Refusal, request, nullptr) ? refusalOf(request) : m_firmware.receive(request.data(), len);
     if (!reply) {
         read.silent = true;
     } else {
@@ -258,6 +255,7 @@ void SimMachine::update(const std::function<void(MachineState&)>& edit)
     edit(m_firmware.state());
 }
 
+// clang-format off
 // Identity.
 void SimMachine::setMachineNum(const std::string& v) { update([&](MachineState& s) { s.machineNum = v; }); }
 std::string SimMachine::machineNum() const { return state().machineNum; }
@@ -274,6 +272,7 @@ void SimMachine::setFirmwareMode(uint8_t v) { update([&](MachineState& s) { s.fi
 uint8_t SimMachine::firmwareMode() const { return state().firmwareMode; }
 void SimMachine::setSecurityCode(const std::string& v) { update([&](MachineState& s) { s.securityCode = v; }); }
 std::string SimMachine::securityCode() const { return state().securityCode; }
+// clang-format on
 
 // Seals and slots.
 void SimMachine::setSlot(int n, bool hasSeal, const Rfid& rfid)
@@ -302,7 +301,10 @@ void SimMachine::setBindInfo(const std::array<uint8_t, kBindInfoSize>& v)
     update([&](MachineState& s) { s.bindInfo = v; });
 }
 std::array<uint8_t, kBindInfoSize> SimMachine::bindInfo() const { return state().bindInfo; }
-void SimMachine::setSealInfo(const std::vector<uint8_t>& v) { update([&](MachineState& s) { s.sealInfo = v; }); }
+void SimMachine::setSealInfo(const std::vector<uint8_t>& v)
+{
+    update([&](MachineState& s) { s.sealInfo = v; });
+}
 std::vector<uint8_t> SimMachine::sealInfo() const { return state().sealInfo; }
 
 // Blocks.
@@ -340,7 +342,10 @@ void SimMachine::setRotateBlock(const std::array<uint8_t, kRotateBlockSize>& v)
 std::array<uint8_t, kRotateBlockSize> SimMachine::rotateBlock() const { return state().rotateBlock; }
 
 // Logs.
-void SimMachine::setAlarmLog(const std::vector<std::string>& v) { update([&](MachineState& s) { s.alarmLog = v; }); }
+void SimMachine::setAlarmLog(const std::vector<std::string>& v)
+{
+    update([&](MachineState& s) { s.alarmLog = v; });
+}
 std::vector<std::string> SimMachine::alarmLog() const { return state().alarmLog; }
 void SimMachine::setAbnormalRecords(const std::vector<std::string>& v)
 {
@@ -388,9 +393,15 @@ void SimMachine::scriptStatus(const std::vector<StatusPhase>& phases)
     m_firmware.scriptStatus(phases);
 }
 
-void SimMachine::setBoard(Board board) { update([&](MachineState& s) { s.board = board; }); }
+void SimMachine::setBoard(Board board)
+{
+    update([&](MachineState& s) { s.board = board; });
+}
 Board SimMachine::board() const { return state().board; }
-void SimMachine::setTopCoverOpen(bool open) { update([&](MachineState& s) { s.topCoverOpen = open; }); }
+void SimMachine::setTopCoverOpen(bool open)
+{
+    update([&](MachineState& s) { s.topCoverOpen = open; });
+}
 
 StatusRecord SimMachine::currentStatus() const
 {

@@ -38,15 +38,15 @@ constexpr int kUsbErrorIo = -1;        // LIBUSB_ERROR_IO
 
 // Faults the machine can be told to commit on coming exchanges.
 enum class Fault {
-    BadChecksum,  // the reply's checksum byte is off by one
-    WrongEcho,    // the reply repeats another command code at offset 5
-    WrongKind,    // the reply's kind byte is a valid reply kind, but not the one asked for
-    Refusal,      // the machine answers with kind 0x85 instead of carrying out the request
-    ShortPacket,  // only `value` bytes of the packet arrive (default 40)
-    ReadTimeout,  // no reply: the host's read times out (after its time-out, on the clock)
-    BogusLength,  // the reply's length byte is `value` (default 0xFF); where a frame of that
-                  // length still fits the packet, its checksum is made to match
-    WriteFailure, // the OUT transfer fails; the request never reaches the firmware
+    BadChecksum,   // the reply's checksum byte is off by one
+    WrongEcho,     // the reply repeats another command code at offset 5
+    WrongKind,     // the reply's kind byte is a valid reply kind, but not the one asked for
+    Refusal,       // the machine answers with kind 0x85 instead of carrying out the request
+    ShortPacket,   // only `value` bytes of the packet arrive (default 40)
+    ReadTimeout,   // no reply: the host's read times out (after its time-out, on the clock)
+    BogusLength,   // the reply's length byte is `value` (default 0xFF); where a frame of that
+                   // length still fits the packet, its checksum is made to match
+    WriteFailure,  // the OUT transfer fails; the request never reaches the firmware
 };
 
 // Which requests a fault applies to.
@@ -54,11 +54,11 @@ enum class FaultTarget { Any, Heartbeat, Command };
 
 struct FaultSpec {
     Fault fault = Fault::BadChecksum;
-    int times = 1;                          // how many matching exchanges commit it
+    int times = 1;  // how many matching exchanges commit it
     FaultTarget target = FaultTarget::Any;
-    int commandCode = -1;                   // only requests with this byte at offset 5 (-1: any)
-    int skip = 0;                           // matching exchanges let through first
-    int value = -1;  // ShortPacket: bytes that arrive (40); BogusLength: the length byte (0xFF)
+    int commandCode = -1;  // only requests with this byte at offset 5 (-1: any)
+    int skip = 0;          // matching exchanges let through first
+    int value = -1;        // ShortPacket: bytes that arrive (40); BogusLength: the length byte (0xFF)
 };
 
 class SimMachine {

@@ -26,8 +26,7 @@ public:
 
     int DevUsbOpen(int productId, int vendorId) override
     {
-        const int r = (productId == kProductId && vendorId == kVendorId) ? m_machine.hostOpen()
-                                                                         : kTransportFailure;
+        const int r = (productId == kProductId && vendorId == kVendorId) ? m_machine.hostOpen() : kTransportFailure;
         if (r < 0) {
             std::printf("not find dev \n");
             return r;
@@ -40,8 +39,7 @@ public:
 
     void DevUsbClose() override { m_open = false; }
 
-    int DevUsbWrite(unsigned char* data, unsigned int len, int& transferred,
-                    unsigned int /*timeoutMs*/) override
+    int DevUsbWrite(unsigned char* data, unsigned int len, int& transferred, unsigned int /*timeoutMs*/) override
     {
         transferred = 0;
         if (!m_open) return handleMissing();
@@ -55,8 +53,7 @@ public:
         return 0;
     }
 
-    int DevUsbRead(unsigned char* data, unsigned int len, int& transferred,
-                   unsigned int timeoutMs) override
+    int DevUsbRead(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs) override
     {
         transferred = 0;
         if (!m_open) return handleMissing();
@@ -86,9 +83,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<UsbTransport> makeSimTransport(SimMachine& m)
-{
-    return std::make_unique<SimTransport>(m);
-}
+std::unique_ptr<UsbTransport> makeSimTransport(SimMachine& m) { return std::make_unique<SimTransport>(m); }
 
 }  // namespace stampctl::sim

@@ -24,8 +24,7 @@ StampScript faultThenReset(uint8_t fault)
     StatusPhase faulted = phase(kWarning, kFaultShownMs);
     faulted.status.fault = fault;
     StampScript s;
-    s.phases = {phase(kBusy, kBusyMs), faulted, phase(kResetStarting, kResetStartMs),
-                phase(kResetting, kResettingMs)};
+    s.phases = {phase(kBusy, kBusyMs), faulted, phase(kResetStarting, kResetStartMs), phase(kResetting, kResettingMs)};
     return s;
 }
 

@@ -12,15 +12,15 @@ constexpr uint8_t kHead1 = 0x55;
 constexpr uint8_t kKindHeartbeat = 0x01;
 constexpr uint8_t kKindSet = 0x02;
 constexpr uint8_t kKindQuery = 0x03;
-constexpr uint8_t kReplyBit = 0x80;       // reply kind = request kind | 0x80
-constexpr uint8_t kKindRefusal = 0x85;    // the machine will not carry out the request
-constexpr uint8_t kBodyLead = 0x60;       // first body byte of every set and query
-constexpr size_t kPacketSize = 64;        // every reply travels as one full packet
-constexpr size_t kHeaderSize = 4;         // AA 55 kind L
-constexpr size_t kFrameOverhead = 5;      // header plus checksum
-constexpr size_t kMaxReplyBody = kPacketSize - kFrameOverhead;        // 59
-constexpr size_t kCommandPrefix = 3;      // 60, code, sub-code: ahead of the reply data
-constexpr size_t kMaxReplyData = kMaxReplyBody - kCommandPrefix;      // 56
+constexpr uint8_t kReplyBit = 0x80;                               // reply kind = request kind | 0x80
+constexpr uint8_t kKindRefusal = 0x85;                            // the machine will not carry out the request
+constexpr uint8_t kBodyLead = 0x60;                               // first body byte of every set and query
+constexpr size_t kPacketSize = 64;                                // every reply travels as one full packet
+constexpr size_t kHeaderSize = 4;                                 // AA 55 kind L
+constexpr size_t kFrameOverhead = 5;                              // header plus checksum
+constexpr size_t kMaxReplyBody = kPacketSize - kFrameOverhead;    // 59
+constexpr size_t kCommandPrefix = 3;                              // 60, code, sub-code: ahead of the reply data
+constexpr size_t kMaxReplyData = kMaxReplyBody - kCommandPrefix;  // 56
 
 // Offsets of a request.
 constexpr size_t kOffKind = 2;

@@ -9,36 +9,31 @@ extern "C" {
 
 int setAcrossPageSeal(void)
 {
-    return guardedCall("===== setAcrossPageSeal 异常=====",
-                       [] { return CSeal::Instance()->_setAcrossPageSeal(); });
+    return guardedCall("===== setAcrossPageSeal 异常=====", [] { return CSeal::Instance()->_setAcrossPageSeal(); });
 }
 
 int checkManualPrintPara(int pointX, int pointY, int angle)
 {
-    return guardedCall("===== checkManualPrintPara 异常=====", [&] {
-        return CSeal::Instance()->_checkManualPrintPara(pointX, pointY, angle);
-    });
+    return guardedCall("===== checkManualPrintPara 异常=====",
+                       [&] { return CSeal::Instance()->_checkManualPrintPara(pointX, pointY, angle); });
 }
 
 int manualPrintStart(int printNum, int pointX, int pointY, int angle)
 {
-    return guardedCall("===== manualPrintStart 异常=====", [&] {
-        return CSeal::Instance()->_manualPrintStart(printNum, pointX, pointY, angle);
-    });
+    return guardedCall("===== manualPrintStart 异常=====",
+                       [&] { return CSeal::Instance()->_manualPrintStart(printNum, pointX, pointY, angle); });
 }
 
 int manualPrintStartByLight(int printNum, int pointX, int pointY, int angle)
 {
-    return guardedCall("===== manualPrintStartByLight 异常=====", [&] {
-        return CSeal::Instance()->_manualPrintStartByLight(printNum, pointX, pointY, angle);
-    });
+    return guardedCall("===== manualPrintStartByLight 异常=====",
+                       [&] { return CSeal::Instance()->_manualPrintStartByLight(printNum, pointX, pointY, angle); });
 }
 
 int autoPrintStart(int printNum, int pointX, int pointY, int angle)
 {
-    return guardedCall("===== _autoPrintStart 异常=====", [&] {
-        return CSeal::Instance()->_autoPrintStart(printNum, pointX, pointY, angle);
-    });
+    return guardedCall("===== _autoPrintStart 异常=====",
+                       [&] { return CSeal::Instance()->_autoPrintStart(printNum, pointX, pointY, angle); });
 }
 
 int initializationMachine(void)

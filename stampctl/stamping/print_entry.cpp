@@ -40,8 +40,8 @@ int CSeal::_setAcrossPageSeal()
 
 int CSeal::_manualPrintStart(int printNum, int x, int y, int angle)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API, "_manualPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d",
-                  printNum, x, y, angle);
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_manualPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x, y,
+                  angle);
     int result = initCheckZb();
     if (result == EC_OK) result = stampAtPixel(printNum, x, y, angle, SEAL_ORDINARY);
     log.SetRet("Return Code:%d", result);
@@ -50,8 +50,7 @@ int CSeal::_manualPrintStart(int printNum, int x, int y, int angle)
 
 int CSeal::_manualPrintStartByLight(int printNum, int x, int y, int angle)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API,
-                  "_manualPrintStartByLight printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_manualPrintStartByLight printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
                   y, angle);
     int result = initCheckZb();
     if (result == EC_OK) result = stampAtPixel(printNum, x, y, angle, SEAL_PHOTOSENSITIVE);
@@ -61,8 +60,7 @@ int CSeal::_manualPrintStartByLight(int printNum, int x, int y, int angle)
 
 int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API,
-                  "_autoPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d, m_bSavePicRow:%d",
+    TRC_LOGER log(TRC_LOGER::TRC_API, "_autoPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d, m_bSavePicRow:%d",
                   printNum, x, y, angle, m_bSavePicRow ? 1 : 0);
     int result = initCheckZb();
     if (result != EC_OK) {
@@ -98,11 +96,10 @@ int CSeal::_autoPrintStart(int printNum, int x, int y, int angle)
 
 int CSeal::_directPrintStart(int printNum, int x, int y, int angle, char nStyle)
 {
-    TRC_LOGER log(TRC_LOGER::TRC_API,
-                  "CSeal::_directPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
+    TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::_directPrintStart printNum:%d,pointX:%d,pointY:%d,angle:%d", printNum, x,
                   y, angle);
-    const StampOutcome out = stampWithRetry(*config(), printNum, x, y, angle, static_cast<SEAL_KIND>(nStyle),
-                                            STAMP_CALIBRATION);
+    const StampOutcome out =
+        stampWithRetry(*config(), printNum, x, y, angle, static_cast<SEAL_KIND>(nStyle), STAMP_CALIBRATION);
     const int result = out.stamped ? EC_OK : out.code;
     log.SetRet("Return Code:%d", result);
     return result;
@@ -127,9 +124,8 @@ int CSeal::stampAtPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle)
 
 int CSeal::_PrintStartByPixel(int printNum, int x, int y, int angle, SEAL_KIND nStyle, const CutResult& cut)
 {
-    TrcWritef(kTraceInfo,
-              "CSeal::_PrintStartByPixel printNum:%d, xPixel:%d, yPixel:%d, angle:%d, nStyle:%d",
-              printNum, x, y, angle, nStyle);
+    TrcWritef(kTraceInfo, "CSeal::_PrintStartByPixel printNum:%d, xPixel:%d, yPixel:%d, angle:%d, nStyle:%d", printNum,
+              x, y, angle, nStyle);
     m_bPrintReset = false;
     const std::shared_ptr<const SealConfig> config = this->config();  // for the whole request
 
@@ -169,11 +165,9 @@ StampOutcome CSeal::stampWithRetry(const SealConfig& config, int printNum, doubl
     return out;
 }
 
-int CSeal::_PrintStartByMM(const SealConfig& config, int printNum, double x, double y, int angle,
-                           SEAL_KIND nStyle)
+int CSeal::_PrintStartByMM(const SealConfig& config, int printNum, double x, double y, int angle, SEAL_KIND nStyle)
 {
-    TrcWritef(kTraceInfo, "PrintMyStart printNum:%d,xMM:%0.2f,yMM:%0.2f,angle:%d", printNum, x, y,
-              angle);
+    TrcWritef(kTraceInfo, "PrintMyStart printNum:%d,xMM:%0.2f,yMM:%0.2f,angle:%d", printNum, x, y, angle);
     const CStampStatus doors = stampStatus();
     if (doors.m_iIsBackDoorOpen == 1) {
         TrcWritef(kTraceInfo, "return:%d, 侧门打开", EC_BACK_DOOR_OPEN);
@@ -227,9 +221,8 @@ int CSeal::_checkManualPrintPara(const SealConfig& config, const CutResult& cut,
     const int yMax = h - my + 1;
     const bool inside = x >= mx && x <= xMax && y >= my && y <= yMax;
     const int verdict = inside ? EC_OK : EC_OUT_OF_BOUNDS;
-    TrcWritef(kTraceInfo,
-              "checkPara Return %d, xMin:%d, xMax:%d, yMin:%d, yMax:%d, xWidth:%d, yHeight:%d",
-              verdict, mx, xMax, my, yMax, w, h);
+    TrcWritef(kTraceInfo, "checkPara Return %d, xMin:%d, xMax:%d, yMin:%d, yMax:%d, xWidth:%d, yHeight:%d", verdict, mx,
+              xMax, my, yMax, w, h);
     if (!inside || !config.bz_check_open) return verdict;
 
     if (_isWhitePaper(config, cut, x, y) == kInkFound) return EC_OK;

@@ -57,8 +57,7 @@ bool isResetState(uint8_t s) { return s == status::kResetting1 || s == status::k
 
 }  // namespace
 
-StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle,
-                                  STAMP_STYLE style)
+StampOutcome CSeal::PrintOneStart(int printNum, double _px, double _py, int angle, SEAL_KIND nStyle, STAMP_STYLE style)
 {
     return PrintOneStart(*config(), printNum, _px, _py, angle, nStyle, style);
 }
@@ -67,8 +66,8 @@ StampOutcome CSeal::PrintOneStart(const SealConfig& config, int printNum, double
                                   SEAL_KIND nStyle, STAMP_STYLE style)
 {
     TRC_LOGER log(TRC_LOGER::TRC_API, "CSeal::PrintOneStart");
-    TrcWritef(kTraceInfo, "PrintOneStart printNum:%d, _px:%0.2f, _py:%0.2f, angle:%d, nStyle:%d",
-              printNum, _px, _py, angle, nStyle);
+    TrcWritef(kTraceInfo, "PrintOneStart printNum:%d, _px:%0.2f, _py:%0.2f, angle:%d, nStyle:%d", printNum, _px, _py,
+              angle, nStyle);
 
     StampOutcome out;
     m_bPrintReset = false;
@@ -86,9 +85,8 @@ StampOutcome CSeal::PrintOneStart(const SealConfig& config, int printNum, double
         const double px = _px, py = _py;
         _px += dx;
         _py += dy;
-        TrcWritef(kTraceInfo,
-                  "===== 盖章坐标替换m_seal_dx:%d, m_seal_dy:%d,  %0.2f,%0.2f --> %0.2f,%0.2f", dx,
-                  dy, px, py, _px, _py);
+        TrcWritef(kTraceInfo, "===== 盖章坐标替换m_seal_dx:%d, m_seal_dy:%d,  %0.2f,%0.2f --> %0.2f,%0.2f", dx, dy, px,
+                  py, _px, _py);
     }
 
     if (printNum < kFirstSeal || printNum > kLastSeal) {
@@ -148,8 +146,7 @@ StampOutcome CSeal::PrintOneStart(const SealConfig& config, int printNum, double
         TrcWritef(kTraceInfo, "=== PrintStart error 正在复位..., Timeout ===");
     }
     m_bPrintReset = out.resetSeen;
-    log.SetRet("Return bSuccess:%d, retReason:%d, bAgain:%d", out.stamped ? 1 : 0, out.code,
-               out.retryOffered ? 1 : 0);
+    log.SetRet("Return bSuccess:%d, retReason:%d, bAgain:%d", out.stamped ? 1 : 0, out.code, out.retryOffered ? 1 : 0);
     return out;
 }
 
@@ -232,8 +229,7 @@ StampOutcome CSeal::followStamp(const SealConfig& config)
                     sleepMs(pause);
                     TrcWritef(kTraceInfo, "预完成后sleep:%d毫秒再返回", pause);
                     ExeHeart(&s);
-                    if (s.stamp_status == status::kWarning)
-                        TrcWritef(kTraceInfo, "预完成后 error");
+                    if (s.stamp_status == status::kWarning) TrcWritef(kTraceInfo, "预完成后 error");
                 }
                 return success();
             }

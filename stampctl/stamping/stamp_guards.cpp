@@ -46,8 +46,8 @@ bool calibrationSound(const calibration::Record& record)
     const int top = c[1].x - c[0].x, bottom = c[3].x - c[2].x;
     const int left = c[2].y - c[0].y, right = c[3].y - c[1].y;
     if (std::min({top, bottom, left, right}) < kShortestSidePx) return false;
-    return alike(top, bottom) && alike(left, right) && level(c[1].y - c[0].y, top) &&
-           level(c[3].y - c[2].y, bottom) && level(c[2].x - c[0].x, left) && level(c[3].x - c[1].x, right);
+    return alike(top, bottom) && alike(left, right) && level(c[1].y - c[0].y, top) && level(c[3].y - c[2].y, bottom) &&
+           level(c[2].x - c[0].x, left) && level(c[3].x - c[1].x, right);
 }
 
 }  // namespace stampctl::stamping

@@ -67,11 +67,14 @@ TEST_F(AutoCalibration, SealsOneAndThreeStampWithTheirOwnFlags)
     ASSERT_EQ(calibrate({1}), 0) << m_msg;
     EXPECT_EQ(firstLine(), "1、3号章校准成功");
     // As the machine took them: the edition's head shift of -15 mm on X included.
-    const int expected[5][3] = {{1, 7000, 3500}, {1, 21500, 3500}, {1, 7000, 27000}, {1, 21500, 27000}, {3, 7000, 15000}};
+    const int expected[5][3] = {
+        {1, 7000, 3500}, {1, 21500, 3500}, {1, 7000, 27000}, {1, 21500, 27000}, {3, 7000, 15000}};
     const std::vector<sim::StampRequest> made = s.machine().stamps();
     ASSERT_EQ(made.size(), 5u);
     for (size_t i = 0; i < made.size(); ++i) {
-        EXPECT_EQ(std::vector<int>({made[i].seal, made[i].x, made[i].y}), std::vector<int>(expected[i], expected[i] + 3)) << i;
+        EXPECT_EQ(std::vector<int>({made[i].seal, made[i].x, made[i].y}),
+                  std::vector<int>(expected[i], expected[i] + 3))
+            << i;
         EXPECT_EQ(made[i].angle, 0);
         EXPECT_EQ(made[i].stampStyle, 1);              // announced as calibration stamps
         EXPECT_EQ(made[i].style, i < 4 ? 1 : 0) << i;  // seal 1 photosensitive, seal 3 not
@@ -92,7 +95,9 @@ TEST_F(AutoCalibration, MeasuredMissBecomesTheSealsCorrectionAtEveryAngleAndAnIm
         EXPECT_NEAR(first.ox[4 + a], 0, 10) << a;  // seal 2 landed where it was sent
     }
     for (int i = 0; i < 4; ++i)  // the circles are where seal 1 landed
-        EXPECT_LT(cv::norm(cv::Point2d(first.cx[i] - sim::kBoardMarks[i].turnedX, first.cy[i] - sim::kBoardMarks[i].turnedY)), 4)
+        EXPECT_LT(
+            cv::norm(cv::Point2d(first.cx[i] - sim::kBoardMarks[i].turnedX, first.cy[i] - sim::kBoardMarks[i].turnedY)),
+            4)
             << i;
     EXPECT_NEAR(first.shortSide, 1922, 30);
 
@@ -133,7 +138,8 @@ TEST_F(AutoCalibration, FailedCheckStampLeavesThatSealUncalibrated)
     sim::StampScript usual{{{sim::StatusRecord{}, 500, 0}}, true, true};
     usual.phases[0].status.stampStatus = sim::kBusy;
     for (int i = 0; i < 4; ++i) s.machine().scriptNextStamp(usual);
-    for (int i = 0; i < 2; ++i) s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());  // seal 4 and its retry
+    for (int i = 0; i < 2; ++i)
+        s.machine().scriptNextStamp(sim::stamp_scripts::faultThenReset());  // seal 4 and its retry
     ASSERT_EQ(calibrate(), 0) << m_msg;
     EXPECT_EQ(firstLine(), "1、5号章校准成功");
 }
@@ -144,9 +150,10 @@ TEST(AutoCheckReport, CameraAdviceFromTheMainCircles)
     char text[1024];
     const CSeal::JZPoint turned[4] = {{100, 580}, {1930, 575}, {104, 2740}, {1935, 2737}};
     calibration::AutoCheckReport(text, sizeof text, calibrated, turned);
-    EXPECT_STREQ(text, "1、2、5号章校准成功\r\n"
-                       "水平向，白纸上边X坐标(104,100), 差值:4, 建议:摄像头逆时针旋转4个像素\r\n"
-                       "垂直向，白纸右边Y坐标(580,575), 差值:5, 建议:摄像头逆时针旋转5个像素\r\n");
+    EXPECT_STREQ(text,
+                 "1、2、5号章校准成功\r\n"
+                 "水平向，白纸上边X坐标(104,100), 差值:4, 建议:摄像头逆时针旋转4个像素\r\n"
+                 "垂直向，白纸右边Y坐标(580,575), 差值:5, 建议:摄像头逆时针旋转5个像素\r\n");
     const CSeal::JZPoint other[4] = {{100, 570}, {1930, 575}, {100, 2740}, {1935, 2737}};
     calibration::AutoCheckReport(text, sizeof text, calibrated, other);
     EXPECT_NE(std::string(text).find("(100,100), 差值:0, 建议:不必调整摄像头\r\n"), std::string::npos);
@@ -156,7 +163,8 @@ TEST(AutoCheckReport, CameraAdviceFromTheMainCircles)
     const CSeal::JZPoint tilted[4] = {{100, 575}, {1930, 575}, {64, 2737}, {1966, 2737}};
     calibration::AutoCheckReport(text, sizeof text, calibrated, tilted);
     EXPECT_NE(std::string(text).find("摄像头未正对底板(梯形差3.9%), 超出校正范围, 建议:重新安装摄像头\r\n"),
-              std::string::npos) << text;
+              std::string::npos)
+        << text;
 }
 
 TEST_F(AutoCalibration, EveryFailureFromARealCause)
@@ -227,7 +235,8 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
     int count = 0;
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 4; ++col) {
-            const cv::Point click(cvRound(cut.width * (0.12 + 0.76 * col / 3)), cvRound(cut.height * (0.15 + 0.35 * row)));
+            const cv::Point click(cvRound(cut.width * (0.12 + 0.76 * col / 3)),
+                                  cvRound(cut.height * (0.15 + 0.35 * row)));
             cv::Point src = click;
             s.seal().lastCut().ConvertXYtoSrcPic(src.x, src.y);
             for (int sealNo = 1; sealNo <= 6; ++sealNo)

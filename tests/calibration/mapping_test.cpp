@@ -50,7 +50,7 @@ TEST(Mapping, FourCirclesAndTheSealCorrectionOfEachAngle)
     expectMm(map(r, 2, 600, 1200, 180), 159.51, 152.71);
     expectMm(map(r, 2, 600, 1200, 270), 154.51, 152.81);
     expectMm(map(r, 1, 600, 1200, 270), 157.51, 152.51);  // its own 270-degree entry: none
-    r.m_JZOffsetX[0] = 1000, r.m_JZOffsetY[0] = -1000;   // beyond 999: no correction
+    r.m_JZOffsetX[0] = 1000, r.m_JZOffsetY[0] = -1000;    // beyond 999: no correction
     expectMm(map(r, 1, 600, 1200), 157.51, 152.51);
     expectMm(map(r, 9, 600, 1200), 157.51, 152.51);  // a seal without an entry: none either
 }

@@ -43,7 +43,7 @@ TEST_F(Record, ReadBackGivesLongSideFirstAndEveryEntryInRecordOrder)
 {
     // A4 sides, four circles, then seals 1 to 6 at 0 degrees, little-endian.
     const int16_t fields[22] = {1922, 2732, 100, 200, 1100, -200, 100, 2200, 1100, 2200, 150,
-                                -50,  0,    0,   0,    0,    0,   0,    0,    0,    -7,   9};
+                                -50,  0,    0,   0,   0,    0,    0,   0,    0,    -7,   9};
     std::array<uint8_t, sim::kBaseBlockSize> base{};
     std::memcpy(base.data(), fields, sizeof fields);
     s.machine().setBaseBlock(base);
@@ -96,7 +96,7 @@ TEST_F(Record, LoadedOncePerConnectionAndAgainAfterAFailedRotationRead)
 TEST_F(Record, BaseDownloadSendsFiftyBytesAndRecordsSealsOnlyAfterSuccess)
 {
     unsigned char block[50] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
-    block[20] = 0x55;  // beyond the ten bytes given: not sent
+    block[20] = 0x55;                                    // beyond the ten bytes given: not sent
     ASSERT_EQ(DownLoadBaseJZ(block, 10, 0), EC_OK);
     const auto sent = s.frames().front();
     ASSERT_EQ(sent.size(), 5u + 3 + 50);

@@ -65,14 +65,16 @@ protected:
         EXPECT_TRUE(cam.waitForHeldRead());
         if (beforeNextRead) beforeNextRead();
         auto result = std::async(std::launch::async, photo);
-        const bool requested = eventually([&] {
-            return (isEnv ? seal().GetEnvPHStatus() : seal().GetPHStatus()) == CSeal::PH_REQUESTED;
-        });
+        const bool requested =
+            eventually([&] { return (isEnv ? seal().GetEnvPHStatus() : seal().GetPHStatus()) == CSeal::PH_REQUESTED; });
         cam.holdReads(false);
         EXPECT_TRUE(requested);
         return result.get();
     }
-    bool documentThreadEnds() { return eventually([&] { return !seal().videoRunning(); }); }
+    bool documentThreadEnds()
+    {
+        return eventually([&] { return !seal().videoRunning(); });
+    }
     static bool exists(const std::string& path) { return !cv::imread(path).empty(); }
     static cv::Size sizeOf(const std::string& path) { return cv::imread(path).size(); }
 

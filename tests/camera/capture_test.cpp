@@ -19,7 +19,7 @@ TEST(CameraLookup, FirstMatchingDescriptionGivesTheLastDigitOfItsDevice)
                                        {"/dev/videoX", "Other"}};
     EXPECT_EQ(camera::indexOfCamera(cams, "USB Camera"), 4);
     EXPECT_EQ(camera::indexOfCamera(cams, "GWI"), 3);
-    EXPECT_EQ(camera::indexOfCamera(cams, "Other"), 0);  // a letter reads as 0
+    EXPECT_EQ(camera::indexOfCamera(cams, "Other"), 0);        // a letter reads as 0
     EXPECT_EQ(camera::indexOfCamera(cams, "usb camera"), -1);  // case matters
     EXPECT_EQ(camera::indexOfCamera({}, "USB Camera"), -1);
 }
@@ -173,8 +173,8 @@ TEST_F(EnvCamera, TheSizesOfTheLastOpenAreUsedByTheThreadsReopen)
 TEST_F(EnvCamera, AnEmptyFrameGivesOneAndAnUnwritablePathIsNoSuccess)
 {
     ASSERT_EQ(openEnvVideoCap(640, 480), EC_OK);
-    EXPECT_EQ(photoDuringRead([&] { return envPhoto("empty.jpg"); }, [] { sim::environmentCamera().deliverEmptyFrames(1); },
-                              env()),
+    EXPECT_EQ(photoDuringRead([&] { return envPhoto("empty.jpg"); },
+                              [] { sim::environmentCamera().deliverEmptyFrames(1); }, env()),
               1);
     EXPECT_FALSE(exists(file("empty.jpg")));
 

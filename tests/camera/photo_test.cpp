@@ -110,8 +110,9 @@ TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachi
 TEST_F(Photo, AnEmptyFrameAndAnUnwritablePathFail)
 {
     // The pass after the request delivers nothing.
-    EXPECT_EQ(photoDuringRead([&] { return take("empty.bmp", 0); }, [] { sim::documentCamera().deliverEmptyFrames(1); }),
-              EC_CAPTURE_FAIL);
+    EXPECT_EQ(
+        photoDuringRead([&] { return take("empty.bmp", 0); }, [] { sim::documentCamera().deliverEmptyFrames(1); }),
+        EC_CAPTURE_FAIL);
 
     // Every file a request writes counts: the full photo, the crop, or both.
     for (auto [type, erase] : {std::pair{0, 0}, {1, 1}, {1, 0}, {2, 0}})

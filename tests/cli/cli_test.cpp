@@ -136,9 +136,13 @@ void PrintTo(const Command& command, std::ostream* os) { *os << ::testing::Print
 const std::vector<Command>& machineCommands()
 {
     static const std::vector<Command> commands = {
-        {{"status"}, [](const json& d, auto) { EXPECT_EQ(d["paper_door"], "closed");
-                          EXPECT_EQ(d["ready"], true); }},
-        {{"info"}, [](const json& d, auto) {
+        {{"status"},
+         [](const json& d, auto) {
+             EXPECT_EQ(d["paper_door"], "closed");
+             EXPECT_EQ(d["ready"], true);
+         }},
+        {{"info"},
+         [](const json& d, auto) {
              EXPECT_EQ(d["number"], "OV2026000117");
              EXPECT_EQ(d["slots"], json::array({true, true, true, true, true, true}));
              EXPECT_EQ(d["rfid"][2], json({{"slot", 3}, {"tag", "3A7C13E3"}}));
@@ -153,29 +157,33 @@ const std::vector<Command>& machineCommands()
         {{"alarm", "clear"}, [](const json& d, auto) { EXPECT_EQ(d["cleared"], true); }},
         {{"log", "openings", "--clear"}, [](const json& d, auto) { EXPECT_EQ(d["cleared"], true); }},
         {{"log", "alarms"}, [](const json& d, auto) { EXPECT_EQ(d["cleared"], false); }},
-        {{"photo", "doc.jpg", "--full", "full.bmp"}, [](const json& d, const fs::path& base) {
+        {{"photo", "doc.jpg", "--full", "full.bmp"},
+         [](const json& d, const fs::path& base) {
              EXPECT_EQ(d["photo"], (base / "doc.jpg").string());
              EXPECT_GT(fs::file_size(base / "doc.jpg"), 10000u);
              EXPECT_GT(fs::file_size(base / "full.bmp"), fs::file_size(base / "doc.jpg"));
              EXPECT_EQ(std::distance(fs::directory_iterator(base), fs::directory_iterator()), 6);  // no leftovers
          }},
-        {{"stamp", "--seal", "2", "--pixel", "800,1200", "--angle", "90"}, [](const json& d, auto) {
+        {{"stamp", "--seal", "2", "--pixel", "800,1200", "--angle", "90"},
+         [](const json& d, auto) {
              EXPECT_TRUE(fs::exists(d["photo"].get<std::string>()));
              EXPECT_EQ(d["pixel"], json::array({800, 1200}));
          }},
-        {{"stamp", "--seal", "1", "--mm", "60,100", "--across-page"}, [](const json& d, auto) {
-             EXPECT_EQ(d["across_page"], true);
-         }},
+        {{"stamp", "--seal", "1", "--mm", "60,100", "--across-page"},
+         [](const json& d, auto) { EXPECT_EQ(d["across_page"], true); }},
         {{"reset"}, [](const json& d, auto) { EXPECT_EQ(d, json::object()); }},
-        {{"calibrate", "--auto"}, [](const json& d, auto) {
+        {{"calibrate", "--auto"},
+         [](const json& d, auto) {
              EXPECT_THAT(d["report"].get<std::string>(), ::testing::HasSubstr("1、2、3、4、5、6号章校准成功"));
              EXPECT_EQ(d["report"].get<std::string>().find('\r'), std::string::npos);
          }},
-        {{"calibration", "show"}, [](const json& d, auto) {
+        {{"calibration", "show"},
+         [](const json& d, auto) {
              EXPECT_EQ(d["a4_long_side"], 2732);
              EXPECT_EQ(d["circles"][3], json({{"x", 1933}, {"y", 2737}}));
          }},
-        {{"calibration", "export", "cal"}, [](const json&, const fs::path& base) {
+        {{"calibration", "export", "cal"},
+         [](const json&, const fs::path& base) {
              // sealtool reads what stampctl writes.
              const auto values = sealtool::importCalibration(QString::fromStdString((base / "cal.ini").string()));
              EXPECT_EQ(values.size(), sealtool::kCalibrationFieldCount);
@@ -219,14 +227,15 @@ TEST_P(EachCommand, FailsWithOneLineWhenNoMachineAnswers)
     const Exit r = run(concat({"--simulator"}, GetParam().args), {{"STAMPCTL_SIM_UNPLUGGED", "1"}});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_THAT(r.err, ::testing::MatchesRegex("stampctl [a-z -]+: -400 通信故障，请检查设备连接是否正常; is the machine "
-                                               "plugged in and switched on, and is this user in the group stampctl\\?\n"));
+    EXPECT_THAT(r.err,
+                ::testing::MatchesRegex("stampctl [a-z -]+: -400 通信故障，请检查设备连接是否正常; is the machine "
+                                        "plugged in and switched on, and is this user in the group stampctl\\?\n"));
 }
 
 TEST_P(EachCommand, RefusesAWrongCodeWithoutShowingIt)
 {
     const Exit r = run(concat({"--json", "--code", "wrong-guess-17"}, GetParam().args),
-                      {{"STAMPCTL_SIMULATOR", "1"}, {"STAMPCTL_SIM_SECURITY_CODE", "right-code-42"}});
+                       {{"STAMPCTL_SIMULATOR", "1"}, {"STAMPCTL_SIM_SECURITY_CODE", "right-code-42"}});
     EXPECT_EQ(r.status, 1);
     const json reply = r.parsed();
     EXPECT_EQ(reply["code"], -91);
@@ -247,8 +256,8 @@ TEST_F(Stampctl, CalibrationOnAPrintedSheetFailsAndWritesNothing)
 
 TEST_F(Stampctl, TheCodeFromTheEnvironmentOpensAMachineThatHasOne)
 {
-    const Exit r = run({"--simulator", "status"}, {{"STAMPCTL_SIM_SECURITY_CODE", "right-code-42"},
-                                                   {"STAMPCTL_CODE", "right-code-42"}});
+    const Exit r = run({"--simulator", "status"},
+                       {{"STAMPCTL_SIM_SECURITY_CODE", "right-code-42"}, {"STAMPCTL_CODE", "right-code-42"}});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out, ::testing::HasSubstr("ready:       yes"));
     EXPECT_EQ(traces().find("right-code"), std::string::npos);
@@ -300,7 +309,8 @@ TEST_F(Stampctl, BadArgumentsAreRefusedWithExit2WithoutTouchingTheMachine)
         for (const auto& a : args) typed += (typed.empty() ? "" : " ") + a;
         EXPECT_EQ(typed.rfind(j.parsed()["command"].get<std::string>(), 0), 0u) << j.out;
     }
-    EXPECT_THAT(run({"stamp", "--seal", "1", "--mm", "-5,10"}).err, ::testing::HasSubstr("off the page: X 0 to 297 and Y 0 to 210"));
+    EXPECT_THAT(run({"stamp", "--seal", "1", "--mm", "-5,10"}).err,
+                ::testing::HasSubstr("off the page: X 0 to 297 and Y 0 to 210"));
     EXPECT_THAT(run({"calibration", "import", "missing.ini"}).err,
                 ::testing::StartsWith("stampctl calibration import: file: no such file: missing.ini;"));
     EXPECT_EQ(traces(), "");
@@ -308,11 +318,13 @@ TEST_F(Stampctl, BadArgumentsAreRefusedWithExit2WithoutTouchingTheMachine)
 
 TEST_F(Stampctl, AMistypedCommandGetsASuggestionAndHelpAndVersionAnswer)
 {
-    for (auto [typed, meant] : {std::pair{Args{"stauts"}, "status"}, {Args{"calibration", "exprot"}, "export"},
+    for (auto [typed, meant] : {std::pair{Args{"stauts"}, "status"},
+                                {Args{"calibration", "exprot"}, "export"},
                                 {Args{"help", "stmp"}, "stamp"}}) {
         const Exit r = run(typed);
         EXPECT_EQ(r.status, 2);
-        EXPECT_THAT(r.err, ::testing::HasSubstr("unknown command '" + typed.back() + "'; did you mean '" + meant + "'?"));
+        EXPECT_THAT(r.err,
+                    ::testing::HasSubstr("unknown command '" + typed.back() + "'; did you mean '" + meant + "'?"));
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
     const Exit help = run({"help", "calibration", "export"});
@@ -412,7 +424,8 @@ TEST_F(Stampctl, LongOperationsSpinOnATerminalOnly)
     EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("| resetting 0s"));
     EXPECT_THAT(onTerminal({"--simulator", "photo", "p.jpg"}), ::testing::HasSubstr("| photographing 0s"));
     // Calibration names its step (here the photo of a printed sheet, which it then refuses).
-    EXPECT_THAT(onTerminal({"--simulator", "calibrate", "--auto"}), ::testing::HasSubstr("calibrating: photographing the sheet"));
+    EXPECT_THAT(onTerminal({"--simulator", "calibrate", "--auto"}),
+                ::testing::HasSubstr("calibrating: photographing the sheet"));
     EXPECT_EQ(onTerminal({"--simulator", "-q", "reset"}).find("resetting"), std::string::npos);
     EXPECT_EQ(run({"--simulator", "reset"}).err, "");
 }

@@ -48,6 +48,7 @@ struct Limit {
 // Each value on both sides of its limit, over three files (QSettings may keep a file it has read
 // when a rewrite keeps its size within the same second, so the files differ in size). Numbers are
 // kept as their low 16 bits first.
+// clang-format off
 const std::pair<const char*, std::vector<Limit>> kFiles[] = {
     {"[OV_STAMP]\nbefore_print_sleep=-5\nseal_dx=-50\nseal_dy=-51\nprint_error_sleep=70000\n"
      "close_paper_door_sleep=5001\n[CAM_USB]\nJpgRar=-1\nDPI=500\nCutEzh=256\nbz_width=12ab\n",
@@ -60,6 +61,7 @@ const std::pair<const char*, std::vector<Limit>> kFiles[] = {
     {"[OV_STAMP]\nbefore_print_sleep=2000\nseal_dx=50\n[CAM_USB]\nCutEzh=255\n",
      {{&SealConfig::before_print_sleep, 2000}, {&SealConfig::seal_dx, 50}, {&SealConfig::CutEzh, 255}}},
 };
+// clang-format on
 
 TEST_F(ConfigTest, LimitsAtTheirEdges)
 {
@@ -74,15 +76,18 @@ TEST_F(ConfigTest, LimitsAtTheirEdges)
 
 TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
 {
-    const auto& c = read("[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
-                         "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\nseal_to_qfz=\n");
+    const auto& c = read(
+        "[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
+        "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\nseal_to_qfz=\n");
     EXPECT_EQ(c.motion[0], 0xFFFF);
     EXPECT_EQ(c.motion[11], 12);
     EXPECT_EQ(c.seal_dx, -15);
     // Only "yes" switches on; the summary still shows the text as written.
     EXPECT_EQ(std::tuple(c.before_print, c.checkBing, c.seal_to_qfz), std::tuple(false, true, false));
-    EXPECT_EQ(test::tracedLines(base.path(), "== before_print:Yes, before_print_sleep:500, paper_max:0, "
-                                             "seal_to_qfz:, seal_to_qfz_180:no, checkBing:yes =="), 1);
+    EXPECT_EQ(test::tracedLines(base.path(),
+                                "== before_print:Yes, before_print_sleep:500, paper_max:0, "
+                                "seal_to_qfz:, seal_to_qfz_180:no, checkBing:yes =="),
+              1);
 
     const auto& again = read("[OV_STAMP]\nseal_dy=3\n");
     EXPECT_EQ(again.motion[11], 0xFFFF);
@@ -92,9 +97,10 @@ TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
 
 TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
 {
-    const auto& c = read("; written by hand\r\n[OV_STAMP]\r\n  before_print = \"no\"  \r\n# another comment\r\n"
-                         "seal_to_qfz_180=\"yes\"\r\nseal_dy = 12\r\n\r\n[CAM_USB]\r\nbz_check_open = yes\r\n"
-                         "bz_black_rate=\"25\"\r\n");
+    const auto& c = read(
+        "; written by hand\r\n[OV_STAMP]\r\n  before_print = \"no\"  \r\n# another comment\r\n"
+        "seal_to_qfz_180=\"yes\"\r\nseal_dy = 12\r\n\r\n[CAM_USB]\r\nbz_check_open = yes\r\n"
+        "bz_black_rate=\"25\"\r\n");
     EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple(false, true, true));
     EXPECT_EQ(c.seal_dy, 12);
     EXPECT_EQ(c.bz_black_rate, 25);
@@ -102,8 +108,9 @@ TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
 
 TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefault)
 {
-    const auto& c = read("[Config]\nseal_deep=abc\nseal_down_sleep=1, 2\nseal_hold_sleep=99999999999999999999\n"
-                         "seal_oil_deep=-70000\n[OV_STAMP]\nseal_dx=\n[CAM_USB]\nJpgRar=0\nDPI=0\nCutEzh=0\n");
+    const auto& c = read(
+        "[Config]\nseal_deep=abc\nseal_down_sleep=1, 2\nseal_hold_sleep=99999999999999999999\n"
+        "seal_oil_deep=-70000\n[OV_STAMP]\nseal_dx=\n[CAM_USB]\nJpgRar=0\nDPI=0\nCutEzh=0\n");
     EXPECT_EQ(std::vector<int>(c.motion, c.motion + 4), (std::vector<int>{0xFFFF, 0xFFFF, 0xFFFF, 0xEE90}));
     EXPECT_EQ((std::vector<int>{c.seal_dx, c.JpgRar, c.DPI, c.CutEzh}), (std::vector<int>{-15, 80, 235, 60}));
     const auto traced = [&](const std::string& text) { return test::tracedLines(base.path(), text); };

@@ -39,6 +39,7 @@ struct Call {
     std::string exact;  // the failure it must give; empty: any failure
     bool claimsSuccess() const { return run().success; }
 };
+// clang-format off
 #define CALL(expr) Call{#expr, [] { return of(expr); }, {}}
 #define CODE(expr, want) Call{#expr, [] { return of(expr); }, of(want).shown}
 
@@ -106,6 +107,7 @@ const Call kOdd[] = {
     CALL(DownLoadBaseJZ(g_block, INT_MAX, INT_MAX)), CALL(GetPrintReset()), CALL(closeEnvVideoCap()),
     CALL(closeVideoCap()), CALL(closeVideoCap()), CALL(setSecurityCode(kNotUtf8)), CALL(connMachine(huge)),
 };
+// clang-format on
 
 class Hostile : public ::testing::Test {
 protected:

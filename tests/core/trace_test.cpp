@@ -35,7 +35,9 @@ TEST_F(TraceTest, LinesCarryStampAndExactSeparatorsAndNestedExitLines)
         log.SetRet("first");
         log.SetRet("ret=%d", -401);
     }
-    { TRC_LOGER silent(TRC_LOGER::TRC_PROTOCOL, "quiet"); }
+    {
+        TRC_LOGER silent(TRC_LOGER::TRC_PROTOCOL, "quiet");
+    }
     const unsigned char frame[] = {0xAA, 0x55, 0x01, 0x00, 0x0F};
     char hex[3 * sizeof frame + 2];
     link::hexLine(frame, sizeof frame, hex);
@@ -84,7 +86,9 @@ TEST_F(TraceTest, MissingDirectoryIsSilent)
 {
     ::setenv("STAMPCTL_BASE_DIR", (base.path() + "/nowhere").c_str(), 1);
     TrcWritef(kTraceError, "lost");
-    { TRC_LOGER log(TRC_LOGER::TRC_API, "lost too"); }
+    {
+        TRC_LOGER log(TRC_LOGER::TRC_API, "lost too");
+    }
     ::setenv("STAMPCTL_BASE_DIR", base.path().c_str(), 1);
     EXPECT_TRUE(lines().empty());
 }

@@ -15,10 +15,9 @@ namespace {
 // the machine or the picture code as it stands.
 void checkLimits(const SealConfig& c)
 {
-    const bool inside = c.before_print_sleep >= 0 && c.before_print_sleep <= 2000 &&
-                        c.print_error_sleep <= 15000 && c.close_paper_door_sleep <= 5000 &&
-                        c.seal_dx >= -50 && c.seal_dx <= 50 && c.seal_dy >= -50 && c.seal_dy <= 50 &&
-                        c.JpgRar >= 0 && c.JpgRar <= 100 && c.DPI >= 0 && c.DPI <= 500 &&
+    const bool inside = c.before_print_sleep >= 0 && c.before_print_sleep <= 2000 && c.print_error_sleep <= 15000 &&
+                        c.close_paper_door_sleep <= 5000 && c.seal_dx >= -50 && c.seal_dx <= 50 && c.seal_dy >= -50 &&
+                        c.seal_dy <= 50 && c.JpgRar >= 0 && c.JpgRar <= 100 && c.DPI >= 0 && c.DPI <= 500 &&
                         c.CutEzh >= 0 && c.CutEzh <= 255;
     if (!inside) std::abort();
 }

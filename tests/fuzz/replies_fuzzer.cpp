@@ -65,14 +65,12 @@ public:
         return 0;
     }
 
-    int DevUsbRead(unsigned char* data, unsigned int len, int& transferred,
-                   unsigned int timeoutMs) override
+    int DevUsbRead(unsigned char* data, unsigned int len, int& transferred, unsigned int timeoutMs) override
     {
         transferred = 0;
         // Between inputs (the controller's teardown at exit) nothing answers either.
         FuzzedDataProvider* in = g_run.input;
-        const uint8_t control =
-            in && in->remaining_bytes() ? in->ConsumeIntegral<uint8_t>() : kReadTimesOut;
+        const uint8_t control = in && in->remaining_bytes() ? in->ConsumeIntegral<uint8_t>() : kReadTimesOut;
         if ((control & kReadKindMask) == kReadTimesOut) {
             g_run.clock.advance(timeoutMs);
             return kUsbErrorTimeout;
@@ -101,15 +99,14 @@ private:
             if (req.size() > kOffKind) packet[kOffKind] = req[kOffKind] | kReplyKindFlag;
         }
         if (!(control & kRawLength))
-            packet[kOffLength] = static_cast<uint8_t>(
-                kMinReplyLength + packet[kOffLength] % (kMaxReplyLength - kMinReplyLength + 1));
+            packet[kOffLength] =
+                static_cast<uint8_t>(kMinReplyLength + packet[kOffLength] % (kMaxReplyLength - kMinReplyLength + 1));
         if (!(control & kRawEcho) && req.size() > kOffCommand) {
             packet[kOffBody] = req[kOffBody];
             packet[kOffCommand] = req[kOffCommand];
         }
         const size_t frameLen = packet[kOffLength] + kFrameOverhead;
-        if (!(control & kRawChecksum) && frameLen <= kPacketSize)
-            packet[frameLen - 1] = checksum(packet, frameLen - 1);
+        if (!(control & kRawChecksum) && frameLen <= kPacketSize) packet[frameLen - 1] = checksum(packet, frameLen - 1);
     }
 };
 
@@ -145,7 +142,11 @@ std::string text(FuzzedDataProvider& in) { return in.ConsumeRandomLengthString(6
 int seal(FuzzedDataProvider& in) { return in.ConsumeIntegralInRange(1, 6); }
 int angle(FuzzedDataProvider& in) { return in.PickValueInArray({0, 90, 180, 270}); }
 // Text results are only read: a bad pointer or an unterminated buffer shows up here.
-void use(const char* result) { volatile size_t n = std::strlen(result); (void)n; }
+void use(const char* result)
+{
+    volatile size_t n = std::strlen(result);
+    (void)n;
+}
 
 // Exports whose work depends on what the machine answers; the arguments stay sensible, since
 // the callers' arguments are not what is being tried here.

@@ -19,7 +19,8 @@ sim::PaperPhoto stampedSheet(double angleDeg = 0)
     layout.angleDeg = angleDeg;
     for (int r = 0; r < 5; ++r)
         for (int c = 0; c < 2; ++c)
-            layout.impressions.push_back({{20 + 951.5f * c + 475 + 7 * r - 15 * c, 290.5f + 541 * r + 5 * c - 3 * r}, 184});
+            layout.impressions.push_back(
+                {{20 + 951.5f * c + 475 + 7 * r - 15 * c, 290.5f + 541 * r + 5 * c - 3 * r}, 184});
     return layout;
 }
 
@@ -34,12 +35,15 @@ protected:
     {
         ASSERT_EQ(m_points.size(), layout.impressions.size());
         for (size_t i = 0; i < m_points.size(); ++i)
-            EXPECT_LT(cv::norm(cv::Point2f(m_points[i]) - sim::sheetToPhoto(layout, layout.impressions[i].centre)), tolerance) << i;
+            EXPECT_LT(cv::norm(cv::Point2f(m_points[i]) - sim::sheetToPhoto(layout, layout.impressions[i].centre)),
+                      tolerance)
+                << i;
     }
     std::string photo() const { return path("cut/jiaozhun.jpg"); }
     int channelsOfCell(int r, int c) const
     {
-        return cv::imread(photo() + ".bz_" + std::to_string(r) + "_" + std::to_string(c) + ".jpg", cv::IMREAD_UNCHANGED).channels();
+        return cv::imread(photo() + ".bz_" + std::to_string(r) + "_" + std::to_string(c) + ".jpg", cv::IMREAD_UNCHANGED)
+            .channels();
     }
     int bluePixels(const std::string& file) const
     {
@@ -105,7 +109,8 @@ TEdgePtArr rimPoints(int n, float cx, float cy, float r)
 {
     TEdgePtArr pts{};
     for (int i = 0; i < n; ++i)
-        pts.pt[pts.count++] = {cvRound(cx + r * std::cos(2 * CV_PI * i / n)), cvRound(cy + r * std::sin(2 * CV_PI * i / n)), 1};
+        pts.pt[pts.count++] = {cvRound(cx + r * std::cos(2 * CV_PI * i / n)),
+                               cvRound(cy + r * std::sin(2 * CV_PI * i / n)), 1};
     return pts;
 }
 
@@ -141,7 +146,8 @@ TEST(CircleFit, RimIsTheFirstDarkPixelFromOutside)
     TEdgePtArr pts;
     CImgHelp::FindCircleEdgePt(pic, pts, TCircle{255, 245, 110}, 150);
     ASSERT_EQ(pts.count, 720);
-    for (int i = 0; i < pts.count; i += 45) EXPECT_NEAR(std::hypot(pts.pt[i].x - 250, pts.pt[i].y - 250), 124, 1.5) << i;
+    for (int i = 0; i < pts.count; i += 45)
+        EXPECT_NEAR(std::hypot(pts.pt[i].x - 250, pts.pt[i].y - 250), 124, 1.5) << i;
     EXPECT_EQ(pts.pt[0].y, 245);  // ray 0 runs along +x
 
     TCircle found{};

@@ -41,8 +41,7 @@ TEST_F(ImagingTest, CutIsWrittenAtTheConfiguredQualityAndTheSecondCopyAtTheDefau
     EXPECT_EQ(m_cut.picture.size(), photo.size());
     EXPECT_EQ(cv::norm(m_cut.picture, photo, cv::NORM_INF), 0);
     // A path no writer understands is the image library's error, left to the photo request.
-    EXPECT_THROW(img()->AutoCutPaperByImg(photo, "x", nullptr, nullptr, 0, 0, m_cut),
-                 cv::Exception);
+    EXPECT_THROW(img()->AutoCutPaperByImg(photo, "x", nullptr, nullptr, 0, 0, m_cut), cv::Exception);
 }
 
 TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEndsAndMillimetresBecomePixelsOfTheSheet)
@@ -110,11 +109,13 @@ TEST_F(ImagingTest, SheetOrientationTable)
         int angle;
         cv::Point out;
     };
+    // clang-format off
     const Row table[] = {
         {"0", 90, {2000 - 40, 30}},  {"0", 180, {2000 - 30, 1500 - 40}}, {"0", 270, {40, 1500 - 30}},
         {"0", 0, {30, 40}},          {"90", 45, {30, 40}},               {"270", 0, {40, 1500 - 30}},
         {"270", 90, {30, 40}},       {"270", 180, {2000 - 40, 30}},      {"270", 270, {2000 - 30, 1500 - 40}},
     };
+    // clang-format on
     for (const Row& row : table) {
         int x = 30, y = 40;
         m_cut.ConvertPointBaseLeftTop(x, y, row.angle, row.orientation);
@@ -143,14 +144,16 @@ TEST_F(BlankCheck, ShareOfDarkPixelsAgainstTheRateInsideThePicture)
 {
     EXPECT_EQ(img()->IsWhitePaper(m_cut, 0, 0, 160, 160, 0.018f), 2);  // no picture yet
     const float rate = static_cast<float>(18 / 1000.0);
+    // clang-format off
     for (auto [ink, x, y, verdict] : {std::tuple{0, 0, 0, 0}, {300, 0, 0, 1}, {180, 0, 0, 0}, {181, 0, 0, 1},
                                       {181, 100, 50, 0}}) {  // exactly the rate is blank; ink left of and above a box is not in it
+        // clang-format on
         cutWithInk(ink);
         EXPECT_EQ(img()->IsWhitePaper(m_cut, x, y, 100, 100, rate), verdict) << ink << " at " << x << "," << y;
     }
     // A box that leaves the picture cannot be checked.
-    for (auto [x, y, w, verdict] : {std::tuple{441, 0, 160, 2}, {440, 240, 160, 0}, {0, -1, 160, 2}, {0, 0, 0, 2},
-                                    {0x7fffff00, 0, 0x1000, 2}})
+    for (auto [x, y, w, verdict] :
+         {std::tuple{441, 0, 160, 2}, {440, 240, 160, 0}, {0, -1, 160, 2}, {0, 0, 0, 2}, {0x7fffff00, 0, 0x1000, 2}})
         EXPECT_EQ(img()->IsWhitePaper(m_cut, x, y, w, 160, 0.018f), verdict) << x << "," << y << " " << w;
 }
 
@@ -160,9 +163,9 @@ TEST_F(BlankCheck, ExportUsesTheConfiguredBoxOnTheLastPhoto)
 
     sim::PaperPhoto layout;
     layout.print = {{{400, 400, 800, 400}}};
-    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "photo",
-                                         path("cut/p.jpg").c_str(), nullptr, 0, 0, m_cut));
-    CSeal::Instance()->storeCut(m_cut);  // as a photo leaves it
+    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "photo", path("cut/p.jpg").c_str(), nullptr, 0, 0,
+                                         m_cut));
+    CSeal::Instance()->storeCut(m_cut);      // as a photo leaves it
     EXPECT_EQ(isWhitePaper(450, 450), 1);    // the default 160 x 160 box on the printed lines
     EXPECT_EQ(isWhitePaper(1500, 1200), 0);  // blank paper
     EXPECT_EQ(isWhitePaper(2700, 10), 2);    // past the sheet's right edge

@@ -62,7 +62,8 @@ TEST_F(ImagingTest, TinyEmptyAndFullPicturesNeverFail)
     EXPECT_FALSE(img()->AutoRotateByPaper(cv::Mat(), untouched, "none", m_cut));
     EXPECT_EQ(untouched.at<cv::Vec3b>(0, 0), cv::Vec3b(7, 7, 7));
 
-    for (const cv::Size size : {cv::Size(1, 1), cv::Size(2, 3), cv::Size(40, 30), cv::Size(40, 40), cv::Size(130, 90)}) {
+    for (const cv::Size size :
+         {cv::Size(1, 1), cv::Size(2, 3), cv::Size(40, 30), cv::Size(40, 40), cv::Size(130, 90)}) {
         for (const int grey : {0, 255}) {
             SCOPED_TRACE(testing::Message() << size << " grey " << grey);
             const cv::Mat photo(size, CV_8UC3, cv::Scalar::all(grey));
@@ -202,8 +203,10 @@ TEST(SheetCheck, EachSideHasItsOwnLimits)
 {
     const SheetSize a4;
     const cv::Size photo(3264, 2448);
+    // clang-format off
     for (auto [w, h, ok] : {std::tuple{2827, 1943, true}, {2828, 1943, false}, {2745, 2001, true}, {2745, 2002, false},
                             {915, 700, true}, {914, 700, false}, {2745, 648, true}, {2745, 647, false}})
+        // clang-format on
         EXPECT_EQ(CImgHelp::SheetCheckFailure(cv::Rect(100, 100, w, h), photo, a4).empty(), ok) << w << "x" << h;
 }
 

@@ -12,8 +12,9 @@ TEST_F(ImagingTest, BoardLighterThanTheThresholdStillGivesTheSheetAtThePhotosOwn
         layout.board = board;
         layout.angleDeg = 2;
         layout.print = {{{300, 300, 1200, 400}}};
-        ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "grey", path("cut/g.jpg").c_str(),
-                                             nullptr, 0, 0, m_cut)) << int(board);
+        ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "grey", path("cut/g.jpg").c_str(), nullptr, 0,
+                                             0, m_cut))
+            << int(board);
         EXPECT_NEAR(m_cut.paper.width, 2745, 6) << int(board);
         EXPECT_NEAR(m_cut.paper.height, 1943, 6) << int(board);
         EXPECT_NEAR(turnDeg(m_cut), -2, 0.05) << int(board);
@@ -66,8 +67,8 @@ TEST_F(ImagingTest, TiltedCameraSheetIsStraightenedFromItsCorners)
     struct View {
         double pitch, roll, turn;
     };
-    for (const View v : {View{0, 0, 1.5}, View{1, 0, 0}, View{-2, 0, 1}, View{0, 1, -1.5}, View{0, -2, 0},
-                         View{1.5, 1.5, 2}}) {
+    for (const View v :
+         {View{0, 0, 1.5}, View{1, 0, 0}, View{-2, 0, 1}, View{0, 1, -1.5}, View{0, -2, 0}, View{1.5, 1.5, 2}}) {
         SCOPED_TRACE(testing::Message() << "pitch " << v.pitch << " roll " << v.roll << " turn " << v.turn);
         sim::PaperPhoto layout;
         layout.angleDeg = v.turn;
@@ -109,8 +110,9 @@ TEST_F(ImagingTest, SheetRunningOffThePhotosTopIsTurnedByItsLeftEdge)
         sim::PaperPhoto layout;
         layout.angleDeg = turn;
         layout.sheetCentre.y = layout.sheetSize.height / 2;  // the top edge crosses the photo's
-        ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "edge", path("cut/e.jpg").c_str(),
-                                             nullptr, 0, 0, m_cut)) << turn;
+        ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "edge", path("cut/e.jpg").c_str(), nullptr, 0,
+                                             0, m_cut))
+            << turn;
         EXPECT_NEAR(turnDeg(m_cut), -turn, 0.05) << turn;
     }
 }

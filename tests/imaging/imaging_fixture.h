@@ -50,7 +50,8 @@ inline double turnDeg(const CutResult& cut) { return std::remainder(cut.rotateAn
 inline void expectCornersOnSheet(CutResult& cut, const sim::PaperPhoto& layout)
 {
     const std::vector<cv::Point2f> corners = sim::sheetCorners(layout);
-    const cv::Point cutCorners[4] = {{0, 0}, {cut.paper.width, 0}, {cut.paper.width, cut.paper.height}, {0, cut.paper.height}};
+    const cv::Point cutCorners[4] = {
+        {0, 0}, {cut.paper.width, 0}, {cut.paper.width, cut.paper.height}, {0, cut.paper.height}};
     for (int i = 0; i < 4; ++i) {
         cv::Point p = cutCorners[i];
         cut.ConvertXYtoSrcPic(p.x, p.y);

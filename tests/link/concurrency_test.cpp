@@ -36,7 +36,8 @@ std::vector<Call> mixedCalls(const std::string& tags)
         {"querySloatInfo", [] { return textIs(querySloatInfo(kNum), kSlots); }},
         {"getRFID", [tags] { return textIs(getRFID(), tags.c_str()); }},
         {"openPaperDoor", [] { return openPaperDoor() == EC_OK; }},
-        {"checkPaperDoorState", [] {
+        {"checkPaperDoorState",
+         [] {
              const int state = checkPaperDoorState();
              return state == 1 || state == 2;
          }},
@@ -89,7 +90,9 @@ TEST(ThreadTexts, ATextIsNotOverwrittenByAnotherThread)
     ASSERT_EQ(s.connect(), EC_OK);
 
     const char* num = getMachineNum();
-    std::thread([] { for (int i = 0; i < 50; ++i) getMachineId(); }).join();
+    std::thread([] {
+        for (int i = 0; i < 50; ++i) getMachineId();
+    }).join();
     EXPECT_STREQ(num, kNum);
 }
 

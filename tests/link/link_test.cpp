@@ -90,6 +90,7 @@ struct Bit {
     uint8_t mask;
     int code;
 };
+// clang-format off
 const Bit kBits[] = {
     {0, 0x01, EC_TRAVEL_X}, {0, 0x02, EC_TRAVEL_Y},        {0, 0x04, EC_TRAVEL_Z},
     {0, 0x08, EC_TRAVEL_ROTATION}, {0, 0x10, EC_FAIL},               {0, 0x20, EC_FAIL},
@@ -102,13 +103,13 @@ const Bit kBits[] = {
     {3, 0x08, EC_MOTOR_Y},   {3, 0x10, EC_MOTOR_Z},         {3, 0x20, EC_MOTOR_ROTATION},
 };
 
+// clang-format on
 TEST(StatusRecord, EachBitGivesItsOwnCodeAndTheMostImportantWins)
 {
     for (const Bit& b : kBits) {
         uint8_t v[4] = {};
         v[b.byte] = b.mask;
-        EXPECT_EQ(status::machineError(record(5, v[0], v[1], v[2], v[3])), b.code)
-            << b.byte << ": " << int(b.mask);
+        EXPECT_EQ(status::machineError(record(5, v[0], v[1], v[2], v[3])), b.code) << b.byte << ": " << int(b.mask);
     }
     EXPECT_EQ(status::machineError(record(5, 0, 0x04, 0, 0x01)), EC_NO_SEAL);
     EXPECT_EQ(status::machineError(record(5, 0x01, 0, 0, 0x20)), EC_MOTOR_ROTATION);

@@ -9,8 +9,7 @@ using sim::StatusRecord;
 
 namespace {
 
-StatusRecord record(uint8_t state, uint8_t w1 = 0, uint8_t w2 = 0, uint8_t w3 = 0, uint8_t fault = 0,
-                    uint8_t doors = 0)
+StatusRecord record(uint8_t state, uint8_t w1 = 0, uint8_t w2 = 0, uint8_t w3 = 0, uint8_t fault = 0, uint8_t doors = 0)
 {
     return StatusRecord{state, 0, doors, w1, w2, w3, fault};
 }
@@ -58,8 +57,8 @@ TEST_F(Status, ResetSeenExtendsTheLimitTo210Seconds)
 
 TEST_F(Status, FaultIsReportedAtItsSecondSightingAndOpenDoorsFirst)
 {
-    s.machine().scriptStatus({forPolls(record(5, 0, 0x04), 1), forPolls(record(4), 3),
-                              forPolls(record(5, 0, 0x04), 1), forPolls(record(3), 1)});
+    s.machine().scriptStatus({forPolls(record(5, 0, 0x04), 1), forPolls(record(4), 3), forPolls(record(5, 0, 0x04), 1),
+                              forPolls(record(3), 1)});
     EXPECT_EQ(s.seal().CheckCanPrint(), EC_NO_SEAL);
 
     s.machine().setDoorOpen(sim::Door::Paper, true);

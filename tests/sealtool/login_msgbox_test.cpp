@@ -20,8 +20,8 @@ using namespace sealtool::test;
 TEST(Login, OnlyTheRightPasswordOpensTheMainWindow)
 {
     TempFiles files;
-    for (auto [passwords, opens] : {std::pair{QStringList{"", "HQKD274", "hqkd274 ", "hqkd274"}, true},
-                                    {QStringList{"", "Hqkd274"}, false}}) {
+    for (auto [passwords, opens] :
+         {std::pair{QStringList{"", "HQKD274", "hqkd274 ", "hqkd274"}, true}, {QStringList{"", "Hqkd274"}, false}}) {
         bool shown = false;
         QString yes;
         QTimer timer;

@@ -115,7 +115,8 @@ TEST_F(Panel, StateAndModeButtonsNameWhatTheLibrarySays)
     lib().getFirmwareMode = [] { return g_args.empty() ? -1 : g_args[0]; };
     lib().getFirmwareVer = [] { return "V2.1"; };
     for (auto [button, mode, name] : {std::tuple{"pushButton_wwk", 0, "无外壳测试"},
-                                      {"pushButton_wswjyc", 1, "无上位机压测"}, {"pushButton_CutDebug", 2, "正式出厂"}}) {
+                                      {"pushButton_wswjyc", 1, "无上位机压测"},
+                                      {"pushButton_CutDebug", 2, "正式出厂"}}) {
         EXPECT_EQ(press(button), "设置成功");
         EXPECT_EQ(g_args, std::vector<int>{mode});
         EXPECT_EQ(window.windowTitle(), QString("奥凡印控仪测试工具--固件模式:%1-版本:V2.1").arg(name));
@@ -133,8 +134,14 @@ TEST_F(Panel, FactoryResetAsksFirstAndStopsAtTheFirstFailure)
         record("setMachineId");
         return failAt == 1 ? -401 : 0;
     };
-    lib().delSecurityCode = [] { record("delSecurityCode"); return failAt == 2 ? -90 : 0; };
-    lib().delAlarmLog = [] { record("delAlarmLog"); return -401; };
+    lib().delSecurityCode = [] {
+        record("delSecurityCode");
+        return failAt == 2 ? -90 : 0;
+    };
+    lib().delAlarmLog = [] {
+        record("delAlarmLog");
+        return -401;
+    };
     const std::vector<std::string> all = {"setMachineId", "delSecurityCode", "delAlarmLog"};
     const QString expected[] = {"一键恢复出厂设置成功", message(-401), message(-90)};
     answering.answer = QMessageBox::No;
@@ -154,7 +161,10 @@ TEST_F(Panel, FactoryResetAsksFirstAndStopsAtTheFirstFailure)
 
 TEST_F(Panel, StampingButtonsTakeSealAngleAndTheClickedPosition)
 {
-    lib().setAcrossPageSeal = [] { record("setAcrossPageSeal"); return -401; };
+    lib().setAcrossPageSeal = [] {
+        record("setAcrossPageSeal");
+        return -401;
+    };
     lib().manualPrintStart = [](int seal, int x, int y, int a) { return record("manual", {seal, x, y, a}); };
     lib().manualPrintStartByLight = [](int seal, int x, int y, int a) { return record("light", {seal, x, y, a}); };
     lib().autoPrintStart = [](int seal, int x, int y, int a) { return record("auto", {seal, x, y, a}); };
@@ -195,9 +205,8 @@ TEST_F(Panel, StampingButtonsTakeSealAngleAndTheClickedPosition)
 TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
 {
     lib().setAcrossPageSeal = [] { return record("setAcrossPageSeal"); };
-    lib().manualPrintStart = lib().manualPrintStartByLight = lib().autoPrintStart = [](int, int, int, int) {
-        return record("print");
-    };
+    lib().manualPrintStart = lib().manualPrintStartByLight =
+        lib().autoPrintStart = [](int, int, int, int) { return record("print"); };
     lib().setMachineId = lib().setSecurityCode = lib().setMachineNum = [](const char*) { return record("set"); };
     lib().initStamp = [](const char*, const char*) { return record("initStamp"); };
     tick("checkBox");
@@ -206,15 +215,16 @@ TEST_F(Panel, FieldsThatHoldNoFitNumberOrSerialSendNothing)
     moveTo(100, 100);
     clickAt(100, 100);
     const QString angle = "转章角度须为0到360之间的整数";
-    for (auto [field, text, button, said] : {std::tuple{"lineEditAngle", "abc", "pushButton_RgSeal", angle},
-                                             {"lineEditAngle", "", "pushButton_GmSeal", angle},
-                                             {"lineEditAngle", "361", "pushButton_Gzpzkm", angle},
-                                             {"lineEditY", "x1y", "pushButton_ZdSeal", QString("毫米Y须为0到297之间的整数")},
-                                             {"lineEdit_ID", "", "pushButton_error", QString("错误码须为-9999到0之间的整数")},
-                                             {"lineEdit_ID", "  ", "pushButton_setID", QString("请输入序列号")},
-                                             {"lineEdit_ID", " ", "pushButton_safe", QString("请输入安全码")},
-                                             {"lineEditsealinfo", "", "pushButton_SetNo", QString("请输入设备编号")},
-                                             {"lineEditsealinfo", "\t ", "pushButton_getsealinfo", QString("请输入印章信息")}}) {
+    for (auto [field, text, button, said] :
+         {std::tuple{"lineEditAngle", "abc", "pushButton_RgSeal", angle},
+          {"lineEditAngle", "", "pushButton_GmSeal", angle},
+          {"lineEditAngle", "361", "pushButton_Gzpzkm", angle},
+          {"lineEditY", "x1y", "pushButton_ZdSeal", QString("毫米Y须为0到297之间的整数")},
+          {"lineEdit_ID", "", "pushButton_error", QString("错误码须为-9999到0之间的整数")},
+          {"lineEdit_ID", "  ", "pushButton_setID", QString("请输入序列号")},
+          {"lineEdit_ID", " ", "pushButton_safe", QString("请输入安全码")},
+          {"lineEditsealinfo", "", "pushButton_SetNo", QString("请输入设备编号")},
+          {"lineEditsealinfo", "\t ", "pushButton_getsealinfo", QString("请输入印章信息")}}) {
         const QString kept = edit(field)->text();
         edit(field)->setText(text);
         g_calls.clear();
@@ -238,8 +248,8 @@ TEST_F(Panel, ButtonsThatChangeTheMachineAskFirst)
     lib().setFirmwareMode = [](int mode) { return record("setFirmwareMode", {mode}); };
     lib().delSecurityCode = [] { return record("delSecurityCode"); };
     lib().delAlarmLog = [] { return record("delAlarmLog"); };
-    const char* buttons[] = {"pushButton_ywb", "pushButton_xzb",      "pushButton_wwk",
-                             "pushButton_wswjyc", "pushButton_CutDebug", "pushButton_del_safe", "pushButton_del_alarm"};
+    const char* buttons[] = {"pushButton_ywb",      "pushButton_xzb",      "pushButton_wwk",      "pushButton_wswjyc",
+                             "pushButton_CutDebug", "pushButton_del_safe", "pushButton_del_alarm"};
     answering.answer = QMessageBox::No;
     for (const char* button : buttons) {
         press(button);
@@ -285,8 +295,8 @@ TEST_F(Panel, WindowsFitTheScreenAndTheirTexts)
     const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
     MainWindow fresh;
     fresh.show();
-    EXPECT_TRUE(room.contains(fresh.frameGeometry())) << room.width() << "x" << room.height() << " "
-                                                      << fresh.width() << "x" << fresh.height();
+    EXPECT_TRUE(room.contains(fresh.frameGeometry()))
+        << room.width() << "x" << room.height() << " " << fresh.width() << "x" << fresh.height();
     EXPECT_FALSE(fresh.windowIcon().isNull());
     Dialog login;
     login.setFont(QFont("Noto Sans CJK SC", 20));

@@ -17,8 +17,7 @@ protected:
     }
     cv::Mat newestPicture()
     {
-        return cv::imread(files.file("cut/" + cutPictures().last()).toStdString(),
-                          cv::IMREAD_GRAYSCALE);
+        return cv::imread(files.file("cut/" + cutPictures().last()).toStdString(), cv::IMREAD_GRAYSCALE);
     }
 };
 

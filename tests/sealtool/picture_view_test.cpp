@@ -24,7 +24,10 @@ protected:
     }
     QSize shownSize() { return label("label_pic")->pixmap(Qt::ReturnByValue).size(); }
     QSize area() { return label("label_pic")->size(); }
-    QColor shownAt(int gx, int gy) { return label("label_pic")->pixmap(Qt::ReturnByValue).toImage().pixelColor(gx, gy); }
+    QColor shownAt(int gx, int gy)
+    {
+        return label("label_pic")->pixmap(Qt::ReturnByValue).toImage().pixelColor(gx, gy);
+    }
     void load(int width, int height)
     {
         ASSERT_TRUE(window.loadPicture(writePicture(files.file("picture.jpg"), width, height)));

@@ -53,5 +53,6 @@ TEST(Desktop, EntryNamesTheClassOfTheToolsWindows)
     EXPECT_EQ(runTool(*qApp), 0);
     QFile entry(STAMPCTL_DESKTOP_ENTRY);
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains("\nStartupWMClass=" + QApplication::applicationName() + "\n"));
+    EXPECT_TRUE(
+        QString::fromUtf8(entry.readAll()).contains("\nStartupWMClass=" + QApplication::applicationName() + "\n"));
 }

@@ -63,7 +63,10 @@ protected:
         g_release = true;
         EXPECT_TRUE(waitUntil([&] { return !window.stressTestRunning(); }, 60000));
     }
-    bool waitForBox(const QString& text) { return waitUntil([&] { return answering.texts().contains(text); }, 60000); }
+    bool waitForBox(const QString& text)
+    {
+        return waitUntil([&] { return answering.texts().contains(text); }, 60000);
+    }
 };
 
 }  // namespace
@@ -113,8 +116,8 @@ TEST_F(StressTest, RunsEndWithTheReason)
 {
     // Each run ends before the camera: the slot text is a failure, or shows no seal.
     for (auto [slotText, reason] : {std::pair{"-@#-401", "压力测试失败, 获取卡槽信息失败"},
-                                 {"1:0;2:0;3:0;4:0;5:0;6:0", "获取卡槽信息未检测到印章"},
-                                 {"", "获取卡槽信息未检测到印章"}}) {
+                                    {"1:0;2:0;3:0;4:0;5:0;6:0", "获取卡槽信息未检测到印章"},
+                                    {"", "获取卡槽信息未检测到印章"}}) {
         g_slots = slotText;
         click(&window, "pushButton_ylcs_start");
         ASSERT_TRUE(waitForBox(reason)) << slotText;

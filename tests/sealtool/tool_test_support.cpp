@@ -42,7 +42,8 @@ void Operator::poll()
     if (!modal || !modal->isVisible() || modal == m_accepting) return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         if (onBox && !onBox(box)) return;
-        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(), box->thread() == qApp->thread(), box->parentWidget()};
+        SeenBox seen{box->windowTitle(), box->text(), {}, box->icon(), box->thread() == qApp->thread(),
+                     box->parentWidget()};
         for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
         boxes << seen;
         QAbstractButton* choice = box->button(answer);
@@ -98,10 +99,7 @@ void click(QObject* window, const char* name)
 
 // Qt's offscreen platform keeps its screen objects to the end of the process; under
 // LeakSanitizer that is not a leak of the tool's.
-extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
-{
-    return "leak:libqoffscreen.so\n";
-}
+extern "C" __attribute__((used)) const char* __lsan_default_suppressions() { return "leak:libqoffscreen.so\n"; }
 
 int main(int argc, char** argv)
 {

@@ -122,7 +122,7 @@ protected:
                const std::string& body = "", httplib::Headers headers = {})
     {
         httplib::Client client("127.0.0.1", port);
-        client.set_read_timeout(120, 0);  // a stamp waits for the one before it, slower under TSan
+        client.set_read_timeout(120, 0);       // a stamp waits for the one before it, slower under TSan
         client.set_connection_timeout(10, 0);  // as a browser waits, not 300 ms
         if (tokens.count(token)) headers.emplace("Authorization", "Bearer " + tokens[token]);
         const auto r = method == "GET"       ? client.Get(path.c_str(), headers)
@@ -247,8 +247,9 @@ TEST_F(Serve, BadBodiesNeverReachTheMachine)
         EXPECT_EQ(outcome(reply), std::pair(400, json(-91))) << path << " " << body;
         EXPECT_TRUE(reply.body.contains("detail")) << body;
     }
-    EXPECT_EQ(outcome(call("POST", "/v1/stamps", "operator", R"({"seal": 1, "photo": ")" + std::string(70000, 'a') + "\"}")),
-              std::pair(413, json(-9413)));
+    EXPECT_EQ(
+        outcome(call("POST", "/v1/stamps", "operator", R"({"seal": 1, "photo": ")" + std::string(70000, 'a') + "\"}")),
+        std::pair(413, json(-9413)));
     EXPECT_EQ(machine().receivedFrames().size(), frames);
     // Every refused act is on record, and none as done.
     for (const json& line : auditLines(base.path())) EXPECT_NE(line["result"]["code"], 0) << line;
@@ -325,7 +326,8 @@ TEST_F(Serve, FiftyReadersWhileTwoStamp)
     std::vector<std::thread> stampers;
     for (int seal : {1, 3})
         stampers.emplace_back([&, seal] {
-            const Reply r = call("POST", "/v1/stamps", "operator", R"({"seal": )" + std::to_string(seal) + R"(, "mm": [60, 100]})");
+            const Reply r =
+                call("POST", "/v1/stamps", "operator", R"({"seal": )" + std::to_string(seal) + R"(, "mm": [60, 100]})");
             EXPECT_EQ(r.status, 200) << r.body;
         });
     for (auto& t : stampers) t.join();
@@ -367,7 +369,9 @@ TEST_F(Serve, EventsForDoorsAndForUnplugAndReplug)
 TEST_F(Serve, KilledDuringAStampLeavesWholeAuditLines)
 {
     const std::string audit = stampctl_serve::Audit(base.path() + "/log").currentFile();
-    std::ofstream(audit) << R"({"time":"2026-12-01T00:00:00.000Z","token":"a"})" << "\n" << R"({"time":"2026-12-01T0)";
+    std::ofstream(audit) << R"({"time":"2026-12-01T00:00:00.000Z","token":"a"})"
+                         << "\n"
+                         << R"({"time":"2026-12-01T0)";
     const std::string errors = base.file("serve.err");
     const pid_t child = ::fork();
     if (child == 0) {
@@ -378,7 +382,8 @@ TEST_F(Serve, KilledDuringAStampLeavesWholeAuditLines)
     for (int i = 0; i < 200 && port == 0; ++i) {
         std::this_thread::sleep_for(50ms);
         const std::string said = stampctl::test::readFile(errors);
-        if (const size_t at = said.find("127.0.0.1:"); at != std::string::npos) port = std::atoi(said.c_str() + at + 10);
+        if (const size_t at = said.find("127.0.0.1:"); at != std::string::npos)
+            port = std::atoi(said.c_str() + at + 10);
     }
     ASSERT_GT(port, 0);
     listen();

@@ -48,7 +48,10 @@ struct Reply {
     unsigned char kind() const { return packet[2]; }
     size_t length() const { return packet[3]; }
     std::string text() const { return std::string(reinterpret_cast<const char*>(&packet[7])); }
-    bool checksumOk() const { return length() + 5 <= packet.size() && sum8(packet, length() + 4) == packet[length() + 4]; }
+    bool checksumOk() const
+    {
+        return length() + 5 <= packet.size() && sum8(packet, length() + 4) == packet[length() + 4];
+    }
     bool refused() const { return kind() == 0x85; }
 };
 
@@ -69,8 +72,7 @@ inline Reply accepted(SimMachine& m, const Bytes& frame)
     EXPECT_EQ(r.kind(), frame[2] | 0x80);
     EXPECT_TRUE(r.checksumOk());
     if (frame[2] != 1) {
-        EXPECT_EQ(Bytes(r.packet.begin() + 4, r.packet.begin() + 6),
-                  Bytes(frame.begin() + 4, frame.begin() + 6));
+        EXPECT_EQ(Bytes(r.packet.begin() + 4, r.packet.begin() + 6), Bytes(frame.begin() + 4, frame.begin() + 6));
     }
     return r;
 }

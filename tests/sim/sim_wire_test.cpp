@@ -23,8 +23,8 @@ TEST(SimWire, GarbledTransfersGetNoAnswerAndTheReadTimesOut)
     ScopedClock use(&clk);
     SimMachine m;
     // A bad checksum, a bad head, too short.
-    for (const Bytes& f : {Bytes{0xAA, 0x55, 0x01, 0x00, 0x01}, Bytes{0xAB, 0x55, 0x01, 0x00, 0x01},
-                           Bytes{0xAA, 0x55, 0x01, 0xFF}}) {
+    for (const Bytes& f :
+         {Bytes{0xAA, 0x55, 0x01, 0x00, 0x01}, Bytes{0xAB, 0x55, 0x01, 0x00, 0x01}, Bytes{0xAA, 0x55, 0x01, 0xFF}}) {
         const int64_t before = clk.monotonicMs();
         const Reply r = transact(m, f, 2000);
         EXPECT_EQ(r.rc, kUsbErrorTimeout);

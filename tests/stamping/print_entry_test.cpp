@@ -33,9 +33,11 @@ TEST_F(Entry, PositionCheckKeeps24MillimetresFromTheEdges)
     configure("check_print_pos_allow=yes");
     EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_NO_PICTURE);
     cutPicture();
+    // clang-format off
     for (auto [x, y, code] : {std::tuple{221, 1000, 0}, {1680, 1000, 0}, {220, 1000, -505},
                               {1681, 1000, -505}, {500, 222, 0}, {500, 2479, 0}, {500, 221, -505},
                               {500, 2480, -505}, {0, 1000, -505}})
+        // clang-format on
         EXPECT_EQ(checkManualPrintPara(x, y, 0), code) << x << "," << y;
 
     EXPECT_EQ(manualPrintStart(1, 220, 1000, 0), EC_OUT_OF_BOUNDS);
@@ -95,8 +97,8 @@ TEST_F(Entry, OneRetryWhenTheCycleAsksForIt)
 TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
 {
     auto bind = s.machine().bindInfo();
-    bind[24] = 1;                                     // binding on
-    for (int i = 25; i < 29; ++i) bind[i] = 0;        // slot 1: some other seal
+    bind[24] = 1;                                            // binding on
+    for (int i = 25; i < 29; ++i) bind[i] = 0;               // slot 1: some other seal
     for (int i = 0; i < 4; ++i) bind[29 + i] = bind[4 + i];  // slot 2: its own seal
     s.machine().setBindInfo(bind);
     configure("checkBing=yes");
@@ -139,8 +141,10 @@ TEST_F(Entry, PageMillimetresOffThePageAreRefused)
 {
     configure();
     // The sheet lies long side across; a quarter-turned seal sees it short side across.
+    // clang-format off
     for (auto [x, y, angle] : {std::tuple{100000, 100000, 0}, {-5, 10, 0}, {10, -1, 180}, {298, 10, 0},
                                {10, 211, 180}, {211, 10, 90}, {10, 298, 270}, {500, 500, 90}})
+        // clang-format on
         EXPECT_EQ(autoPrintStart(1, x, y, angle), EC_OUT_OF_BOUNDS) << x << "," << y << "," << angle;
     EXPECT_TRUE(s.machine().stamps().empty());
     for (auto [x, y, angle] : {std::tuple{297, 210, 0}, {0, 0, 180}, {210, 297, 270}})

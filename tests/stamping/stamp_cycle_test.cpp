@@ -25,10 +25,7 @@ void PrintTo(const Course& c, std::ostream* os) { *os << c.name; }
 
 class Courses : public Stamping, public ::testing::WithParamInterface<Course> {};
 
-sim::StatusPhase polls(uint8_t state, int count, uint8_t fault = 0)
-{
-    return phase(state, 0, 0, 0, 0, fault, count);
-}
+sim::StatusPhase polls(uint8_t state, int count, uint8_t fault = 0) { return phase(state, 0, 0, 0, 0, fault, count); }
 
 // Disconnects from another thread, once, in the first pause of the caller's own (not the
 // simulated exchange's, which holds the exchange lock) after `when` holds.
@@ -63,8 +60,8 @@ TEST_F(Cycle, WhatTheMachineIsSent)
     configure();
     ASSERT_EQ(stamp(2, 123.456, 80.0, 270, SEAL_PHOTOSENSITIVE), (CycleResult{true, 0, false}));
     const Bytes sent = s.frames()[1];  // after the readiness poll
-    EXPECT_EQ(sent, (Bytes{0xAA, 0x55, 0x02, 0x0B, 0x60, 0x03, 0x00, 2, 0x30, 0x39, 0x1F, 0x40,
-                           0x01, 0x0E, 1, sent.at(15)}));
+    EXPECT_EQ(sent,
+              (Bytes{0xAA, 0x55, 0x02, 0x0B, 0x60, 0x03, 0x00, 2, 0x30, 0x39, 0x1F, 0x40, 0x01, 0x0E, 1, sent.at(15)}));
     EXPECT_EQ(s.commandsWithCode(kStyleCode), 0u);
 
     // Clamped into the travel first, shifted by the seal afterwards; the style comes first.
@@ -120,32 +117,42 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Course{"usual", {}, false, {true, 0, false}, false},
         Course{"completeAndReadyTogether", {phase(4, 1000)}, true, {true, 0, false}, false},
-        Course{"preCompleteThenReady", {phase(4, 1000), phase(4, 300, 0, kPreComplete)}, false,
-               {true, 0, false}, false},
+        Course{
+            "preCompleteThenReady", {phase(4, 1000), phase(4, 300, 0, kPreComplete)}, false, {true, 0, false}, false},
         Course{"faultResetReadyWithoutCompletion",
-               {phase(4, 1000), phase(5, 1000, 0, 0, 0, kMotorFault), phase(2, 2000)}, false,
-               {false, EC_FAIL, true}, true},
+               {phase(4, 1000), phase(5, 1000, 0, 0, 0, kMotorFault), phase(2, 2000)},
+               false,
+               {false, EC_FAIL, true},
+               true},
         Course{"faultAfterCompletionThenReset",
-               {phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault),
-                phase(1, 1000)}, false, {true, 0, false}, true},
-        Course{"readyAgainWithoutAnySign", {phase(4, 300), phase(3, 6000)}, false,
-               {false, EC_FAIL, true}, false},
+               {phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault), phase(1, 1000)},
+               false,
+               {true, 0, false},
+               true},
+        Course{"readyAgainWithoutAnySign", {phase(4, 300), phase(3, 6000)}, false, {false, EC_FAIL, true}, false},
         Course{"stall", {phase(4, kEver)}, false, {false, EC_TIMEOUT, false}, true},
-        Course{"stallAfterCompletion", {phase(4, 1000), phase(4, kEver, kComplete)}, false,
-               {true, EC_TIMEOUT, false}, true},
-        Course{"slotEmptiedBeforeCompletion", {phase(4, 1000), phase(4, kEver, 0, 0, kSlotEmpty)},
-               false, {false, EC_NO_SEAL, false}, false},
+        Course{"stallAfterCompletion",
+               {phase(4, 1000), phase(4, kEver, kComplete)},
+               false,
+               {true, EC_TIMEOUT, false},
+               true},
+        Course{"slotEmptiedBeforeCompletion",
+               {phase(4, 1000), phase(4, kEver, 0, 0, kSlotEmpty)},
+               false,
+               {false, EC_NO_SEAL, false},
+               false},
         Course{"slotEmptiedAfterCompletion",
-               {phase(4, 400, kComplete), phase(4, kEver, 0, 0, kSlotEmpty)}, false,
-               {true, EC_NO_SEAL, false}, false}),
+               {phase(4, 400, kComplete), phase(4, kEver, 0, 0, kSlotEmpty)},
+               false,
+               {true, EC_NO_SEAL, false},
+               false}),
     [](const ::testing::TestParamInfo<Course>& info) { return std::string(info.param.name); });
 
 TEST_F(Cycle, PausesAndLimits)
 {
     // After a fault and a reset the machine gets the configured pause once it is ready.
     configure("print_error_sleep=2000");
-    script({phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault),
-            phase(1, 1000)});
+    script({phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault), phase(1, 1000)});
     int64_t t = now();
     EXPECT_TRUE(stamp().ok);
     EXPECT_GE(now() - t, 3000 + 2000);
@@ -181,8 +188,10 @@ TEST_F(Cycle, EndsAtOnceWhenTheLinkIsClosedUnderIt)
     // While the machine stamps, and while it is waited for before the stamp.
     for (bool stamping : {true, false}) {
         configure();
-        if (stamping) script({phase(4, kEver)});
-        else s.machine().scriptStatus({phase(4, kEver, 0, kPreComplete)});
+        if (stamping)
+            script({phase(4, kEver)});
+        else
+            s.machine().scriptStatus({phase(4, kEver, 0, kPreComplete)});
         DisconnectingClock clock([&] { return stamping ? stampCommands() > 0 : s.heartbeats() > 5; });
         {
             ScopedClock scoped(&clock);

@@ -16,8 +16,8 @@ constexpr unsigned char kStampCode = 0x03;
 constexpr unsigned char kStyleCode = 0x04;
 
 // `ms` of state `state` (0: for ever), or with `polls` set, that many heartbeats of it.
-inline sim::StatusPhase phase(uint8_t state, int64_t ms, uint8_t flags = 0, uint8_t doors = 0,
-                              uint8_t warn2 = 0, uint8_t fault = 0, int polls = 0)
+inline sim::StatusPhase phase(uint8_t state, int64_t ms, uint8_t flags = 0, uint8_t doors = 0, uint8_t warn2 = 0,
+                              uint8_t fault = 0, int polls = 0)
 {
     return sim::StatusPhase{{state, flags, doors, 0, warn2, 0, fault}, ms, polls};
 }
@@ -39,8 +39,8 @@ protected:
     // for completion, and there is no seal shift and no pause after an error.
     void configure(const std::string& ovStamp = "", const std::string& camUsb = "")
     {
-        s.writeFile("ywb.ini", "[OV_STAMP]\nbefore_print=no\nseal_dx=0\nprint_error_sleep=0\n" +
-                                   ovStamp + "\n[CAM_USB]\n" + camUsb + "\n");
+        s.writeFile("ywb.ini", "[OV_STAMP]\nbefore_print=no\nseal_dx=0\nprint_error_sleep=0\n" + ovStamp +
+                                   "\n[CAM_USB]\n" + camUsb + "\n");
         ASSERT_EQ(s.connect(), EC_OK);
     }
     CycleResult stamp(int seal = 1, double x = 150, double y = 150, int angle = 0, SEAL_KIND kind = SEAL_ORDINARY,

@@ -46,8 +46,7 @@ public:
         machine().clearLog();
         return r;
     }
-    void inject(sim::Fault fault, int times = 1, sim::FaultTarget target = sim::FaultTarget::Command,
-                int value = -1)
+    void inject(sim::Fault fault, int times = 1, sim::FaultTarget target = sim::FaultTarget::Command, int value = -1)
     {
         machine().injectFault(sim::FaultSpec{fault, times, target, -1, 0, value});
     }

@@ -16,9 +16,9 @@ namespace stampctl::test {
 namespace {
 
 using std::chrono::milliseconds;
+using std::chrono::steady_clock;
 using ::testing::Contains;
 using ::testing::HasSubstr;
-using std::chrono::steady_clock;
 constexpr char kFactoryCode[] = "mt5934mt";
 
 // umockdev's worker thread closes its end of a closed handle's connection a moment later.

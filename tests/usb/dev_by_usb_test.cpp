@@ -30,8 +30,7 @@ protected:
     {
         Bytes copy = frame;
         int transferred = -1;
-        const int rv = m_dev.DevUsbWrite(copy.data(), static_cast<unsigned>(copy.size()),
-                                         transferred, timeoutMs);
+        const int rv = m_dev.DevUsbWrite(copy.data(), static_cast<unsigned>(copy.size()), transferred, timeoutMs);
         m_written = transferred;
         return rv;
     }

@@ -24,7 +24,7 @@ constexpr const char* kSysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1"
 constexpr unsigned kInterface = 0;
 constexpr uint8_t kEndpointOut = 0x01;
 constexpr uint8_t kEndpointIn = 0x82;
-constexpr uint16_t kMaxPacket = 64;  // full speed bulk
+constexpr uint16_t kMaxPacket = 64;                     // full speed bulk
 constexpr const char* kKernelDriver = "stampctl-test";  // anything but "usbfs" counts as bound
 
 // libusb codes as the device callbacks give them, and the URB status that makes libusb report
@@ -50,6 +50,7 @@ std::vector<uint8_t> descriptors(UsbIdentity id)
 {
     const auto lo = [](uint16_t v) { return static_cast<uint8_t>(v & 0xff); };
     const auto hi = [](uint16_t v) { return static_cast<uint8_t>(v >> 8); };
+    // clang-format off
     return {
         // device: USB 2.0, class per interface, ep0 64 bytes, ids, release 1.00, one config
         18, 1, 0x00, 0x02, 0, 0, 0, 64, lo(id.vendorId), hi(id.vendorId), lo(id.productId),
@@ -61,6 +62,7 @@ std::vector<uint8_t> descriptors(UsbIdentity id)
         7, 5, kEndpointOut, 2, lo(kMaxPacket), hi(kMaxPacket), 0,
         7, 5, kEndpointIn, 2, lo(kMaxPacket), hi(kMaxPacket), 0,
     };
+    // clang-format on
 }
 
 std::string hex(const std::vector<uint8_t>& bytes)
@@ -81,9 +83,8 @@ std::string deviceRecord(UsbIdentity id)
                   "E: BUSNUM=001\nE: DEVNUM=002\nE: PRODUCT=%x/%x/100\n"
                   "A: busnum=1\\n\nA: devnum=2\\n\nA: speed=12\\n\nA: bConfigurationValue=1\\n\n"
                   "A: idVendor=%04x\\n\nA: idProduct=%04x\\n\nH: descriptors=%s\n",
-                  kSysPath + std::strlen("/sys"), kDevNode + std::strlen("/dev/"), kDevNode,
-                  id.vendorId, id.productId, id.vendorId, id.productId,
-                  hex(descriptors(id)).c_str());
+                  kSysPath + std::strlen("/sys"), kDevNode + std::strlen("/dev/"), kDevNode, id.vendorId, id.productId,
+                  id.vendorId, id.productId, hex(descriptors(id)).c_str());
     return record;
 }
 
@@ -150,8 +151,9 @@ EmulatedUsbDevice::EmulatedUsbDevice()
     // The testbed comes first: only then does umockdev know whether its preload is in place.
     m_testbed = umockdev_testbed_new();
     if (!umockdev_in_mock_environment()) {
-        m_unusable = "the emulated USB device needs umockdev's preload from process start "
-                     "(LD_PRELOAD=libumockdev-preload.so.0 or umockdev-wrapper; ctest sets it)";
+        m_unusable =
+            "the emulated USB device needs umockdev's preload from process start "
+            "(LD_PRELOAD=libumockdev-preload.so.0 or umockdev-wrapper; ctest sets it)";
         return;
     }
     m_handler = umockdev_ioctl_base_new();
@@ -195,8 +197,7 @@ void EmulatedUsbDevice::plug(UsbIdentity identity, bool kernelDriverBound)
         m_detaches = m_claims = m_releases = 0;
     }
     GError* error = nullptr;
-    check(umockdev_testbed_add_from_string(m_testbed, deviceRecord(identity).c_str(), &error),
-          error);
+    check(umockdev_testbed_add_from_string(m_testbed, deviceRecord(identity).c_str(), &error), error);
     m_sysPath = kSysPath;
 }
 
@@ -227,8 +228,7 @@ void EmulatedUsbDevice::refuseOpen(bool refused) { g_refuseOpen = refused; }
 bool EmulatedUsbDevice::waitForStalledTransfer(int timeoutMs)
 {
     std::unique_lock<std::mutex> hold(m_lock);
-    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                              [this] { return !m_waiting.empty(); });
+    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), [this] { return !m_waiting.empty(); });
 }
 
 // ---- the usbdevfs side, on umockdev's worker thread ----------------------------------------
@@ -254,9 +254,9 @@ void EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
             switch (request) {
             case USBDEVFS_GET_CAPABILITIES: {
                 UMockdevIoctlData* caps = resolve(arg, 0, sizeof(uint32_t));
-                *reinterpret_cast<uint32_t*>(caps->data) =
-                    USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                    USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+                *reinterpret_cast<uint32_t*>(caps->data) = USBDEVFS_CAP_BULK_CONTINUATION |
+                                                           USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_ZERO_PACKET |
+                                                           USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
                 g_object_unref(caps);
                 break;
             }
@@ -272,9 +272,7 @@ void EmulatedUsbDevice::handle(UMockdevIoctlClient* client)
             case USBDEVFS_REAPURB:
             case USBDEVFS_REAPURBNDELAY: error = reap(client, arg); break;
             case USBDEVFS_DISCARDURB: error = discard(client, arg); break;
-            default:
-                std::fprintf(stderr, "emulated usb: ioctl 0x%lx not emulated\n", request);
-                error = ENOTTY;
+            default: std::fprintf(stderr, "emulated usb: ioctl 0x%lx not emulated\n", request); error = ENOTTY;
             }
         }
     }
@@ -326,17 +324,16 @@ int EmulatedUsbDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* ar
     forgetVanishedClients();
     UMockdevIoctlData* urbData = resolve(arg, 0, sizeof(usbdevfs_urb));
     usbdevfs_urb* urb = urbOf(urbData);
-    const bool bulk = urb->type == USBDEVFS_URB_TYPE_BULK &&
-                      (urb->endpoint == kEndpointOut || urb->endpoint == kEndpointIn);
+    const bool bulk =
+        urb->type == USBDEVFS_URB_TYPE_BULK && (urb->endpoint == kEndpointOut || urb->endpoint == kEndpointIn);
     if (!bulk) {
         // No control requests are emulated: libusb's open, claim and bulk path need none.
         g_object_unref(urbData);
         return EINVAL;
     }
-    UMockdevIoctlData* buffer =
-        urb->buffer_length > 0 ? resolve(urbData, offsetof(usbdevfs_urb, buffer),
-                                         static_cast<size_t>(urb->buffer_length))
-                               : nullptr;
+    UMockdevIoctlData* buffer = urb->buffer_length > 0 ? resolve(urbData, offsetof(usbdevfs_urb, buffer),
+                                                                 static_cast<size_t>(urb->buffer_length))
+                                                       : nullptr;
     Urb pending{static_cast<UMockdevIoctlClient*>(g_object_ref(client)), urbData, buffer};
     const size_t len = static_cast<size_t>(urb->buffer_length);
 
@@ -404,8 +401,10 @@ void EmulatedUsbDevice::forgetVanishedClients()
 {
     for (auto* queue : {&m_waiting, &m_done}) {
         for (auto it = queue->begin(); it != queue->end();) {
-            if (umockdev_ioctl_client_get_connected(it->client)) ++it;
-            else drop(*it), it = queue->erase(it);
+            if (umockdev_ioctl_client_get_connected(it->client))
+                ++it;
+            else
+                drop(*it), it = queue->erase(it);
         }
     }
 }

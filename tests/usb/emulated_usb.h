@@ -115,8 +115,8 @@ private:
     int m_detaches = 0;
     int m_claims = 0;
     int m_releases = 0;
-    std::deque<Urb> m_waiting;    // transfers the device has not answered (yet)
-    std::deque<Urb> m_done;       // completed, waiting for the host to reap them
+    std::deque<Urb> m_waiting;  // transfers the device has not answered (yet)
+    std::deque<Urb> m_done;     // completed, waiting for the host to reap them
 };
 
 }  // namespace stampctl::test

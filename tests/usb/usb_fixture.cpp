@@ -8,9 +8,7 @@ namespace stampctl::test {
 BulkEndpoints firmwareEndpoints(sim::SimMachine& machine)
 {
     BulkEndpoints endpoints;
-    endpoints.out = [&machine](const unsigned char* data, size_t len) {
-        return machine.hostWrite(data, len);
-    };
+    endpoints.out = [&machine](const unsigned char* data, size_t len) { return machine.hostWrite(data, len); };
     // No waiting on this side: the host's own time-out runs out in libusb, as with a machine.
     endpoints.in = [&machine](unsigned char* buf, size_t cap, int& transferred) {
         const int result = machine.hostRead(buf, cap, transferred, 0);
