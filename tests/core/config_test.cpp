@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "stampctl/imaging/img_help.h"
-#include "stampctl/seal.h"
+#include "stampctl/core/config.h"
 #include "tests/support/test_env.h"
 
 using namespace stampctl;
@@ -18,27 +17,24 @@ namespace {
 class ConfigTest : public ::testing::Test {
 protected:
     test::TempBaseDir base;
-    CSeal* seal = CSeal::Instance();
 
+    ConfigReading reading() { return readConfigFile(base.file("ywb.ini"), "Config"); }
     SealConfig read(const std::string& ini)
     {
         base.write("ywb.ini", ini);
-        seal->ReadIni("ywb");
-        return *seal->config();
+        return reading().settings;
     }
 };
 
 TEST_F(ConfigTest, DefaultsWithoutAFile)
 {
-    const SealConfig c = *seal->config();
+    const SealConfig c = reading().settings;
     for (uint16_t value : c.motion) EXPECT_EQ(value, 0xFFFF);
     EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz, c.checkBing, c.bz_check_open),
               std::tuple(true, false, false, false));
     EXPECT_EQ((std::vector<int>{c.before_print_sleep, c.paper_max, c.print_error_sleep, c.close_paper_door_sleep,
                                 c.seal_dx, c.seal_dy, c.JpgRar, c.DPI, c.CutEzh, c.bz_width, c.bz_black_rate}),
               (std::vector<int>{500, 0, 2000, 1000, -15, 0, 80, 235, 60, 160, 18}));
-    EXPECT_EQ(CImgHelp::Instance()->jpgRar(), 80);
-    EXPECT_EQ(CImgHelp::Instance()->cutEzh(), 60u);
 }
 
 struct Limit {
@@ -69,16 +65,16 @@ TEST_F(ConfigTest, LimitsAtTheirEdges)
         const SealConfig c = read(ini);
         for (const Limit& l : limits) EXPECT_EQ(c.*(l.field), l.expected) << ini;
     }
-    EXPECT_EQ(CImgHelp::Instance()->cutEzh(), 255u);
-    read("[CAM_USB]\nJpgRar=100\n");
-    EXPECT_EQ(CImgHelp::Instance()->jpgRar(), 100);
 }
 
 TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
 {
-    const auto& c = read(
-        "[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
-        "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\nseal_to_qfz=\n");
+    base.write("ywb.ini",
+               "[Config]\nSeal_Deep=7\nseal_deep=deep\nseal_qf_cb_back_go=12\nmystery=abc\n"
+               "[OV_STAMP]\nSeal_Dx=3\nbefore_print=Yes\ncheckBing=yes\nseal_to_qfz=\n");
+    const ConfigReading r = reading();
+    traceConfigSummary(r);
+    const SealConfig& c = r.settings;
     EXPECT_EQ(c.motion[0], 0xFFFF);
     EXPECT_EQ(c.motion[11], 12);
     EXPECT_EQ(c.seal_dx, -15);
@@ -119,7 +115,7 @@ TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefa
 
     ASSERT_EQ(std::remove(base.file("ywb.ini").c_str()), 0);
     ASSERT_EQ(::mkdir(base.file("ywb.ini").c_str(), 0755), 0);
-    seal->ReadIni("ywb");
+    reading();
     EXPECT_EQ(traced("ywb.ini cannot be read (a folder)"), 1);
 
     // Saved as UTF-16 by an editor: said so, as for any file that cannot be read.
@@ -130,14 +126,15 @@ TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefa
     EXPECT_EQ(traced("ywb.ini cannot be read (not text"), 1);
 }
 
-// A connect rereads while other threads work: each snapshot is one file whole, and one taken
-// before the reread stays as it was.
+// A connect replaces the configuration while other threads work: each snapshot is one file
+// whole, and one taken before the replacement stays as it was.
 TEST_F(ConfigTest, AReadersSnapshotIsOneFileWhole)
 {
-    base.write("ywb.ini", "[OV_STAMP]\nseal_dx=11\nseal_dy=12\nbefore_print=no\n[CAM_USB]\nbz_width=13\n");
-    base.write("xzb.ini", "[OV_STAMP]\nseal_dx=21\nseal_dy=22\ncheckBing=yes\n[CAM_USB]\nbz_width=23\n");
-    seal->ReadIni("ywb");
-    const std::shared_ptr<const SealConfig> kept = seal->config();
+    const SealConfig ywb = read("[OV_STAMP]\nseal_dx=11\nseal_dy=12\nbefore_print=no\n[CAM_USB]\nbz_width=13\n");
+    const SealConfig xzb = read("[OV_STAMP]\nseal_dx=21\nseal_dy=22\ncheckBing=yes\n[CAM_USB]\nbz_width=23\n");
+    ConfigStore store;
+    store.replace(ywb);
+    const std::shared_ptr<const SealConfig> kept = store.current();
     const auto whole = [](const SealConfig& c) {
         const bool ywb = c.seal_dx == 11 && c.seal_dy == 12 && !c.before_print && !c.checkBing && c.bz_width == 13;
         const bool xzb = c.seal_dx == 21 && c.seal_dy == 22 && c.before_print && c.checkBing && c.bz_width == 23;
@@ -147,9 +144,9 @@ TEST_F(ConfigTest, AReadersSnapshotIsOneFileWhole)
     std::atomic<int> torn{0};
     std::thread reader([&] {
         while (!done)
-            if (!whole(*seal->config())) ++torn;
+            if (!whole(*store.current())) ++torn;
     });
-    for (int i = 0; i < 20; ++i) seal->ReadIni(i % 2 ? "xzb" : "ywb");  // ends on the other file
+    for (int i = 0; i < 20; ++i) store.replace(i % 2 ? xzb : ywb);  // ends on the other file
     done = true;
     reader.join();
     EXPECT_EQ(torn, 0);

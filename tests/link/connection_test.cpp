@@ -1,6 +1,7 @@
 // Connecting with a code, disconnecting, the edition and motion parameters chosen on the way,
 // and the top cover that ends a session.
 
+#include "stampctl/imaging/img_help.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -89,7 +90,7 @@ TEST_F(Connection, OpenTopCoverDisconnectsOnceWithoutLooping)
     ASSERT_EQ(s.connect(), EC_OK);
     s.machine().setTopCoverOpen(true);
 
-    EXPECT_EQ(s.seal().ExeHeart(), EC_TOP_COVER_OPEN);
+    EXPECT_EQ(checkPaperDoorState(), EC_TOP_COVER_OPEN);
     // The poll that saw the cover, and the one of the light-off that sees it again; no more.
     EXPECT_EQ(s.heartbeats(), 2u);
     EXPECT_EQ(s.commandsWithCode(kLightCode), 0u);
@@ -103,12 +104,14 @@ TEST_F(Connection, OpenTopCoverDisconnectsOnceWithoutLooping)
 TEST_F(Connection, MachineTypeChoosesTheEditionAndFirmwareTheSection)
 {
     s.writeFile("ywb.ini", "[Config]\nseal_deep=555\n[Config_210]\nseal_deep=2100\n");
-    s.writeFile("xzb.ini", "[Config]\nseal_deep=777\n");
+    s.writeFile("xzb.ini", "[Config]\nseal_deep=777\n[CAM_USB]\nJpgRar=90\nCutEzh=255\n");
     ASSERT_EQ(s.connect(), EC_OK);
     EXPECT_EQ(s.machine().motionParam(0), 555);
     s.machine().setMachineType("OVM310");
     ASSERT_EQ(s.connect(), EC_OK);
     EXPECT_EQ(s.machine().motionParam(0), 777);
+    // The picture settings reach the output of the photos.
+    EXPECT_EQ(std::pair(CImgHelp::Instance()->jpgRar(), CImgHelp::Instance()->cutEzh()), std::pair(90, 255ul));
     s.machine().setMachineType("OVM260");
     s.machine().setFirmwareVersion("OVSTAMP V2.10 2026-01-05");
     ASSERT_EQ(s.connect(), EC_OK);

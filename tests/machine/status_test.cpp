@@ -78,18 +78,4 @@ TEST_F(Status, LostMachineTimesOutWithPausedRetries)
     EXPECT_LT(s.now() - start, 30000 + 300 + 10);
 }
 
-// The backup board's doors not counting is link_test's.
-TEST_F(Status, BackupBoardRefusesMainBoardOperations)
-{
-    s.machine().setBoard(sim::Board::Backup);
-    s.machine().setDoorOpen(sim::Door::Paper, true);
-    s.machine().setDoorOpen(sim::Door::Side, true);
-    EXPECT_EQ(s.seal().initCheckBb(), EC_OK);
-    EXPECT_EQ(s.seal().initCheckZb(), EC_NEED_MAIN_BOARD);
-
-    s.machine().setBoard(sim::Board::Main);
-    EXPECT_EQ(s.seal().initCheckZb(), EC_OK);
-    EXPECT_EQ(std::pair(s.seal().paperDoorOpen(), s.seal().backDoorOpen()), std::pair(1, 1));
-}
-
 }  // namespace

@@ -8,7 +8,6 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "stampctl/core/result_codes.h"
-#include "stampctl/seal.h"
 #include "stampctl/stampctl.h"
 #include "tests/usb/usb_fixture.h"
 
@@ -40,7 +39,6 @@ protected:
     {
         if (!IsSkipped()) disconnMachine();
     }
-    static CSeal& seal() { return *CSeal::Instance(); }
 };
 
 // What the protocol does on top is pinned over the simulated link; here only what the bus adds.
@@ -54,7 +52,7 @@ TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
     EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
     // A short packet is a failed read, not a reply to check.
     m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
-    EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_NO_VALID_REPLY);
+    EXPECT_STREQ(getMachineType(), "-@#-401");
 }
 
 TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin)
@@ -75,16 +73,16 @@ TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter
     ASSERT_EQ(connMachine(kFactoryCode), EC_OK);
     // The machine takes the request and vanishes before it answers.
     m_machine.injectFault(sim::Fault::ReadTimeout, 1, sim::FaultTarget::Command);
-    int result = 0;
-    std::thread exchange([&] { result = seal()._ExeCmd(CMD_GET_MACHINE_TYPE); });
+    std::string result;
+    std::thread exchange([&] { result = getMachineType(); });
     ASSERT_TRUE(m_usb.waitForStalledTransfer(2000));
     const auto start = steady_clock::now();
     unplugMachine();
     exchange.join();
-    EXPECT_EQ(result, EC_NO_VALID_REPLY);
+    EXPECT_EQ(result, "-@#-401");
     EXPECT_LT(steady_clock::now() - start, milliseconds(1000));  // not the read time-out
 
-    EXPECT_EQ(seal()._ExeCmd(CMD_GET_MACHINE_TYPE), EC_DISCONNECTED);
+    EXPECT_STREQ(getMachineType(), "-@#-400");  // its poll finds no machine
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);
     plugMachine();  // plugged in again, it connects as before
     EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
