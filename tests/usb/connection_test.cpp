@@ -45,7 +45,7 @@ protected:
 TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
 {
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // nothing on the bus
-    m_usb.plug(UsbIdentity{0x0483, 0x5751});
+    m_usb.plug(kMachineProduct + 1);
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // another product
     EXPECT_EQ(m_usb.claims(), 0);
     plugMachine();

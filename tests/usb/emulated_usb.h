@@ -7,6 +7,7 @@
 // hold its interface 0, and it can vanish while the host waits for a reply.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -21,11 +22,6 @@ typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
 namespace stampctl::test {
-
-struct UsbIdentity {
-    uint16_t vendorId = 0x0483;
-    uint16_t productId = 0x5750;
-};
 
 // The device's side of the bulk endpoints. Both run on umockdev's worker thread, one at a time,
 // and must not block. Results are libusb codes: 0, or the negative code the host's transfer is
@@ -54,15 +50,15 @@ public:
     bool usable() const { return m_unusable.empty(); }
 
     void setEndpoints(BulkEndpoints endpoints);
-    // Puts the device on the bus. With `kernelDriverBound`, a kernel driver holds interface 0
-    // (claims fail as busy) until the host detaches it.
-    void plug(UsbIdentity identity = {}, bool kernelDriverBound = false);
+    // Puts the device on the bus as 0483:<productId>. With `kernelDriverBound`, a kernel driver
+    // holds interface 0 (claims fail as busy) until the host detaches it.
+    void plug(uint16_t productId, bool kernelDriverBound = false);
     // Takes it off again: transfers in flight fail as on a real disconnect, every later request
     // on an open handle finds no device, and the bus no longer lists it. Harmless when unplugged.
     void unplug();
 
     // A kernel driver takes interface 0 (again) while the device is plugged.
-    void bindKernelDriver();
+    void bindKernelDriver() { m_driverBound = true; }
     // The device node refuses to open, as it does for a user without permission on it.
     void refuseOpen(bool refused);
 
@@ -70,18 +66,12 @@ public:
     bool waitForStalledTransfer(int timeoutMs);
 
     // What the host did to the device since it was plugged.
-    bool kernelDriverBound() const { return locked(m_driverBound); }
-    int driverDetaches() const { return locked(m_detaches); }
-    int claims() const { return locked(m_claims); }
-    int releases() const { return locked(m_releases); }
+    bool kernelDriverBound() const { return m_driverBound; }
+    int driverDetaches() const { return m_detaches; }
+    int claims() const { return m_claims; }
+    int releases() const { return m_releases; }
 
 private:
-    template <typename T>
-    T locked(const T& value) const
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return value;
-    }
     struct Urb {
         UMockdevIoctlClient* client;
         UMockdevIoctlData* urb;     // the host's usbdevfs_urb
@@ -111,10 +101,8 @@ private:
     std::condition_variable m_changed;
     BulkEndpoints m_endpoints;
     bool m_present = false;  // false: every request on an open handle finds no device
-    bool m_driverBound = false;
-    int m_detaches = 0;
-    int m_claims = 0;
-    int m_releases = 0;
+    std::atomic<bool> m_driverBound{false};
+    std::atomic<int> m_detaches{0}, m_claims{0}, m_releases{0};
     std::deque<Urb> m_waiting;  // transfers the device has not answered (yet)
     std::deque<Urb> m_done;     // completed, waiting for the host to reap them
 };
