@@ -150,29 +150,24 @@ void use(const char* result)
 
 // Exports whose work depends on what the machine answers; the arguments stay sensible, since
 // the callers' arguments are not what is being tried here.
+const char* (*const kTextCalls[])() = {getMachineNum,  getMachineType, getMachineId,
+                                       getFirmwareVer, inqAlarmLog,    readOpenBackDoorExceptionInfo};
+int (*const kPlainCalls[])() = {isConnMachine, getFirmwareMode,       checkPaperDoorState, checkBackDoorState,
+                                GetPrintReset, initializationMachine, setAcrossPageSeal,   disconnMachine};
 const std::vector<std::function<void(FuzzedDataProvider&)>> kCalls = {
+    [](FuzzedDataProvider& in) { use(in.PickValueInArray(kTextCalls)()); },
+    [](FuzzedDataProvider& in) { in.PickValueInArray(kPlainCalls)(); },
     [](FuzzedDataProvider&) { connMachine("mt5934mt"); },
     [](FuzzedDataProvider& in) { connMachine(text(in).c_str()); },
-    [](FuzzedDataProvider&) { isConnMachine(); },
-    [](FuzzedDataProvider&) { use(getMachineNum()); },
-    [](FuzzedDataProvider&) { use(getMachineType()); },
-    [](FuzzedDataProvider&) { use(getMachineId()); },
-    [](FuzzedDataProvider&) { use(getFirmwareVer()); },
-    [](FuzzedDataProvider&) { getFirmwareMode(); },
+    [](FuzzedDataProvider&) { use(getRFID()); },
     [](FuzzedDataProvider&) { use(querySloatInfo(getMachineNum())); },
     [](FuzzedDataProvider&) { use(querySealInfo(getMachineNum())); },
-    [](FuzzedDataProvider&) { use(getRFID()); },
     [](FuzzedDataProvider& in) { BindRFIDAndSlot(in.ConsumeBool()); },
-    [](FuzzedDataProvider&) { use(inqAlarmLog()); },
-    [](FuzzedDataProvider&) { use(readOpenBackDoorExceptionInfo()); },
-    [](FuzzedDataProvider&) { checkPaperDoorState(); },
-    [](FuzzedDataProvider&) { checkBackDoorState(); },
     [](FuzzedDataProvider& in) { openPaperDoorEx(in.ConsumeIntegralInRange(0, 30)); },
     [](FuzzedDataProvider&) {
         short longSide, shortSide, cx[4], cy[4], ox[24], oy[24];
         GetAllJZInfo(&longSide, &shortSide, cx, cy, ox, oy);
     },
-    [](FuzzedDataProvider&) { initializationMachine(); },
     [](FuzzedDataProvider& in) {
         const int s = seal(in), x = in.ConsumeIntegralInRange(0, 300);
         autoPrintStart(s, x, in.ConsumeIntegralInRange(0, 420), angle(in));
@@ -186,9 +181,6 @@ const std::vector<std::function<void(FuzzedDataProvider&)>> kCalls = {
     [](FuzzedDataProvider& in) { setSecurityCode(text(in).c_str()); },
     [](FuzzedDataProvider& in) { lockSeal(text(in).c_str()); },
     [](FuzzedDataProvider& in) { openMachineBackDoorUnNormal(text(in).c_str()); },
-    [](FuzzedDataProvider&) { GetPrintReset(); },
-    [](FuzzedDataProvider&) { setAcrossPageSeal(); },
-    [](FuzzedDataProvider&) { disconnMachine(); },
 };
 
 }  // namespace
