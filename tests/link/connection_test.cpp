@@ -101,30 +101,15 @@ TEST_F(Connection, OpenTopCoverDisconnectsOnceWithoutLooping)
     EXPECT_LE(s.heartbeats(), 2u);
 }
 
-TEST_F(Connection, MachineTypeChoosesTheEditionAndFirmwareTheSection)
-{
-    s.writeFile("ywb.ini", "[Config]\nseal_deep=555\n[Config_210]\nseal_deep=2100\n");
-    s.writeFile("xzb.ini", "[Config]\nseal_deep=777\n[CAM_USB]\nJpgRar=90\nCutEzh=255\n");
-    ASSERT_EQ(s.connect(), EC_OK);
-    EXPECT_EQ(s.machine().motionParam(0), 555);
-    s.machine().setMachineType("OVM310");
-    ASSERT_EQ(s.connect(), EC_OK);
-    EXPECT_EQ(s.machine().motionParam(0), 777);
-    // The picture settings reach the output of the photos.
-    EXPECT_EQ(std::pair(CImgHelp::Instance()->jpgRar(), CImgHelp::Instance()->cutEzh()), std::pair(90, 255ul));
-    s.machine().setMachineType("OVM260");
-    s.machine().setFirmwareVersion("OVSTAMP V2.10 2026-01-05");
-    ASSERT_EQ(s.connect(), EC_OK);
-    EXPECT_EQ(s.machine().motionParam(0), 2100);
-}
-
-TEST_F(Connection, OnlyConfiguredMotionParametersAreWritten)
+// The machine type chooses the edition's file, the firmware its motion section.
+TEST_F(Connection, OnlyConfiguredMotionParametersOfTheEditionAreWritten)
 {
     const auto factory = s.machine().motionBlock();
     ASSERT_EQ(connMachine(kFactory), EC_OK);
     EXPECT_EQ(s.machine().motionBlock(), factory);
 
-    s.writeFile("ywb.ini", "[Config]\nseal_hold_sleep=333\nseal_qf_cb_back_go=-2\n");
+    s.writeFile("ywb.ini", "[Config]\nseal_hold_sleep=333\nseal_qf_cb_back_go=-2\n[Config_210]\nseal_deep=2100\n");
+    s.writeFile("xzb.ini", "[Config]\nseal_deep=777\n[CAM_USB]\nJpgRar=90\nCutEzh=255\n");
     s.machine().clearLog();
     ASSERT_EQ(connMachine(kFactory), EC_OK);
     size_t writes = 0;
@@ -136,6 +121,16 @@ TEST_F(Connection, OnlyConfiguredMotionParametersAreWritten)
     expected[22] = 0xFF;  // -2
     expected[23] = 0xFE;
     EXPECT_EQ(s.machine().motionBlock(), expected);
+
+    s.machine().setMachineType("OVM310");
+    ASSERT_EQ(s.connect(), EC_OK);
+    EXPECT_EQ(s.machine().motionParam(0), 777);
+    // The picture settings reach the output of the photos.
+    EXPECT_EQ(std::pair(CImgHelp::Instance()->jpgRar(), CImgHelp::Instance()->cutEzh()), std::pair(90, 255ul));
+    s.machine().setMachineType("OVM260");
+    s.machine().setFirmwareVersion("OVSTAMP V2.10 2026-01-05");
+    ASSERT_EQ(s.connect(), EC_OK);
+    EXPECT_EQ(s.machine().motionParam(0), 2100);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST_F(Exchange, InvalidRepliesAreRetriedThreeTimesThenGiveCrcError)
     }
 }
 
-TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetry)
+TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetryAndRefusalsFail)
 {
     s.inject(Fault::ShortPacket, 1, FaultTarget::Command, 40);
     EXPECT_EQ(queryId(), EC_NO_VALID_REPLY);
@@ -69,14 +69,11 @@ TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetry)
     EXPECT_EQ(idRequests(), 2u);  // the failed write never reached the machine
     EXPECT_EQ(s.heartbeats(), 0u);
     EXPECT_EQ(replyData(), "");
-}
 
-// A refusal with a fault bit is link_test's; without one it is still a failure.
-TEST_F(Exchange, RefusalWithoutAFaultIsAFailureAndARefusedPollNoFault)
-{
+    // A refusal with a fault bit is link_test's; without one it is still a failure.
     s.inject(Fault::Refusal);
     EXPECT_EQ(queryId(), EC_FAIL);
-    EXPECT_EQ(idRequests(), 1u);
+    EXPECT_EQ(idRequests(), 3u);
     EXPECT_EQ(s.heartbeats(), 1u);
     s.inject(Fault::Refusal, 1, FaultTarget::Heartbeat);
     EXPECT_EQ(poll(), EC_PORT_OPENFAIL);
@@ -143,7 +140,7 @@ TEST_F(Wire, HeartbeatLightAndIrregularRowsAreExactFrames)
     EXPECT_EQ(frames[3], frames[2]);
 }
 
-TEST_F(Wire, BlockWriteOf90BytesGoesAsTwoChunksAndReadsBack)
+TEST_F(Wire, BlockWriteOf90BytesGoesAsTwoChunksAndBlocksReadBack)
 {
     char data[90];
     for (int i = 0; i < 90; ++i) data[i] = static_cast<char>(i + 1);
@@ -162,21 +159,19 @@ TEST_F(Wire, BlockWriteOf90BytesGoesAsTwoChunksAndReadsBack)
     ASSERT_EQ(s.machine().sealInfo().size(), 90u);
     ASSERT_EQ(readBlock(), EC_OK);
     EXPECT_EQ(block(90), std::string(data, 90));
-}
 
-TEST_F(Wire, BlockReadsOfEmptyLongAndOversizedBlocks)
-{
+    // Empty, long and oversized blocks.
     s.machine().setSealInfo({});
     EXPECT_EQ(readBlock(), EC_OK);
     EXPECT_EQ(block(1), std::string(1, '\0'));
 
     // Chunk indexes 2 and 3 look like the rotation and bind queries on the wire, so the
     // machine's block spans two chunks at most.
-    std::vector<uint8_t> data(100);
-    std::iota(data.begin(), data.end(), 0);
-    s.machine().setSealInfo(data);
+    std::vector<uint8_t> hundred(100);
+    std::iota(hundred.begin(), hundred.end(), 0);
+    s.machine().setSealInfo(hundred);
     ASSERT_EQ(readBlock(), EC_OK);
-    EXPECT_EQ(block(100), std::string(data.begin(), data.end()));
+    EXPECT_EQ(block(100), std::string(hundred.begin(), hundred.end()));
 
     s.machine().setSealInfo(std::vector<uint8_t>(2000, 0x42));
     s.machine().clearLog();

@@ -42,7 +42,7 @@ public:
     // Connects with the factory access code and forgets what the connection sent.
     int connect()
     {
-        const int r = seal()._connMachine("mt5934mt");
+        const int r = connMachine("mt5934mt");
         machine().clearLog();
         return r;
     }

@@ -27,23 +27,6 @@ constexpr uint8_t kEndpointIn = 0x82;
 constexpr uint16_t kMaxPacket = 64;                     // full speed bulk
 constexpr const char* kKernelDriver = "stampctl-test";  // anything but "usbfs" counts as bound
 
-// libusb codes as the device callbacks give them, and the URB status that makes libusb report
-// the same code back to the host.
-constexpr int kLibusbNoDevice = -4;
-constexpr int kLibusbOverflow = -8;
-constexpr int kLibusbPipe = -9;
-
-int urbStatusFor(int libusbCode)
-{
-    switch (libusbCode) {
-    case 0: return 0;
-    case kLibusbNoDevice: return -ESHUTDOWN;
-    case kLibusbOverflow: return -EOVERFLOW;
-    case kLibusbPipe: return -EPIPE;
-    default: return -EPROTO;  // an I/O error
-    }
-}
-
 // Device descriptor, then the configuration with its one vendor-specific interface and the two
 // bulk endpoints: what sysfs shows in "descriptors".
 std::vector<uint8_t> descriptors(uint16_t productId)
@@ -327,7 +310,7 @@ int EmulatedUsbDevice::submit(UMockdevIoctlClient* client, UMockdevIoctlData* ar
     if (result == kNoReply)
         m_waiting.push_back(pending);
     else
-        finish(pending, urbStatusFor(result), result == 0 ? transferred : 0);
+        finish(pending, result == 0 ? 0 : -EPROTO, result == 0 ? transferred : 0);  // any failure an I/O error
     return 0;
 }
 

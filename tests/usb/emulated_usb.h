@@ -24,8 +24,8 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 namespace stampctl::test {
 
 // The device's side of the bulk endpoints. Both run on umockdev's worker thread, one at a time,
-// and must not block. Results are libusb codes: 0, or the negative code the host's transfer is
-// to end with.
+// and must not block. Results are 0, or a negative libusb code: the host's transfer then ends
+// as an I/O error.
 struct BulkEndpoints {
     // One OUT transfer as the host sent it.
     std::function<int(const unsigned char* data, size_t len)> out;
