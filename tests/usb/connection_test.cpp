@@ -42,22 +42,14 @@ protected:
 };
 
 // What the protocol does on top is pinned over the simulated link; here only what the bus adds.
-TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
+TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBusAndSaysWhyItCannotOpenIt)
 {
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // nothing on the bus
     m_usb.plug(kMachineProduct + 1);
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // another product
     EXPECT_EQ(m_usb.claims(), 0);
     plugMachine();
-    EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
-    // A short packet is a failed read, not a reply to check.
-    m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
-    EXPECT_STREQ(getMachineType(), "-@#-401");
-}
-
-TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin)
-{
-    plugMachine();
+    // A refused permission is traced in words, with the group to join.
     m_usb.refuseOpen(true);
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);
     m_usb.refuseOpen(false);
@@ -65,6 +57,9 @@ TEST_F(ConnectionOverUsbTest, RefusedPermissionIsTracedInWordsWithTheGroupToJoin
                 Contains(HasSubstr("no permission to open the machine's USB device (libusb -3): "
                                    "add the user to group stampctl")));
     EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
+    // A short packet is a failed read, not a reply to check.
+    m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);
+    EXPECT_STREQ(getMachineType(), "-@#-401");
 }
 
 TEST_F(ConnectionOverUsbTest, UnplugDuringAnExchangeFailsItAndTheConnectionAfter)
