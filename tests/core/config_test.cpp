@@ -91,19 +91,17 @@ TEST_F(ConfigTest, KeyNamesAreExactAndAKeyGoneReturnsToItsDefault)
     EXPECT_EQ(again.seal_dy, 3);
 }
 
-TEST_F(ConfigTest, FilesWrittenByOtherToolsReadTheSame)
+TEST_F(ConfigTest, OtherToolsFilesAndValuesThatAreNoWholeNumber)
 {
-    const auto& c = read(
+    const auto& hand = read(
         "; written by hand\r\n[OV_STAMP]\r\n  before_print = \"no\"  \r\n# another comment\r\n"
         "seal_to_qfz_180=\"yes\"\r\nseal_dy = 12\r\n\r\n[CAM_USB]\r\nbz_check_open = yes\r\n"
         "bz_black_rate=\"25\"\r\n");
-    EXPECT_EQ(std::tuple(c.before_print, c.seal_to_qfz_180, c.bz_check_open), std::tuple(false, true, true));
-    EXPECT_EQ(c.seal_dy, 12);
-    EXPECT_EQ(c.bz_black_rate, 25);
-}
+    EXPECT_EQ(std::tuple(hand.before_print, hand.seal_to_qfz_180, hand.bz_check_open), std::tuple(false, true, true));
+    EXPECT_EQ(hand.seal_dy, 12);
+    EXPECT_EQ(hand.bz_black_rate, 25);
 
-TEST_F(ConfigTest, ValuesThatAreNoWholeNumberAreAbsentAndZeroPictureSettingsDefault)
-{
+    // Values that are no whole number are absent; zero picture settings are their defaults.
     const auto& c = read(
         "[Config]\nseal_deep=abc\nseal_down_sleep=1, 2\nseal_hold_sleep=99999999999999999999\n"
         "seal_oil_deep=-70000\n[OV_STAMP]\nseal_dx=\n[CAM_USB]\nJpgRar=0\nDPI=0\nCutEzh=0\n");

@@ -25,7 +25,7 @@ TEST(Controller, ConcurrentFirstCallsBuildOneController)
     EXPECT_EQ(seen[0], seen[1]);
 }
 
-TEST(Controller, GuardTurnsAnExceptionIntoCallFailure)
+TEST(Controller, GuardAndStrupr)
 {
     test::TempBaseDir base;
     int calls = 0;
@@ -34,10 +34,8 @@ TEST(Controller, GuardTurnsAnExceptionIntoCallFailure)
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(guardedCall("unused", [] { return 7; }), 7);
     EXPECT_EQ(guardedCall("unused", [] { return short(-3); }), short(-3));
-}
 
-TEST(Controller, StruprTouchesOnlyLowerCaseAscii)
-{
+    // strupr touches only lower-case ASCII.
     char text[] = "ab0z-{`}\xc3\xa9xyZ";
     CSeal::strupr(text);
     EXPECT_STREQ(text, "AB0Z-{`}\xc3\xa9XYZ");
@@ -65,7 +63,7 @@ const int kKnown[] = {0,    -80,  -90,  -91,  -92,  -93,  -94,  -100, -101, -102
                       -206, -207, -300, -301, -302, -303, -304, -305, -400, -401, -402, -500, -501, -502, -503, -504,
                       -505, -506, -600, -601, -602, -603, -604, -605, -606, -607, -608, -609, -610, -611};
 
-TEST(Messages, SampleCodesAndEveryGap)
+TEST(Messages, SampleCodesEveryGapAndFailureTexts)
 {
     stampctl::test::TempBaseDir base;
     for (const auto& [code, text] : kSample) EXPECT_EQ(geterrMsg(code), text) << code;
@@ -79,11 +77,8 @@ TEST(Messages, SampleCodesAndEveryGap)
             ASSERT_STREQ(geterrMsg(code), "无此错误码") << code;
     }
     EXPECT_STREQ(geterrMsg(-100000), "无此错误码");
-}
 
-TEST(Messages, FailureTextOfTextOperations)
-{
-    stampctl::test::TempBaseDir base;
+    // The failure text of text operations.
     CSeal* seal = CSeal::Instance();
     EXPECT_STREQ(seal->GetError(-8016), "-@#-8016");
     EXPECT_STREQ(seal->GetError(0x12345), "-@#9029") << "narrowed to 16 bits first";

@@ -55,7 +55,7 @@ TEST_F(Exchange, InvalidRepliesAreRetriedThreeTimesThenGiveCrcError)
     }
 }
 
-TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetryAndRefusalsFail)
+TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetryRefusalsAndBadLengthsFail)
 {
     s.inject(Fault::ShortPacket, 1, FaultTarget::Command, 40);
     EXPECT_EQ(queryId(), EC_NO_VALID_REPLY);
@@ -77,10 +77,8 @@ TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetryAndRefusalsFail)
     EXPECT_EQ(s.heartbeats(), 1u);
     s.inject(Fault::Refusal, 1, FaultTarget::Heartbeat);
     EXPECT_EQ(poll(), EC_PORT_OPENFAIL);
-}
 
-TEST_F(Exchange, LengthByteOutsideThePacketIsAMalformedReply)
-{
+    // A length byte outside the packet is a malformed reply.
     // 2 leaves no room for the echo, 60 reaches past the 64-byte packet.
     for (int length : {0, 2, 60, 255}) {
         SCOPED_TRACE(length);

@@ -41,7 +41,7 @@ TEST_F(Doors, OpenTimesTravelLittleEndianAfterTheOpenByte)
     EXPECT_TRUE(s.frames().empty());
 }
 
-TEST_F(Doors, PaperDoorStateFollowsTheDoorAndPausesOnceItIsClosed)
+TEST_F(Doors, PaperDoorStateAbnormalOpeningAndSealLocks)
 {
     s.writeFile("ywb.ini", "[OV_STAMP]\nclose_paper_door_sleep=1500\n");
     ASSERT_EQ(s.connect(), EC_OK);
@@ -65,10 +65,9 @@ TEST_F(Doors, PaperDoorStateFollowsTheDoorAndPausesOnceItIsClosed)
     EXPECT_EQ(checkBackDoorState(), 1);
     sim::setDoorFault(s.machine(), Door::Side, true);
     EXPECT_EQ(checkBackDoorState(), EC_BACK_DOOR_FAULT);
-}
 
-TEST_F(Doors, AbnormalOpeningSendsUpTo52BytesOfReasonWhileThereIsRoomForTheRecord)
-{
+    // An abnormal opening sends up to 52 bytes of reason while there is room for the record.
+    s.machine().clearLog();
     EXPECT_EQ(openMachineBackDoorUnNormal(""), EC_OPEN_REASON_MISSING);
     EXPECT_EQ(openMachineBackDoorUnNormal(std::string(53, 'x').c_str()), EC_OPEN_REASON_TOO_LONG);
     EXPECT_TRUE(s.frames().empty());
@@ -88,11 +87,8 @@ TEST_F(Doors, AbnormalOpeningSendsUpTo52BytesOfReasonWhileThereIsRoomForTheRecor
     EXPECT_STREQ(readOpenBackDoorExceptionInfo(), (full + ";钥匙遗失").c_str());
     EXPECT_EQ(delOpenBackDoorExceptionInfo(), EC_OK);
     EXPECT_EQ(openMachineBackDoorUnNormal("three"), EC_OK);
-}
 
-// The frames themselves are pinned in exchange_test.
-TEST_F(Doors, SealLocksSendTheCallersByte)
-{
+    // Seal locks send the caller's byte (the frames themselves are pinned in exchange_test).
     const char seals2and5 = 0x12;
     EXPECT_EQ(lockSeal(&seals2and5), EC_OK);
     EXPECT_EQ(s.machine().sealLockByte(), 0x12);

@@ -47,7 +47,7 @@ TEST_F(Identity, TypeIsCutAt16AndRefusedWhenLongerOrOnTheBackupBoard)
     EXPECT_STREQ(getMachineType(), "-@#-610");
 }
 
-TEST_F(Identity, MachineIdGoesAsTwentyBytesWithoutTerminatorFirmwareVersionAndMode)
+TEST_F(Identity, MachineIdFirmwareVersionModeAndSecurityCode)
 {
     EXPECT_STREQ(getMachineId(), "SN-OV260-2026-000117");
     s.machine().clearLog();
@@ -72,10 +72,8 @@ TEST_F(Identity, MachineIdGoesAsTwentyBytesWithoutTerminatorFirmwareVersionAndMo
     EXPECT_EQ(getFirmwareMode(), 1);
     s.machine().setFirmwareMode(3);
     EXPECT_EQ(getFirmwareMode(), -1);
-}
 
-TEST_F(Identity, SecurityCodeIsSetOnlyWhileNoneIsStoredAndWithinLimits)
-{
+    // The security code is set only while none is stored, and within its limits.
     EXPECT_EQ(setSecurityCode("12345"), EC_SECURITY_CODE_LENGTH);
     EXPECT_EQ(setSecurityCode(std::string(51, 'a').c_str()), EC_SECURITY_CODE_LENGTH);
 
@@ -104,7 +102,7 @@ TEST_F(Seals, SlotTextAndTheChecksBeforeIt)
 }
 
 // The list behind the text keeps all six slots: the binding check reads it by slot.
-TEST_F(Seals, RfidTextNamesOccupiedSlotsAndARefusalNone)
+TEST_F(Seals, RfidTextAndSealInformation)
 {
     for (int n = 1; n <= 6; ++n) s.machine().setSlot(n, false);
     s.machine().setSlot(1, true, {0x0A, 0x1B, 0x2C, 0x3D});
@@ -112,10 +110,8 @@ TEST_F(Seals, RfidTextNamesOccupiedSlotsAndARefusalNone)
     EXPECT_STREQ(getRFID(), "0A1B2C3D_1#44556677_3");
     s.inject(sim::Fault::Refusal);
     EXPECT_STREQ(getRFID(), "");
-}
 
-TEST_F(Seals, SealInformationOfUpTo90BytesIsStoredAndReadBack)
-{
+    // Seal information of up to 90 bytes is stored and read back.
     EXPECT_EQ(initStamp(kMachineNum, ""), EC_SEAL_INFO_MISSING);
     EXPECT_EQ(initStamp(kMachineNum, nullptr), EC_SEAL_INFO_MISSING);
     EXPECT_EQ(initStamp(kMachineNum, std::string(91, 'a').c_str()), EC_SEAL_INFO_TOO_LONG);
@@ -193,7 +189,7 @@ TEST_F(Logs, AlarmLogEntriesAreJoinedAndCleared)
     EXPECT_EQ(delAlarmLog(), EC_NEED_MAIN_BOARD);
 }
 
-TEST_F(Logs, FullAlarmLogIsCutAtTheLastWholeEntry)
+TEST_F(Logs, FullAlarmLogAndAbnormalRecords)
 {
     // 255 entries of 55 bytes: more than three times what the text can hold.
     std::vector<std::string> entries;
@@ -207,10 +203,8 @@ TEST_F(Logs, FullAlarmLogIsCutAtTheLastWholeEntry)
     EXPECT_EQ(inqAlarmLog(), expected);
     // Nothing more is asked of the machine once the text is full.
     EXPECT_EQ(s.commandsWithCode(kAlarmEntryCode), 4096u / 56 + 1);
-}
 
-TEST_F(Logs, AtMostTenRecordsAreReadAndOnlyWhileAsked)
-{
+    // At most ten abnormal-opening records are read, and only while asked.
     std::vector<std::string> records;
     for (int i = 1; i <= 12; ++i) records.push_back("r" + std::to_string(i));
     s.machine().setAbnormalRecords(records);

@@ -39,7 +39,7 @@ TEST_F(Status, BusyOrResettingAfterAPositionErrorTimesOutAfter30Seconds)
     }
 }
 
-TEST_F(Status, ResetSeenExtendsTheLimitTo210Seconds)
+TEST_F(Status, ResetSeenExtendsTheLimitTo210SecondsAndAFaultCountsAtItsSecondSighting)
 {
     s.machine().setExchangeLatencyMs(50);
     s.machine().scriptStatus({forPolls(record(1), 1), forMs(record(4), 100000)});
@@ -53,10 +53,8 @@ TEST_F(Status, ResetSeenExtendsTheLimitTo210Seconds)
     EXPECT_EQ(s.seal().CheckCanPrint(), EC_TIMEOUT);
     EXPECT_GT(s.now() - again, 210000);
     EXPECT_LT(s.now() - again, 211000);
-}
 
-TEST_F(Status, FaultIsReportedAtItsSecondSightingAndOpenDoorsFirst)
-{
+    // A fault is reported at its second sighting, and open doors first.
     s.machine().scriptStatus({forPolls(record(5, 0, 0x04), 1), forPolls(record(4), 3), forPolls(record(5, 0, 0x04), 1),
                               forPolls(record(3), 1)});
     EXPECT_EQ(s.seal().CheckCanPrint(), EC_NO_SEAL);

@@ -35,7 +35,7 @@ TEST(SimWire, GarbledTransfersGetNoAnswerAndTheReadTimesOut)
     EXPECT_EQ(m.heartbeatCount(), 0);
 }
 
-TEST(SimWire, LengthByteMustMatchTheFrameExceptForTheAlarmEntryQuery)
+TEST(SimWire, LengthByteMustMatchTheFrameAndUnknownOrMisshapenRequestsAreRefused)
 {
     SimMachine m;
     // Frames exactly as the host builds them: the light, and the alarm entry whose length
@@ -54,11 +54,8 @@ TEST(SimWire, LengthByteMustMatchTheFrameExceptForTheAlarmEntryQuery)
     EXPECT_TRUE(r.refused());
     EXPECT_TRUE(r.checksumOk());
     EXPECT_EQ(r.packet[5], 0x0F);
-}
 
-TEST(SimWire, UnknownOrMisshapenRequestsAreRefused)
-{
-    SimMachine m;
+    // Unknown or misshapen requests are refused.
     EXPECT_TRUE(transact(m, query(0x55)).refused());                     // no such command
     EXPECT_TRUE(transact(m, frameOf(3, {0x61, 0x0F, 0x00})).refused());  // lead byte not 0x60
     EXPECT_TRUE(transact(m, frameOf(4, {0x60, 0x0F, 0x00})).refused());  // no such kind
