@@ -15,7 +15,7 @@ using namespace stampctl;
 
 namespace {
 
-TEST(Controller, ConcurrentFirstCallsBuildOneController)
+TEST(Controller, OneControllerGuardAndStrupr)
 {
     test::TempBaseDir base;
     CSeal* seen[2] = {nullptr, nullptr};
@@ -23,11 +23,8 @@ TEST(Controller, ConcurrentFirstCallsBuildOneController)
     a.join(), b.join();
     ASSERT_NE(seen[0], nullptr);
     EXPECT_EQ(seen[0], seen[1]);
-}
 
-TEST(Controller, GuardAndStrupr)
-{
-    test::TempBaseDir base;
+    // The guard turns an exception into a call failure.
     int calls = 0;
     const auto throwing = [&]() -> int { ++calls, throw std::runtime_error("camera gone"); };
     EXPECT_EQ(guardedCall("gone", throwing), EC_FAIL);

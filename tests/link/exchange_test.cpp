@@ -112,7 +112,7 @@ TEST_F(Exchange, BackupBoardsLeaveLastsOneExchange)
     EXPECT_EQ(s.frames().size(), 3u);
 }
 
-TEST_F(Wire, HeartbeatLightAndIrregularRowsAreExactFrames)
+TEST_F(Wire, ExactFramesAndChunkedBlocks)
 {
     ASSERT_EQ(poll(), EC_OK);
     ASSERT_EQ(link.execute(CMD_LIGHT_ON), EC_OK);
@@ -136,15 +136,14 @@ TEST_F(Wire, HeartbeatLightAndIrregularRowsAreExactFrames)
     // Lock and unlock differ in nothing but the caller's byte.
     EXPECT_EQ(frames[2], (Bytes{0xAA, 0x55, 0x02, 0x04, 0x60, 0x23, 0x00, 0x05, 0x8D}));
     EXPECT_EQ(frames[3], frames[2]);
-}
 
-TEST_F(Wire, BlockWriteOf90BytesGoesAsTwoChunksAndBlocksReadBack)
-{
+    // A block write of 90 bytes goes as two chunks and reads back.
+    s.machine().clearLog();
     char data[90];
     for (int i = 0; i < 90; ++i) data[i] = static_cast<char>(i + 1);
     ASSERT_EQ(link.sealBlock(CMD_WRITE_SEAL_BUF, data, 90, nullptr), EC_OK);
 
-    const auto frames = s.frames();
+    frames = s.frames();
     ASSERT_EQ(frames.size(), 2u);
     // Chunk 0: index, the length 90 little-endian, 54 data bytes. Chunk 1: index, 36 bytes.
     ASSERT_EQ(frames[0].size(), 4u + 2 + 1 + 56 + 1);

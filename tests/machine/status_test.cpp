@@ -18,17 +18,15 @@ StatusPhase forPolls(const StatusRecord& r, int polls) { return StatusPhase{r, 0
 
 using Status = test::Connected;
 
-TEST_F(Status, ReadyAtOnceOrAfterBusyAndPreCompletion)
+TEST_F(Status, ReadyAtOnceOrAfterBusyElseATimeOutAfter30Seconds)
 {
     EXPECT_EQ(s.seal().CheckCanPrint(), EC_OK);
     s.machine().scriptStatus({forMs(record(4), 5000), forMs(record(4, 0, 0, 0, 0, 0x40), 1000)});
     const int64_t start = s.now();
     EXPECT_EQ(s.seal().CheckCanPrint(), EC_OK);
     EXPECT_GE(s.now() - start, 6000);
-}
 
-TEST_F(Status, BusyOrResettingAfterAPositionErrorTimesOutAfter30Seconds)
-{
+    // Busy, or resetting after a position error: a time-out after 30 seconds.
     s.machine().setExchangeLatencyMs(10);  // fewer polls, the same limit
     for (const StatusRecord& r : {record(4), record(5, 0x01)}) {
         s.machine().setStatus(r);
