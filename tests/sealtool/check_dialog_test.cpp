@@ -13,6 +13,7 @@ using namespace sealtool::test;
 
 namespace {
 
+// Each test runs in a process of its own.
 short g_longSide = 2970;
 int g_sent = 0;
 
@@ -27,11 +28,7 @@ int fakeReadBack(short* longSide, short* shortSide, short* cx, short* cy, short*
 
 class CalibrationDialog : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_longSide = 2970, g_sent = 0;
-        lib().GetAllJZInfo = fakeReadBack;
-    }
+    void SetUp() override { lib().GetAllJZInfo = fakeReadBack; }
     QString text(CheckDialog& dialog, const QString& name) { return dialog.field(name)->text(); }
 
     TempFiles files;
