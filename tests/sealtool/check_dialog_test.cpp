@@ -13,6 +13,7 @@ using namespace sealtool::test;
 
 namespace {
 
+// Each test runs in a process of its own.
 short g_longSide = 2970;
 int g_sent = 0;
 
@@ -27,11 +28,7 @@ int fakeReadBack(short* longSide, short* shortSide, short* cx, short* cy, short*
 
 class CalibrationDialog : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_longSide = 2970, g_sent = 0;
-        lib().GetAllJZInfo = fakeReadBack;
-    }
+    void SetUp() override { lib().GetAllJZInfo = fakeReadBack; }
     QString text(CheckDialog& dialog, const QString& name) { return dialog.field(name)->text(); }
 
     TempFiles files;
@@ -40,23 +37,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(CalibrationDialog, ReadBackFillsEachFieldFromItsPlace)
-{
-    CheckDialog dialog;
-    EXPECT_TRUE(answering.boxes.isEmpty());  // no success box while opening
-    EXPECT_EQ(text(dialog, "lineEditBZG"), "2970");
-    EXPECT_EQ(text(dialog, "lineEditBZW"), "2100");
-    EXPECT_EQ(text(dialog, "lineEdit_X1"), "100");
-    EXPECT_EQ(text(dialog, "lineEdit_Y4"), "203");
-    const int angles[] = {0, 90, 180, 270};
-    for (int index = 0; index < 24; ++index) {
-        EXPECT_EQ(text(dialog, sealField('X', index / 4 + 1, angles[index % 4])), QString::number(-300 - index));
-        EXPECT_EQ(text(dialog, sealField('Y', index / 4 + 1, angles[index % 4])), QString::number(400 + index));
-    }
-    click(&dialog, "pushButtonGetXZJZ");
-    EXPECT_EQ(answering.texts(), QStringList{"获取校准信息成功"});
-}
 
 TEST_F(CalibrationDialog, ValuesSentToTheMachineComeBack)
 {
@@ -125,11 +105,26 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
     EXPECT_TRUE(answering.boxes.isEmpty());
 }
 
-TEST_F(CalibrationDialog, FieldsOutsideTheirRangeSendNothingAndAutomaticCalibrationRefreshesThem)
+// The read-back fills each field from its place; fields outside their range send nothing; a
+// successful automatic calibration shows what the machine now holds.
+TEST_F(CalibrationDialog, ReadBackRangeChecksAndAutomaticCalibration)
 {
     lib().DownLoadBaseJZ = [](const unsigned char*, int, int) { return ++g_sent, 0; };
     lib().DownLoadRotateJZ = [](const short*, const short*) { return ++g_sent, 0; };
     CheckDialog dialog;
+    EXPECT_TRUE(answering.boxes.isEmpty());  // no success box while opening
+    EXPECT_EQ(text(dialog, "lineEditBZG"), "2970");
+    EXPECT_EQ(text(dialog, "lineEditBZW"), "2100");
+    EXPECT_EQ(text(dialog, "lineEdit_X1"), "100");
+    EXPECT_EQ(text(dialog, "lineEdit_Y4"), "203");
+    const int angles[] = {0, 90, 180, 270};
+    for (int index = 0; index < 24; ++index) {
+        EXPECT_EQ(text(dialog, sealField('X', index / 4 + 1, angles[index % 4])), QString::number(-300 - index));
+        EXPECT_EQ(text(dialog, sealField('Y', index / 4 + 1, angles[index % 4])), QString::number(400 + index));
+    }
+    click(&dialog, "pushButtonGetXZJZ");
+    EXPECT_EQ(answering.texts(), QStringList{"获取校准信息成功"});
+
     for (auto [name, typed, button, said] :
          {std::tuple{"lineEdit_X1_0", "abc", "pushBtnDownLoadJZXX", "1号章0度x坐标须为-999到999之间的整数"},
           {"lineEditBZW", "", "pushBtnDownLoadJZXX", "A4纸短边须为-32768到32767之间的整数"},

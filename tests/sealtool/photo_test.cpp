@@ -38,7 +38,6 @@ TEST_F(Photo, PhotoClickStampAndTheImpressionInTheNextPhoto)
 
     // The middle of the sheet: a legal place.
     const QPoint middle(size.width() * 40 / 100 / 2, size.height() * 40 / 100 / 2);
-    moveTo(middle.x(), middle.y());
     clickAt(middle.x(), middle.y());
     const QPoint stamp = window.stampPosition();
     EXPECT_NE(stamp, QPoint(0, 0));

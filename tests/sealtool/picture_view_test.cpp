@@ -65,14 +65,12 @@ TEST_F(PictureView, ClickTakesThePositionWhateverTheVerdictsButNotOnTheEdge)
     for (auto [x, y] : {std::pair{0, 50}, {w, 50}, {100, 0}, {100, h}}) clickAt(x, y);
     EXPECT_EQ(window.stampPosition(), QPoint(0, 0));
     // No photo taken by the library yet: it calls the place illegal and cannot judge the paper.
-    moveTo(100, 50);
     clickAt(100, 50);
     EXPECT_EQ(label("label_xy")->text(), "x:250, y:125，非法, 盖章区域未知");
     EXPECT_EQ(window.stampPosition(), QPoint(250, 125));
 
     lib().checkManualPrintPara = [](int, int, int) { return g_legal; };
     lib().isWhitePaper = [](int, int) { return g_white; };
-    moveTo(200, 100);
     clickAt(200, 100);
     EXPECT_EQ(label("label_xy")->text(), "x:500, y:250, 合法, 盖章区域空白");
     g_white = 1;
@@ -83,7 +81,6 @@ TEST_F(PictureView, ClickTakesThePositionWhateverTheVerdictsButNotOnTheEdge)
     const QColor mark(255, 0, 0);
     EXPECT_EQ(std::tuple(shownAt(200, 100), shownAt(205, 100), shownAt(200, 95)), std::tuple(mark, mark, mark));
     EXPECT_NE(shownAt(300, 200), mark);
-    moveTo(300, 200);
     clickAt(300, 200, Qt::RightButton);
     clickAt(300, 200, Qt::MiddleButton);
     EXPECT_EQ(window.stampPosition(), QPoint(500, 250));

@@ -38,8 +38,8 @@ TEST_F(ToolWindow, DebugPictureOpensInTheCutFolderForEveryPictureType)
     answering.fileNames << writePicture(files.file("cut/full.bmp"), 300, 200);
     click(&window, "pushButton_SeePic");
     ASSERT_EQ(answering.fileDialogs.size(), 1);
-    EXPECT_EQ(QDir(answering.fileDialogs[0].folder), QDir(files.file("cut")));
-    const QString filters = answering.fileDialogs[0].filters.join(';');
+    EXPECT_EQ(QDir(answering.fileDialogs[0].first), QDir(files.file("cut")));
+    const QString filters = answering.fileDialogs[0].second.join(';');
     for (const char* type : {"*.jpg", "*.bmp"}) EXPECT_TRUE(filters.contains(type)) << filters.toStdString();
     EXPECT_FALSE(window.findChild<QLabel*>("label_pic")->pixmap(Qt::ReturnByValue).isNull());
 }

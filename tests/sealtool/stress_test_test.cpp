@@ -25,7 +25,7 @@ std::atomic<int> g_photos{0}, g_cameraChecks{0};
 std::atomic<int> g_holdAtStamp{0};  // the stamp (1-based) that waits for g_release
 std::atomic<bool> g_release{false};
 std::atomic<bool> g_machineStamps{true};  // false: only recorded, for runs that must be quick
-const char* g_slots = "";
+const char* g_slots = "1:1;2:0;3:1;4:0;5:0;6:0";
 
 std::vector<Stamp> stamps()
 {
@@ -33,15 +33,11 @@ std::vector<Stamp> stamps()
     return g_stamps;
 }
 
+// Each test runs in a process of its own: the recordings above start empty.
 class StressTest : public ToolWindow {
 protected:
     void SetUp() override
     {
-        g_stamps.clear();
-        g_photos = g_cameraChecks = g_holdAtStamp = 0;
-        g_release = false;
-        g_machineStamps = true;
-        g_slots = "1:1;2:0;3:1;4:0;5:0;6:0";
         lib().querySloatInfo = [](const char*) { return g_slots; };
         lib().manualPrintStart = [](int seal, int x, int y, int angle) {
             {

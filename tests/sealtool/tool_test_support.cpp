@@ -49,7 +49,7 @@ void Operator::poll()
         QAbstractButton* choice = box->button(answer);
         (choice ? choice : box->buttons().first())->click();
     } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-        fileDialogs << SeenFileDialog{dialog->directory().path(), dialog->nameFilters()};
+        fileDialogs << std::pair(dialog->directory().path(), dialog->nameFilters());
         if (fileNames.isEmpty()) {
             dialog->reject();
         } else {

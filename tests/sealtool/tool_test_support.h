@@ -6,16 +6,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QObject>
 #include <QPointer>
 #include <QPushButton>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -62,12 +58,6 @@ struct SeenBox {
     QWidget* parent = nullptr;
 };
 
-// One file dialog as it opened.
-struct SeenFileDialog {
-    QString folder;
-    QStringList filters;
-};
-
 // Answers every message box with `answer` (or its first button) and every file dialog with the
 // next queued file name (cancelling when none is queued), and records the boxes it saw.
 class Operator : public QObject {
@@ -78,7 +68,7 @@ public:
     QString press(QObject* window, const char* name);
     QList<SeenBox> boxes;
     QStringList fileNames;
-    QList<SeenFileDialog> fileDialogs;
+    QList<std::pair<QString, QStringList>> fileDialogs;  // the folder and name filters of each
     QMessageBox::StandardButton answer;
     std::function<bool(QMessageBox*)> onBox;  // asked first; false leaves the box open for now
 
@@ -92,13 +82,9 @@ private:
 bool waitUntil(const std::function<bool()>& done, int ms = 20000);
 
 // Puts the library table back as it was when the test began.
-class LibraryScope {
-public:
-    LibraryScope() : m_saved(lib()) {}
-    ~LibraryScope() { lib() = m_saved; }
-
-private:
-    Library m_saved;
+struct LibraryScope {
+    Library saved = lib();
+    ~LibraryScope() { lib() = saved; }
 };
 
 // Writes a picture of the given size: a grey ramp so that every pixel is readable.
@@ -118,15 +104,17 @@ protected:
     }
     QString press(const char* name) { return answering.press(&window, name); }
     QPoint onPicture(int gx, int gy) { return window.findChild<QLabel*>("label_pic")->mapTo(&window, QPoint(gx, gy)); }
-    void moveTo(int gx, int gy, Qt::MouseButtons buttons = Qt::NoButton)
+    void mouse(QEvent::Type type, int gx, int gy, Qt::MouseButton button)
     {
-        QMouseEvent event(QEvent::MouseMove, onPicture(gx, gy), Qt::NoButton, buttons, Qt::NoModifier);
+        QMouseEvent event(type, onPicture(gx, gy), button, button, Qt::NoModifier);
         QApplication::sendEvent(&window, &event);
     }
+    void moveTo(int gx, int gy) { mouse(QEvent::MouseMove, gx, gy, Qt::NoButton); }
+    // A click where the pointer was moved to, as a hand does it.
     void clickAt(int gx, int gy, Qt::MouseButton button = Qt::LeftButton)
     {
-        QMouseEvent event(QEvent::MouseButtonPress, onPicture(gx, gy), button, button, Qt::NoModifier);
-        QApplication::sendEvent(&window, &event);
+        moveTo(gx, gy);
+        mouse(QEvent::MouseButtonPress, gx, gy, button);
     }
 
     TempFiles files;
