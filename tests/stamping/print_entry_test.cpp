@@ -89,9 +89,6 @@ TEST_F(Entry, OneRetryWhenTheCycleAsksForIt)
     s.machine().scriptNextStamp(sim::stamp_scripts::noCompletion());
     EXPECT_EQ(manualPrintStart(1, 100, 50, 0), EC_FAIL);
     EXPECT_EQ(s.machine().stamps().size(), 4u);
-    EXPECT_EQ(s.seal()._directPrintStart(2, 150, 150, 0, 1), EC_OK);  // calibration: no checks
-    EXPECT_EQ(s.machine().stamps().size(), 6u);
-    EXPECT_EQ(s.machine().stamps().back().stampStyle, 1);
 }
 
 TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
@@ -178,6 +175,4 @@ TEST_F(Entry, NoStampThroughACalibrationThatCannotMap)
     ASSERT_EQ(DownLoadBaseJZ(zeros, sizeof zeros, 0), EC_OK);
     EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_NOT_CALIBRATED);
     EXPECT_EQ(s.machine().stamps().size(), 1u);
-    // Calibration's own stamps go to machine millimetres and need none.
-    EXPECT_EQ(s.seal()._directPrintStart(1, 150, 150, 0, 0), EC_OK);
 }
