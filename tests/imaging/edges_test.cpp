@@ -22,8 +22,9 @@ TEST_F(ImagingTest, FoundRectangleLiesWithinThreePixelsOfTheDrawnSheet)
     EXPECT_NEAR(m_cut.paper.height, c[3].y - c[0].y, 3);
 }
 
-// Photos without a sheet: an empty board, pictures too small for the scan windows, paper up to
-// every edge. Nothing is found, nothing fails, and the crop keeps the whole picture.
+// Photos without a sheet: an empty board, pure noise, pictures too small for the scan windows,
+// paper up to every edge. Nothing is found, nothing fails, the crop keeps the whole unturned
+// picture and its points pass through.
 TEST_F(ImagingTest, WithoutASheetNothingIsFoundAndTheWholePictureIsKept)
 {
     const std::string out = path("cut/none.jpg");
@@ -32,18 +33,25 @@ TEST_F(ImagingTest, WithoutASheetNothingIsFoundAndTheWholePictureIsKept)
     EXPECT_FALSE(img()->AutoRotateByPaper(cv::Mat(), untouched, "none", m_cut));
     EXPECT_EQ(untouched.at<cv::Vec3b>(0, 0), cv::Vec3b(7, 7, 7));
 
-    sim::PaperPhoto board;
+    sim::PaperPhoto board, noise;
     board.withSheet = false;
-    std::vector<cv::Mat> photos{sim::drawPaperPhoto(board)};
+    noise.pureNoise = true;
+    std::vector<cv::Mat> photos{sim::drawPaperPhoto(board), sim::drawPaperPhoto(noise)};
     for (const cv::Size size : {cv::Size(1, 1), cv::Size(2, 3), cv::Size(40, 30), cv::Size(40, 40), cv::Size(130, 90)})
         for (const int grey : {0, 255}) photos.emplace_back(size, CV_8UC3, cv::Scalar::all(grey));
     for (const cv::Mat& photo : photos) {
         SCOPED_TRACE(testing::Message() << photo.size() << " grey " << int(photo.at<cv::Vec3b>(0, 0)[0]));
         EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "none", out.c_str(), nullptr, 0, 0, m_cut));
+        EXPECT_FALSE(m_cut.rotated);
         EXPECT_EQ(m_cut.paper, cv::Rect(cv::Point(), photo.size()));
-        EXPECT_EQ(m_cut.picture.size(), photo.size());
+        ASSERT_EQ(m_cut.picture.size(), photo.size());
+        EXPECT_EQ(cv::norm(m_cut.picture, photo, cv::NORM_INF), 0);
         EXPECT_EQ(cv::imread(out).size(), photo.size());
+        cv::Point p(photo.cols / 2, photo.rows / 3);
+        m_cut.ConvertXYtoSrcPic(p.x, p.y);
+        EXPECT_EQ(p, cv::Point(photo.cols / 2, photo.rows / 3));
     }
+    EXPECT_GT(tracedLines(m_base.path(), "AutoCutPaperByImg no sheet"), 0);
     // On the empty board no border is found, and the rectangle stays as it was.
     const cv::Mat bin = img()->MakeThreshold(photos[0]);
     for (BORDER br : {BORDER_LEFT, BORDER_TOP, BORDER_RIGHT, BORDER_BOTTOM})

@@ -28,7 +28,7 @@ using Entry = Stamping;
 
 }  // namespace
 
-TEST_F(Entry, PositionCheckKeeps24MillimetresFromTheEdges)
+TEST_F(Entry, PositionCheckKeeps24MillimetresFromTheEdgesAndTheBlankCheckRefusesEmptyPaper)
 {
     configure("check_print_pos_allow=yes");
     EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_NO_PICTURE);
@@ -46,12 +46,9 @@ TEST_F(Entry, PositionCheckKeeps24MillimetresFromTheEdges)
     configure("check_print_pos_allow=yes\nseal_to_qfz=yes");
     EXPECT_EQ(manualPrintStart(1, 5, 1000, 0), EC_OK);
     EXPECT_EQ(s.machine().stamps().back().stampStyle, 0);
-}
 
-TEST_F(Entry, BlankCheckRefusesEmptyPaper)
-{
+    // With the blank check on, empty paper is refused too.
     configure("check_print_pos_allow=yes", "bz_check_open=yes");
-    cutPicture();
     EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_BLANK_AREA);
     cutPicture(cv::Scalar::all(255), cv::Rect(500, 500, 160, 40));
     EXPECT_EQ(checkManualPrintPara(500, 500, 0), EC_OK);
