@@ -57,8 +57,28 @@ TEST(RotationEncoding, SignAndElevenBitMagnitudeBothWays)
     }
 }
 
-TEST_F(Record, ReadBackGivesLongSideFirstAndEveryEntryInRecordOrder)
+// The base block goes whole, the seals present recorded only after a successful download; read
+// back, the long side comes first and every entry in record order.
+TEST_F(Record, DownloadsSendWholeBlocksAndReadBackGivesEveryEntryInRecordOrder)
 {
+    unsigned char block[50] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
+    block[20] = 0x55;                                    // beyond the ten bytes given: not sent
+    ASSERT_EQ(DownLoadBaseJZ(block, 10, 0), EC_OK);
+    const auto sent = s.frames().front();
+    ASSERT_EQ(sent.size(), 5u + 3 + 50);
+    EXPECT_TRUE(std::all_of(sent.begin() + 17, sent.end() - 1, [](unsigned char b) { return b == 0; }));
+    EXPECT_EQ(s.commandsWithCode(0x02), 0u);  // no RFID read without saveRFID
+
+    s.machine().setSlot(2, true, {1, 2, 3, 4});
+    ASSERT_EQ(DownLoadBaseJZ(block, 50, 1), EC_OK);
+    EXPECT_EQ(s.machine().bindInfo()[4], 1);
+
+    // A refused download stays a failure and records nothing.
+    s.machine().setSlot(2, true, {9, 9, 9, 9});
+    s.refuse(kCalibCode);
+    EXPECT_EQ(DownLoadBaseJZ(block, 50, 1), EC_FAIL);
+    EXPECT_EQ(s.machine().bindInfo()[4], 1);
+
     // A4 sides, four circles, then seals 1 to 6 at 0 degrees, little-endian.
     const int16_t fields[22] = {1922, 2732, 100, 200, 1100, -200, 100, 2200, 1100, 2200, 150,
                                 -50,  0,    0,   0,   0,    0,    0,   0,    0,    -7,   9};
@@ -115,25 +135,4 @@ TEST_F(Store, LoadedOnceAgainAfterAFailedRotationReadAndAfterEveryDownload)
     const uint8_t base[calibration::kBaseBlockSize] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
     ASSERT_EQ(store.download(CMD_SET_BASE_POINTS, base, sizeof base), EC_OK);
     EXPECT_EQ(store.record().m_A4ShortSide, 1923);
-}
-
-TEST_F(Record, BaseDownloadSendsFiftyBytesAndRecordsSealsOnlyAfterSuccess)
-{
-    unsigned char block[50] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
-    block[20] = 0x55;                                    // beyond the ten bytes given: not sent
-    ASSERT_EQ(DownLoadBaseJZ(block, 10, 0), EC_OK);
-    const auto sent = s.frames().front();
-    ASSERT_EQ(sent.size(), 5u + 3 + 50);
-    EXPECT_TRUE(std::all_of(sent.begin() + 17, sent.end() - 1, [](unsigned char b) { return b == 0; }));
-    EXPECT_EQ(s.commandsWithCode(0x02), 0u);  // no RFID read without saveRFID
-
-    s.machine().setSlot(2, true, {1, 2, 3, 4});
-    ASSERT_EQ(DownLoadBaseJZ(block, 50, 1), EC_OK);
-    EXPECT_EQ(s.machine().bindInfo()[4], 1);
-
-    // A refused download stays a failure and records nothing.
-    s.machine().setSlot(2, true, {9, 9, 9, 9});
-    s.refuse(kCalibCode);
-    EXPECT_EQ(DownLoadBaseJZ(block, 50, 1), EC_FAIL);
-    EXPECT_EQ(s.machine().bindInfo()[4], 1);
 }
