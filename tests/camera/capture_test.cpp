@@ -25,7 +25,8 @@ TEST(CameraLookup, FirstMatchingDescriptionGivesTheLastDigitOfItsDevice)
 }
 
 // Callers on several threads opening and closing the cameras at once take turns: every open
-// succeeds on one device with one thread, and the device is free once the camera is closed.
+// succeeds on one device with one thread, and the device is free once the camera is closed or
+// the machine disconnected.
 TEST_F(Cameras, OpenedAndClosedFromSeveralThreadsAtOnce)
 {
     for (int round = 0; round < 5; ++round) {
@@ -42,6 +43,13 @@ TEST_F(Cameras, OpenedAndClosedFromSeveralThreadsAtOnce)
         EXPECT_EQ(closeEnvVideoCap(), EC_OK);
         EXPECT_FALSE(doc().held() || env().held()) << round;
     }
+    // Disconnecting stops both cameras and frees their devices.
+    ASSERT_EQ(openVideoCap(), EC_OK);
+    ASSERT_EQ(openEnvVideoCap(640, 480), EC_OK);
+    passes(1);
+    passes(1, env());
+    EXPECT_EQ(disconnMachine(), EC_OK);
+    EXPECT_FALSE(doc().held() || env().held());
 }
 
 TEST_F(Cameras, OpeningFailuresAndAnOpenCameraOpenedAgainOrAClosedOneClosed)
@@ -103,16 +111,6 @@ TEST_F(Cameras, TheThreadEndsOnTheEleventhEmptyFrameOrAStalledCameraThatHasGone)
         EXPECT_FALSE(doc().held()) << gone;
     }
     EXPECT_EQ(getImageFormat(file("a.bmp").c_str(), 2, 0, 0), EC_CAMERA_CLOSED);
-}
-
-TEST_F(Cameras, DisconnectingStopsBothCamerasAndFreesTheirDevices)
-{
-    ASSERT_EQ(openVideoCap(), EC_OK);
-    ASSERT_EQ(openEnvVideoCap(640, 480), EC_OK);
-    passes(1);
-    passes(1, env());
-    EXPECT_EQ(disconnMachine(), EC_OK);
-    EXPECT_FALSE(doc().held() || env().held());
 }
 
 TEST_F(Cameras, AProcessThatExitsWithBothCamerasRunningEndsCleanly)

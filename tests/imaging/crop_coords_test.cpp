@@ -132,19 +132,13 @@ TEST_F(ImagingTest, SheetOrientationTable)
     EXPECT_EQ(cv::Point(x, y), cv::Point(30, 40));
 }
 
-class BlankCheck : public ImagingTest {
-protected:
-    // A white cut picture with `inkPixels` black pixels in its top-left 100 x 100 box.
-    void cutWithInk(int inkPixels)
-    {
-        cv::Mat cut(400, 600, CV_8UC3, cv::Scalar::all(240));
-        for (int i = 0; i < inkPixels; ++i) cut.at<cv::Vec3b>(i / 100, i % 100) = cv::Vec3b(10, 10, 10);
-        m_cut.picture = cut;
-    }
-};
-
-TEST_F(BlankCheck, ShareOfDarkPixelsAgainstTheRateInsideThePicture)
+TEST_F(ImagingTest, BlankCheckWeighsTheShareOfDarkPixelsAgainstTheRateInsideThePicture)
 {
+    // A white cut picture with `ink` black pixels in its top-left 100 x 100 box.
+    const auto cutWithInk = [&](int ink) {
+        m_cut.picture = cv::Mat(400, 600, CV_8UC3, cv::Scalar::all(240));
+        for (int i = 0; i < ink; ++i) m_cut.picture.at<cv::Vec3b>(i / 100, i % 100) = cv::Vec3b(10, 10, 10);
+    };
     EXPECT_EQ(img()->IsWhitePaper(m_cut, 0, 0, 160, 160, 0.018f), 2);  // no picture yet
     const float rate = static_cast<float>(18 / 1000.0);
     // clang-format off

@@ -56,21 +56,6 @@ TEST_F(Entry, PositionCheckKeeps24MillimetresFromTheEdgesAndTheBlankCheckRefuses
     EXPECT_TRUE(s.machine().stamps().back().photosensitive());
 }
 
-TEST_F(Entry, PageMillimetresBecomePixelsAndLandWhereTheMappingSays)
-{
-    auto base = s.machine().baseBlock();
-    base[0] = base[1] = base[2] = base[3] = 0;  // A4 sides unknown: the default densities
-    s.machine().setBaseBlock(base);
-    configure();
-    // 100 x 50 mm at the default densities: source pixels (919, 457) and (915, 459), through
-    // the machine's own calibration circles.
-    for (auto [angle, mx, my] : {std::tuple{0, 68.73, 227.51}, {90, 68.95, 227.94}}) {
-        ASSERT_EQ(autoPrintStart(1, 100, 50, angle), EC_OK);
-        EXPECT_NEAR(s.machine().stamps().back().xMm(), mx, 0.011);
-        EXPECT_NEAR(s.machine().stamps().back().yMm(), my, 0.011);
-    }
-}
-
 TEST_F(Entry, OneRetryWhenTheCycleAsksForIt)
 {
     configure();
@@ -131,7 +116,7 @@ TEST_F(Entry, APixelNeedsACutPictureOfThisProcessAndMustLieOnIt)
     EXPECT_EQ(s.machine().stamps().size(), 1u);
 }
 
-TEST_F(Entry, PageMillimetresOffThePageAreRefused)
+TEST_F(Entry, PageMillimetresOffThePageAreRefusedAndOnItLandWhereTheMappingSays)
 {
     configure();
     // The sheet lies long side across; a quarter-turned seal sees it short side across.
@@ -143,6 +128,19 @@ TEST_F(Entry, PageMillimetresOffThePageAreRefused)
     EXPECT_TRUE(s.machine().stamps().empty());
     for (auto [x, y, angle] : {std::tuple{297, 210, 0}, {0, 0, 180}, {210, 297, 270}})
         EXPECT_EQ(autoPrintStart(1, x, y, angle), EC_OK) << x << "," << y << "," << angle;
+
+    // On the page, the millimetres become pixels and land where the mapping says.
+    auto base = s.machine().baseBlock();
+    base[0] = base[1] = base[2] = base[3] = 0;  // A4 sides unknown: the default densities
+    s.machine().setBaseBlock(base);
+    configure();
+    // 100 x 50 mm at the default densities: source pixels (919, 457) and (915, 459), through
+    // the machine's own calibration circles.
+    for (auto [angle, mx, my] : {std::tuple{0, 68.73, 227.51}, {90, 68.95, 227.94}}) {
+        ASSERT_EQ(autoPrintStart(1, 100, 50, angle), EC_OK);
+        EXPECT_NEAR(s.machine().stamps().back().xMm(), mx, 0.011);
+        EXPECT_NEAR(s.machine().stamps().back().yMm(), my, 0.011);
+    }
 }
 
 TEST_F(Entry, NoStampThroughACalibrationThatCannotMap)

@@ -79,7 +79,7 @@ TEST_F(Cycle, WhatTheMachineIsSent)
     EXPECT_EQ(s.frames()[1][6], 0x00);
 }
 
-TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
+TEST_F(Cycle, RefusedBeforeTheMachineIsAskedAndByIt)
 {
     configure("seal_dy=-10");
     EXPECT_EQ(stamp(0), (CycleResult{false, EC_SEAL_NUMBER_OUT_OF_RANGE, false}));
@@ -90,10 +90,8 @@ TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
     EXPECT_EQ(stamp(1, 150, 3.0), (CycleResult{false, EC_OUT_OF_BOUNDS, false}));
     EXPECT_TRUE(s.frames().empty());
     EXPECT_TRUE(std::get<0>(stamp(1, 150, 150, 360)));
-}
 
-TEST_F(Cycle, RefusalsByTheMachine)
-{
+    // Refusals by the machine.
     configure();
     s.refuse(kStampCode);
     EXPECT_EQ(stamp(1), (CycleResult{false, EC_FAIL, true}));
