@@ -63,25 +63,21 @@ TEST_F(Photo, BlankCheckUsesTheConfiguredBoxOnTheLastPhoto)
 }
 
 // Another operator must be able to rewrite a photo of the same name (the cut directory is the
-// site's, shared by a group), whatever the umask of whoever took it first.
-TEST_F(Photo, PhotosAreGroupWritableWhateverTheUmask)
+// site's, shared by a group), whatever the umask of whoever took it first. A rewrite that cannot
+// finish (here: the disk fills up half-way) leaves the old photo whole, and nothing of the new one
+// beside it.
+TEST_F(Photo, PhotosAreGroupWritableAndARewriteThatCannotFinishLeavesTheOldOneWhole)
 {
-    const mode_t saved = ::umask(022);
+    const mode_t savedMask = ::umask(022);
     const int taken = take("scan.bmp", 0);
-    ::umask(saved);
+    ::umask(savedMask);
     ASSERT_EQ(taken, EC_OK);
     for (const char* name : {"scan.bmp", "scan.jpg"}) {
         struct stat st {};
         ASSERT_EQ(::stat(file(name).c_str(), &st), 0) << name;
         EXPECT_EQ(st.st_mode & 0777, 0664u) << name;
     }
-}
 
-// A rewrite that cannot finish (here: the disk fills up half-way) leaves the old photo whole,
-// and nothing of the new one beside it.
-TEST_F(Photo, ARewriteThatCannotFinishLeavesTheOldPhotoWhole)
-{
-    ASSERT_EQ(take("scan.bmp", 1, 0), EC_OK);
     const std::string before = readFile(file("scan.bmp"));
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
