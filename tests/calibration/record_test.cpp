@@ -1,11 +1,12 @@
 // The calibration record between the machine and the controller: its two block encodings, when
-// it is read, what a download sends.
+// the store reads it, what a download sends.
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "stampctl/calibration/blocks.h"
+#include "stampctl/calibration/store.h"
 #include "tests/support/sim_session.h"
 
 using namespace stampctl;
@@ -25,6 +26,23 @@ std::array<uint8_t, 3> encoded(int x, int y)
 
 using Record = test::Connected;
 
+// The store on the simulated machine's link alone, without a controller.
+class Store : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m.resetToDefault();
+        ASSERT_GE(link.open(), 0);
+        ASSERT_EQ(link.poll().code, EC_OK);  // the main board answers
+    }
+    VirtualClock clock;
+    ScopedClock scoped{&clock};
+    sim::SimMachine& m = sim::machine();
+    link::Link link{sim::makeSimTransport()};
+    calibration::Store store{link};
+    bool fetched = false;
+};
+
 }  // namespace
 
 TEST(RotationEncoding, SignAndElevenBitMagnitudeBothWays)
@@ -39,8 +57,28 @@ TEST(RotationEncoding, SignAndElevenBitMagnitudeBothWays)
     }
 }
 
-TEST_F(Record, ReadBackGivesLongSideFirstAndEveryEntryInRecordOrder)
+// The base block goes whole, the seals present recorded only after a successful download; read
+// back, the long side comes first and every entry in record order.
+TEST_F(Record, DownloadsSendWholeBlocksAndReadBackGivesEveryEntryInRecordOrder)
 {
+    unsigned char block[50] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
+    block[20] = 0x55;                                    // beyond the ten bytes given: not sent
+    ASSERT_EQ(DownLoadBaseJZ(block, 10, 0), EC_OK);
+    const auto sent = s.frames().front();
+    ASSERT_EQ(sent.size(), 5u + 3 + 50);
+    EXPECT_TRUE(std::all_of(sent.begin() + 17, sent.end() - 1, [](unsigned char b) { return b == 0; }));
+    EXPECT_EQ(s.commandsWithCode(0x02), 0u);  // no RFID read without saveRFID
+
+    s.machine().setSlot(2, true, {1, 2, 3, 4});
+    ASSERT_EQ(DownLoadBaseJZ(block, 50, 1), EC_OK);
+    EXPECT_EQ(s.machine().bindInfo()[4], 1);
+
+    // A refused download stays a failure and records nothing.
+    s.machine().setSlot(2, true, {9, 9, 9, 9});
+    s.refuse(kCalibCode);
+    EXPECT_EQ(DownLoadBaseJZ(block, 50, 1), EC_FAIL);
+    EXPECT_EQ(s.machine().bindInfo()[4], 1);
+
     // A4 sides, four circles, then seals 1 to 6 at 0 degrees, little-endian.
     const int16_t fields[22] = {1922, 2732, 100, 200, 1100, -200, 100, 2200, 1100, 2200, 150,
                                 -50,  0,    0,   0,   0,    0,    0,   0,    0,    -7,   9};
@@ -71,46 +109,30 @@ TEST_F(Record, ReadBackGivesLongSideFirstAndEveryEntryInRecordOrder)
     EXPECT_TRUE(s.frames().empty());
 }
 
-TEST_F(Record, LoadedOncePerConnectionAndAgainAfterAFailedRotationRead)
+TEST_F(Store, LoadedOnceAgainAfterAFailedRotationReadAndAfterEveryDownload)
 {
-    EXPECT_EQ(s.seal().a4LongSide(), 2732);  // loaded by the connection
-    EXPECT_EQ(s.seal().GetPointInfo(), EC_OK);
-    EXPECT_TRUE(s.frames().empty());
+    ASSERT_EQ(store.ensureLoaded(fetched), EC_OK);
+    EXPECT_TRUE(fetched);
+    m.clearLog();
+    EXPECT_EQ(store.ensureLoaded(fetched), EC_OK);
+    EXPECT_FALSE(fetched);
+    EXPECT_TRUE(m.receivedFrames().empty());
 
-    short x[18] = {120}, y[18] = {};
-    ASSERT_EQ(DownLoadRotateJZ(x, y), EC_OK);
-    s.seal().InitBefore();
-    s.refuse(kBlocksCode);
-    EXPECT_EQ(s.seal().GetPointInfo(), EC_FAIL);
+    uint8_t rotations[calibration::kRotateBlockSize] = {};
+    calibration::encodeRotation(120, 0, rotations);
+    ASSERT_EQ(store.download(CMD_SET_ROTATE_POINTS, rotations, sizeof rotations), EC_OK);
+    EXPECT_EQ(store.record().m_JZOffsetX[1], 120);
+    store.forget();
+    m.injectFault(sim::FaultSpec{sim::Fault::Refusal, 1, sim::FaultTarget::Any, kBlocksCode});
+    EXPECT_EQ(store.ensureLoaded(fetched), EC_FAIL);
     // What came before the failed read is in the record, the rotated entries are not.
-    EXPECT_EQ(s.seal().jzCircles()[1].x, 1933);
-    EXPECT_EQ(s.seal().jzOffsetX()[1], 0);
-    EXPECT_EQ(s.seal().a4LongSide(), 0);
+    EXPECT_EQ(store.record().m_JZCircle[1].x, 1933);
+    EXPECT_EQ(store.record().m_JZOffsetX[1], 0);
+    EXPECT_EQ(store.record().m_A4LongSide, 0);
+    EXPECT_EQ(store.ensureLoaded(fetched), EC_OK);
+    EXPECT_EQ(store.record().m_JZOffsetX[1], 120);
 
-    s.machine().clearLog();
-    EXPECT_EQ(s.seal().GetPointInfo(), EC_OK);
-    EXPECT_EQ(s.seal().jzOffsetX()[1], 120);
-    EXPECT_EQ(s.commandsWithCode(kCalibCode), 1u);
-}
-
-TEST_F(Record, BaseDownloadSendsFiftyBytesAndRecordsSealsOnlyAfterSuccess)
-{
-    unsigned char block[50] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
-    block[20] = 0x55;                                    // beyond the ten bytes given: not sent
-    ASSERT_EQ(DownLoadBaseJZ(block, 10, 0), EC_OK);
-    const auto sent = s.frames().front();
-    ASSERT_EQ(sent.size(), 5u + 3 + 50);
-    EXPECT_TRUE(std::all_of(sent.begin() + 17, sent.end() - 1, [](unsigned char b) { return b == 0; }));
-    EXPECT_EQ(s.seal().a4ShortSide(), 1923);
-    EXPECT_EQ(s.commandsWithCode(0x02), 0u);  // no RFID read without saveRFID
-
-    s.machine().setSlot(2, true, {1, 2, 3, 4});
-    ASSERT_EQ(DownLoadBaseJZ(block, 50, 1), EC_OK);
-    EXPECT_EQ(s.machine().bindInfo()[4], 1);
-
-    // A refused download stays a failure and records nothing.
-    s.machine().setSlot(2, true, {9, 9, 9, 9});
-    s.refuse(kCalibCode);
-    EXPECT_EQ(DownLoadBaseJZ(block, 50, 1), EC_FAIL);
-    EXPECT_EQ(s.machine().bindInfo()[4], 1);
+    const uint8_t base[calibration::kBaseBlockSize] = {0x83, 0x07, 0xAC, 0x0A};  // 1923 x 2732
+    ASSERT_EQ(store.download(CMD_SET_BASE_POINTS, base, sizeof base), EC_OK);
+    EXPECT_EQ(store.record().m_A4ShortSide, 1923);
 }

@@ -46,9 +46,13 @@ protected:
     static sim::SimCamera& doc() { return sim::documentCamera(); }
     static sim::SimCamera& env() { return sim::environmentCamera(); }
     static sim::PaperBoard& board() { return sim::paperBoard(); }
-    CSeal& seal() { return s.seal(); }
     std::string file(const std::string& name) const { return s.base() + "/" + name; }
     int envPhoto(const std::string& name) { return TakeEnvPhoto(file(name).c_str()); }
+    // The photo requests a camera's channel has raised, as its trace shows them.
+    int requests(sim::SimCamera& cam = sim::documentCamera()) const
+    {
+        return tracedLines(s.base(), &cam == &env() ? "SetEnvPHStatus st:0" : "CSeal::SetPHStatus st:0");
+    }
 
     // The capture thread has made `passes` more reads.
     void passes(uint64_t count, sim::SimCamera& cam = sim::documentCamera())
@@ -60,20 +64,19 @@ protected:
     int photoDuringRead(const std::function<int()>& photo, const std::function<void()>& beforeNextRead = {},
                         sim::SimCamera& cam = sim::documentCamera())
     {
-        const bool isEnv = &cam == &sim::environmentCamera();
         cam.holdReads(true);
         EXPECT_TRUE(cam.waitForHeldRead());
         if (beforeNextRead) beforeNextRead();
+        const int before = requests(cam);
         auto result = std::async(std::launch::async, photo);
-        const bool requested =
-            eventually([&] { return (isEnv ? seal().GetEnvPHStatus() : seal().GetPHStatus()) == CSeal::PH_REQUESTED; });
+        const bool requested = eventually([&] { return requests(cam) > before; });
         cam.holdReads(false);
         EXPECT_TRUE(requested);
         return result.get();
     }
     bool documentThreadEnds()
     {
-        return eventually([&] { return !seal().videoRunning(); });
+        return eventually([] { return checkVideoState() == 2; });
     }
     static bool exists(const std::string& path) { return !cv::imread(path).empty(); }
     static cv::Size sizeOf(const std::string& path) { return cv::imread(path).size(); }

@@ -114,7 +114,7 @@ TEdgePtArr rimPoints(int n, float cx, float cy, float r)
     return pts;
 }
 
-TEST(CircleFit, SmudgedOrStraightRimKeepsTheEarlierCircle)
+TEST(CircleFit, SmudgedOrStraightRimKeepsTheEarlierCircleAndTheRimIsTheFirstDarkPixelFromOutside)
 {
     TCircle c{300, 300, 150};
     TEdgePtArr pts = rimPoints(40, 320, 290, 140);
@@ -137,13 +137,10 @@ TEST(CircleFit, SmudgedOrStraightRimKeepsTheEarlierCircle)
     CImgHelp::FitCircle(line, c);
     EXPECT_NEAR(c.x, 320, 1);
     EXPECT_NEAR(c.r, 140, 1);
-}
 
-TEST(CircleFit, RimIsTheFirstDarkPixelFromOutside)
-{
+    // The rim is the first dark pixel from outside.
     cv::Mat pic(500, 500, CV_8UC1, cv::Scalar(255));
     cv::circle(pic, {250, 250}, 120, cv::Scalar(0), 8);  // dark from radius 116 to 124
-    TEdgePtArr pts;
     CImgHelp::FindCircleEdgePt(pic, pts, TCircle{255, 245, 110}, 150);
     ASSERT_EQ(pts.count, 720);
     for (int i = 0; i < pts.count; i += 45)

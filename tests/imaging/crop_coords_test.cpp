@@ -1,9 +1,7 @@
 // The crop and its files, the conversions between cut picture, photo and millimetres, and the
-// blank-area check on the last cut picture.
+// blank-area check on a cut picture.
 #include <cmath>
 
-#include "stampctl/stampctl.h"
-#include "stampctl/seal.h"
 #include "tests/imaging/imaging_fixture.h"
 
 namespace stampctl::test {
@@ -49,7 +47,12 @@ TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEndsAndMillimetresBecomePixelsO
     int x = 297, y = 210;
     m_cut.MM2Pixel(x, y);  // no sheet measured yet
     EXPECT_EQ(cv::Point(x, y), cv::Point(2732, 1922));
-    img()->MakePaperArea(cv::Mat(2448, 3264, CV_8UC1, cv::Scalar(0)), 10, m_cut);  // nominal A4
+    // A margin gives a fixed centred window: nominal A4 at 10.
+    const cv::Mat bin(2448, 3264, CV_8UC1, cv::Scalar(0));
+    ASSERT_TRUE(img()->MakePaperArea(bin, 100, m_cut));
+    EXPECT_EQ(m_cut.paper, cv::Rect(160, 153, 2945, 2143));
+    ASSERT_TRUE(img()->MakePaperArea(bin, 10, m_cut));
+    EXPECT_EQ(m_cut.paper, cv::Rect(250, 243, 2765, 1963));
     // Width against 1943 * [0.9, 1.1] = [1748, 2137], height against 2745 * [0.9, 1.1] = [2470, 3019].
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, 1748, 2470));
     EXPECT_TRUE(img()->IsA4JpgOk(m_cut, 2137, 3019));
@@ -129,19 +132,13 @@ TEST_F(ImagingTest, SheetOrientationTable)
     EXPECT_EQ(cv::Point(x, y), cv::Point(30, 40));
 }
 
-class BlankCheck : public ImagingTest {
-protected:
-    // A white cut picture with `inkPixels` black pixels in its top-left 100 x 100 box.
-    void cutWithInk(int inkPixels)
-    {
-        cv::Mat cut(400, 600, CV_8UC3, cv::Scalar::all(240));
-        for (int i = 0; i < inkPixels; ++i) cut.at<cv::Vec3b>(i / 100, i % 100) = cv::Vec3b(10, 10, 10);
-        m_cut.picture = cut;
-    }
-};
-
-TEST_F(BlankCheck, ShareOfDarkPixelsAgainstTheRateInsideThePicture)
+TEST_F(ImagingTest, BlankCheckWeighsTheShareOfDarkPixelsAgainstTheRateInsideThePicture)
 {
+    // A white cut picture with `ink` black pixels in its top-left 100 x 100 box.
+    const auto cutWithInk = [&](int ink) {
+        m_cut.picture = cv::Mat(400, 600, CV_8UC3, cv::Scalar::all(240));
+        for (int i = 0; i < ink; ++i) m_cut.picture.at<cv::Vec3b>(i / 100, i % 100) = cv::Vec3b(10, 10, 10);
+    };
     EXPECT_EQ(img()->IsWhitePaper(m_cut, 0, 0, 160, 160, 0.018f), 2);  // no picture yet
     const float rate = static_cast<float>(18 / 1000.0);
     // clang-format off
@@ -155,25 +152,6 @@ TEST_F(BlankCheck, ShareOfDarkPixelsAgainstTheRateInsideThePicture)
     for (auto [x, y, w, verdict] :
          {std::tuple{441, 0, 160, 2}, {440, 240, 160, 0}, {0, -1, 160, 2}, {0, 0, 0, 2}, {0x7fffff00, 0, 0x1000, 2}})
         EXPECT_EQ(img()->IsWhitePaper(m_cut, x, y, w, 160, 0.018f), verdict) << x << "," << y << " " << w;
-}
-
-TEST_F(BlankCheck, ExportUsesTheConfiguredBoxOnTheLastPhoto)
-{
-    EXPECT_EQ(isWhitePaper(0, 0), 2);  // no photo since start
-
-    sim::PaperPhoto layout;
-    layout.print = {{{400, 400, 800, 400}}};
-    ASSERT_TRUE(img()->AutoCutPaperByImg(sim::drawPaperPhoto(layout), "photo", path("cut/p.jpg").c_str(), nullptr, 0, 0,
-                                         m_cut));
-    CSeal::Instance()->storeCut(m_cut);      // as a photo leaves it
-    EXPECT_EQ(isWhitePaper(450, 450), 1);    // the default 160 x 160 box on the printed lines
-    EXPECT_EQ(isWhitePaper(1500, 1200), 0);  // blank paper
-    EXPECT_EQ(isWhitePaper(2700, 10), 2);    // past the sheet's right edge
-
-    // A picture the check cannot read is the guard's business, not the caller's crash.
-    m_cut.picture = cv::Mat(200, 200, CV_8UC2, cv::Scalar::all(0));
-    CSeal::Instance()->storeCut(m_cut);
-    EXPECT_EQ(isWhitePaper(0, 0), -602);
 }
 
 }  // namespace

@@ -7,94 +7,64 @@
 namespace stampctl::test {
 namespace {
 
-TEST_F(ImagingTest, BoardWithoutASheetFindsNothingAndKeepsTheRectangle)
-{
-    sim::PaperPhoto layout;
-    layout.withSheet = false;
-    const cv::Mat photo = sim::drawPaperPhoto(layout);
-    const cv::Mat bin = threshold(photo);
-    for (BORDER br : {BORDER_LEFT, BORDER_TOP, BORDER_RIGHT, BORDER_BOTTOM})
-        EXPECT_TRUE(img()->FindBorder(bin, br).edge.empty()) << br;
-    cv::Mat out;
-    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "empty board", m_cut));
-
-    setPaperRect({11, 12, 13, 14});
-    EXPECT_FALSE(img()->MakePaperArea(bin, 0, m_cut));
-    EXPECT_EQ(paperRect(), cv::Rect(11, 12, 13, 14));
-
-    // The crop then keeps the whole picture.
-    EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "board", path("cut/board.jpg").c_str(), nullptr, 0, 0, m_cut));
-    EXPECT_EQ(paperRect(), cv::Rect(0, 0, 3264, 2448));
-    EXPECT_EQ(m_cut.picture.size(), photo.size());
-    EXPECT_EQ(cv::imread(path("cut/board.jpg")).size(), photo.size());
-}
-
-TEST_F(ImagingTest, FoundRectangleLiesWithinThreePixelsOfTheDrawnSheet)
+// The rectangle holds every column and row the drawn sheet touches (its corners lie on half
+// pixels, at (127.5, 328.5) and (2872.5, 2271.5)), and nothing of the board.
+TEST_F(ImagingTest, FoundRectangleIsTheDrawnSheet)
 {
     sim::PaperPhoto layout;
     layout.sheetCentre = {1500, 1300};
     layout.print = {{{200, 200, 1500, 600}}};
     layout.impressions = {{{2400, 1700}, 100, false}};
-    const cv::Mat bin = threshold(sim::drawPaperPhoto(layout));
-    ASSERT_TRUE(img()->MakePaperArea(bin, 0, m_cut));
-    const std::vector<cv::Point2f> c = sim::sheetCorners(layout);
-    EXPECT_NEAR(m_cut.paper.x, c[0].x, 3);
-    EXPECT_NEAR(m_cut.paper.y, c[0].y, 3);
-    EXPECT_NEAR(m_cut.paper.width, c[1].x - c[0].x, 3);
-    EXPECT_NEAR(m_cut.paper.height, c[3].y - c[0].y, 3);
+    ASSERT_TRUE(img()->MakePaperArea(img()->MakeThreshold(sim::drawPaperPhoto(layout)), 0, m_cut));
+    EXPECT_EQ(m_cut.paper, cv::Rect(cv::Point(127, 328), cv::Point(2874, 2273)));
 }
 
-TEST_F(ImagingTest, MarginGivesAFixedCentredWindow)
+// Photos without a sheet: an empty board, pure noise, pictures too small for the scan windows,
+// paper up to every edge. Nothing is found, nothing fails, the crop keeps the whole unturned
+// picture and its points pass through.
+TEST_F(ImagingTest, WithoutASheetNothingIsFoundAndTheWholePictureIsKept)
 {
-    const cv::Mat bin(2448, 3264, CV_8UC1, cv::Scalar(0));
-    ASSERT_TRUE(img()->MakePaperArea(bin, 10, m_cut));
-    EXPECT_EQ(paperRect(), cv::Rect(250, 243, 2765, 1963));
-    ASSERT_TRUE(img()->MakePaperArea(bin, 100, m_cut));
-    EXPECT_EQ(paperRect(), cv::Rect(160, 153, 2945, 2143));
-}
-
-// Photos that leave the scan windows empty or let the sheet fill everything.
-TEST_F(ImagingTest, TinyEmptyAndFullPicturesNeverFail)
-{
-    const std::string out = path("cut/tiny.jpg");
+    const std::string out = path("cut/none.jpg");
     EXPECT_FALSE(img()->AutoCutPaperByImg(cv::Mat(), "none", out.c_str(), nullptr, 0, 0, m_cut));
     cv::Mat untouched(3, 3, CV_8UC3, cv::Scalar::all(7));
     EXPECT_FALSE(img()->AutoRotateByPaper(cv::Mat(), untouched, "none", m_cut));
     EXPECT_EQ(untouched.at<cv::Vec3b>(0, 0), cv::Vec3b(7, 7, 7));
 
-    for (const cv::Size size :
-         {cv::Size(1, 1), cv::Size(2, 3), cv::Size(40, 30), cv::Size(40, 40), cv::Size(130, 90)}) {
-        for (const int grey : {0, 255}) {
-            SCOPED_TRACE(testing::Message() << size << " grey " << grey);
-            const cv::Mat photo(size, CV_8UC3, cv::Scalar::all(grey));
-            const bool found = img()->AutoCutPaperByImg(photo, "tiny", out.c_str(), nullptr, 0, 0, m_cut);
-            EXPECT_FALSE(m_cut.picture.empty());
-            EXPECT_LE(m_cut.picture.cols, size.width);
-            // Paper up to every edge is no sheet: the whole picture is kept.
-            EXPECT_FALSE(found);
-            EXPECT_EQ(paperRect(), cv::Rect(0, 0, size.width, size.height));
-        }
+    sim::PaperPhoto board, noise;
+    board.withSheet = false;
+    noise.pureNoise = true;
+    std::vector<cv::Mat> photos{sim::drawPaperPhoto(board), sim::drawPaperPhoto(noise)};
+    for (const cv::Size size : {cv::Size(1, 1), cv::Size(2, 3), cv::Size(40, 30), cv::Size(40, 40), cv::Size(130, 90)})
+        for (const int grey : {0, 255}) photos.emplace_back(size, CV_8UC3, cv::Scalar::all(grey));
+    for (const cv::Mat& photo : photos) {
+        SCOPED_TRACE(testing::Message() << photo.size() << " grey " << int(photo.at<cv::Vec3b>(0, 0)[0]));
+        EXPECT_FALSE(img()->AutoCutPaperByImg(photo, "none", out.c_str(), nullptr, 0, 0, m_cut));
+        EXPECT_FALSE(m_cut.rotated);
+        EXPECT_EQ(m_cut.paper, cv::Rect(cv::Point(), photo.size()));
+        ASSERT_EQ(m_cut.picture.size(), photo.size());
+        EXPECT_EQ(cv::norm(m_cut.picture, photo, cv::NORM_INF), 0);
+        EXPECT_EQ(cv::imread(out).size(), photo.size());
+        cv::Point p(photo.cols / 2, photo.rows / 3);
+        m_cut.ConvertXYtoSrcPic(p.x, p.y);
+        EXPECT_EQ(p, cv::Point(photo.cols / 2, photo.rows / 3));
     }
+    EXPECT_GT(tracedLines(m_base.path(), "AutoCutPaperByImg no sheet"), 0);
+    // On the empty board no border is found, and the rectangle stays as it was.
+    const cv::Mat bin = img()->MakeThreshold(photos[0]);
+    for (BORDER br : {BORDER_LEFT, BORDER_TOP, BORDER_RIGHT, BORDER_BOTTOM})
+        EXPECT_TRUE(img()->FindBorder(bin, br).edge.empty()) << br;
+    cv::Mat turned;
+    EXPECT_FALSE(img()->AutoRotateByPaper(photos[0], turned, "empty board", m_cut));
+    m_cut.paper = {11, 12, 13, 14};
+    EXPECT_FALSE(img()->MakePaperArea(bin, 0, m_cut));
+    EXPECT_EQ(m_cut.paper, cv::Rect(11, 12, 13, 14));
 }
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180;
 
-TEST_F(ImagingTest, StraightSheetIsCopiedNotRotated)
-{
-    sim::PaperPhoto layout;
-    layout.print = {{{300, 300, 900, 400}}};
-    const cv::Mat photo = sim::drawPaperPhoto(layout);
-    cv::Mat out;
-    EXPECT_FALSE(img()->AutoRotateByPaper(photo, out, "straight", m_cut));
-    EXPECT_FALSE(m_cut.rotated);
-    EXPECT_EQ(m_cut.rotateAngle, 0.0f);
-    ASSERT_EQ(out.size(), photo.size());
-    EXPECT_NE(out.data, photo.data);
-    EXPECT_EQ(cv::norm(out, photo, cv::NORM_INF), 0);
-}
-
-// A turned sheet comes out axis-parallel, measured on the straightened picture itself.
+// A turned sheet comes out axis-parallel, measured on the straightened picture itself; a straight
+// one is copied, not turned.
 class TurnedSheet : public ImagingTest, public ::testing::WithParamInterface<double> {};
 
 TEST_P(TurnedSheet, IsStraightenedWithinATenthOfADegree)
@@ -107,7 +77,12 @@ TEST_P(TurnedSheet, IsStraightenedWithinATenthOfADegree)
     const cv::Mat photo = sim::drawPaperPhoto(layout);
 
     cv::Mat out;
-    ASSERT_TRUE(img()->AutoRotateByPaper(photo, out, "turned", m_cut));
+    ASSERT_EQ(img()->AutoRotateByPaper(photo, out, "turned", m_cut), turnDeg != 0);
+    if (turnDeg == 0) {
+        EXPECT_FALSE(m_cut.rotated);
+        EXPECT_NE(out.data, photo.data);
+        EXPECT_EQ(cv::norm(out, photo, cv::NORM_INF), 0);
+    }
     const double expected = turnDeg > 0 ? 2 * kPi - turnDeg * kDeg : -turnDeg * kDeg;
     EXPECT_NEAR(m_cut.rotateAngle, expected, 0.1 * kDeg);
     // The straightened sheet's corners are where the rotation offsets put them.
@@ -128,7 +103,7 @@ TEST_P(TurnedSheet, IsStraightenedWithinATenthOfADegree)
     EXPECT_NEAR(left1, sheetTl.x, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Angles, TurnedSheet, ::testing::Values(0.5, -0.5, 2.0, -2.0, 5.0, -5.0));
+INSTANTIATE_TEST_SUITE_P(Angles, TurnedSheet, ::testing::Values(0.0, 0.5, -0.5, 2.0, -2.0, 5.0, -5.0));
 
 // The whole photo turned onto a larger black picture, centre on centre, each pixel the bilinear
 // mix of its four source neighbours at the position the 12-bit fixed-point walk reaches.

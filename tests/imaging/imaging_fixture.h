@@ -22,9 +22,6 @@ protected:
     void SetUp() override { img()->setOutputSettings(80, 235, kConfiguredCutEzh); }
 
     static CImgHelp* img() { return CImgHelp::Instance(); }
-    static cv::Mat threshold(const cv::Mat& photo) { return img()->MakeThreshold(photo); }
-    cv::Rect paperRect() const { return m_cut.paper; }
-    void setPaperRect(const cv::Rect& r) { m_cut.paper = r; }
     std::string path(const std::string& name) const { return m_base.file(name); }
 
     TempBaseDir m_base;

@@ -26,6 +26,12 @@ void PrintTo(const Course& c, std::ostream* os) { *os << c.name; }
 class Courses : public Stamping, public ::testing::WithParamInterface<Course> {};
 
 sim::StatusPhase polls(uint8_t state, int count, uint8_t fault = 0) { return phase(state, 0, 0, 0, 0, fault, count); }
+// `ms` of stamping, and of a motor fault while resetting.
+sim::StatusPhase busy(int64_t ms, uint8_t flags = 0, uint8_t doors = 0, uint8_t warn2 = 0)
+{
+    return phase(4, ms, flags, doors, warn2);
+}
+sim::StatusPhase fault(int64_t ms) { return phase(5, ms, 0, 0, 0, kMotorFault); }
 
 // Disconnects from another thread, once, in the first pause of the caller's own (not the
 // simulated exchange's, which holds the exchange lock) after `when` holds.
@@ -66,14 +72,14 @@ TEST_F(Cycle, WhatTheMachineIsSent)
 
     // Clamped into the travel first, shifted by the seal afterwards; the style comes first.
     configure("seal_dx=3\nseal_dy=-2");
-    ASSERT_TRUE(stamp(1, 40.0, 150.0, 0, SEAL_ORDINARY, CSeal::STAMP_ACROSS_PAGE).ok);
+    ASSERT_TRUE(std::get<0>(stamp(1, 40.0, 150.0, 0, SEAL_ORDINARY, CSeal::STAMP_ACROSS_PAGE)));
     const sim::StampRequest made = s.machine().stamps().back();
     EXPECT_EQ(std::tuple(made.x, made.y, made.stampStyle), std::tuple(6000, 14800, 0));
     EXPECT_EQ(s.frames()[1][5], kStyleCode);
     EXPECT_EQ(s.frames()[1][6], 0x00);
 }
 
-TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
+TEST_F(Cycle, RefusedBeforeTheMachineIsAskedAndByIt)
 {
     configure("seal_dy=-10");
     EXPECT_EQ(stamp(0), (CycleResult{false, EC_SEAL_NUMBER_OUT_OF_RANGE, false}));
@@ -83,11 +89,9 @@ TEST_F(Cycle, RefusedBeforeTheMachineIsAsked)
     // Clamped to 4.0 and shifted to -6.0: no position the machine could be sent.
     EXPECT_EQ(stamp(1, 150, 3.0), (CycleResult{false, EC_OUT_OF_BOUNDS, false}));
     EXPECT_TRUE(s.frames().empty());
-    EXPECT_TRUE(stamp(1, 150, 150, 360).ok);
-}
+    EXPECT_TRUE(std::get<0>(stamp(1, 150, 150, 360)));
 
-TEST_F(Cycle, RefusalsByTheMachine)
-{
+    // Refusals by the machine.
     configure();
     s.refuse(kStampCode);
     EXPECT_EQ(stamp(1), (CycleResult{false, EC_FAIL, true}));
@@ -112,55 +116,39 @@ TEST_P(Courses, EndsAsTheMachineShowsIt)
     EXPECT_EQ(GetPrintReset(), c.printReset ? 1 : 0);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Stamp, Courses,
     ::testing::Values(
         Course{"usual", {}, false, {true, 0, false}, false},
-        Course{"completeAndReadyTogether", {phase(4, 1000)}, true, {true, 0, false}, false},
-        Course{
-            "preCompleteThenReady", {phase(4, 1000), phase(4, 300, 0, kPreComplete)}, false, {true, 0, false}, false},
-        Course{"faultResetReadyWithoutCompletion",
-               {phase(4, 1000), phase(5, 1000, 0, 0, 0, kMotorFault), phase(2, 2000)},
-               false,
-               {false, EC_FAIL, true},
-               true},
-        Course{"faultAfterCompletionThenReset",
-               {phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault), phase(1, 1000)},
-               false,
-               {true, 0, false},
-               true},
-        Course{"readyAgainWithoutAnySign", {phase(4, 300), phase(3, 6000)}, false, {false, EC_FAIL, true}, false},
-        Course{"stall", {phase(4, kEver)}, false, {false, EC_TIMEOUT, false}, true},
-        Course{"stallAfterCompletion",
-               {phase(4, 1000), phase(4, kEver, kComplete)},
-               false,
-               {true, EC_TIMEOUT, false},
-               true},
-        Course{"slotEmptiedBeforeCompletion",
-               {phase(4, 1000), phase(4, kEver, 0, 0, kSlotEmpty)},
-               false,
-               {false, EC_NO_SEAL, false},
-               false},
-        Course{"slotEmptiedAfterCompletion",
-               {phase(4, 400, kComplete), phase(4, kEver, 0, 0, kSlotEmpty)},
-               false,
-               {true, EC_NO_SEAL, false},
-               false}),
+        Course{"completeAndReady", {busy(1000)}, true, {true, 0, false}, false},
+        Course{"preCompleteThenReady", {busy(1000), busy(300, 0, kPreComplete)}, false, {true, 0, false}, false},
+        Course{"faultResetReady", {busy(1000), fault(1000), phase(2, 2000)}, false, {false, EC_FAIL, true}, true},
+        Course{"faultAfterCompletion", {busy(1000), busy(400, kComplete), fault(600), phase(1, 1000)}, false,
+               {true, 0, false}, true},
+        Course{"readyWithoutAnySign", {busy(300), phase(3, 6000)}, false, {false, EC_FAIL, true}, false},
+        Course{"stall", {busy(kEver)}, false, {false, EC_TIMEOUT, false}, true},
+        Course{"stallAfterCompletion", {busy(1000), busy(kEver, kComplete)}, false, {true, EC_TIMEOUT, false}, true},
+        Course{"emptiedBeforeCompletion", {busy(1000), busy(kEver, 0, 0, kSlotEmpty)}, false,
+               {false, EC_NO_SEAL, false}, false},
+        Course{"emptiedAfterCompletion", {busy(400, kComplete), busy(kEver, 0, 0, kSlotEmpty)}, false,
+               {true, EC_NO_SEAL, false}, false}),
     [](const ::testing::TestParamInfo<Course>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(Cycle, PausesAndLimits)
 {
     // After a fault and a reset the machine gets the configured pause once it is ready.
     configure("print_error_sleep=2000");
-    script({phase(4, 1000), phase(4, 400, kComplete), phase(5, 600, 0, 0, 0, kMotorFault), phase(1, 1000)});
+    script({busy(1000), busy(400, kComplete), fault(600), phase(1, 1000)});
     int64_t t = now();
-    EXPECT_TRUE(stamp().ok);
+    EXPECT_TRUE(std::get<0>(stamp()));
     EXPECT_GE(now() - t, 3000 + 2000);
     EXPECT_LE(now() - t, 3000 + 2000 + 250);
 
     // Pre-completion is enough; a fault after it is only written down.
     configure("before_print=yes\nbefore_print_sleep=500");
-    script({phase(4, 1000), phase(4, 300, 0, kPreComplete), phase(5, 2000, 0, 0, 0, kMotorFault)});
+    script({busy(1000), busy(300, 0, kPreComplete), fault(2000)});
     t = now();
     EXPECT_EQ(stamp(), (CycleResult{true, 0, false}));
     EXPECT_GE(now() - t, 1000 + 500);
@@ -170,16 +158,16 @@ TEST_F(Cycle, PausesAndLimits)
     // A reset state lifts the limit to 210 s.
     configure();
     s.machine().setExchangeLatencyMs(20);
-    script({phase(4, 1000), phase(1, 100000)}, true);
+    script({busy(1000), phase(1, 100000)}, true);
     EXPECT_EQ(stamp(), (CycleResult{true, 0, false}));
     EXPECT_EQ(GetPrintReset(), 1);
 
     // A long but otherwise ordinary cycle is reported as a possible reset.
-    script({phase(4, 14000), phase(4, 1000)}, true);
-    EXPECT_TRUE(stamp().ok);
+    script({busy(14000), busy(1000)}, true);
+    EXPECT_TRUE(std::get<0>(stamp()));
     EXPECT_EQ(GetPrintReset(), 0);
-    script({phase(4, 16500), phase(4, 500)}, true);
-    EXPECT_TRUE(stamp().ok);
+    script({busy(16500), busy(500)}, true);
+    EXPECT_TRUE(std::get<0>(stamp()));
     EXPECT_EQ(GetPrintReset(), 1);
 }
 
@@ -189,9 +177,9 @@ TEST_F(Cycle, EndsAtOnceWhenTheLinkIsClosedUnderIt)
     for (bool stamping : {true, false}) {
         configure();
         if (stamping)
-            script({phase(4, kEver)});
+            script({busy(kEver)});
         else
-            s.machine().scriptStatus({phase(4, kEver, 0, kPreComplete)});
+            s.machine().scriptStatus({busy(kEver, 0, kPreComplete)});
         DisconnectingClock clock([&] { return stamping ? stampCommands() > 0 : s.heartbeats() > 5; });
         {
             ScopedClock scoped(&clock);
@@ -204,7 +192,7 @@ TEST_F(Cycle, EndsAtOnceWhenTheLinkIsClosedUnderIt)
     }
 }
 
-TEST_F(Reset, ReadyAfterTheSelfCheck)
+TEST_F(Reset, ReadyAfterTheSelfCheckOrWithoutASealInTheMachine)
 {
     // The machine's own reset: 1, 2, then ready, some seconds later.
     EXPECT_EQ(initializationMachine(), EC_OK);
@@ -214,17 +202,22 @@ TEST_F(Reset, ReadyAfterTheSelfCheck)
     // A fault whose second look already shows ready.
     s.machine().scriptStatus({polls(3, 1), polls(1, 2), polls(5, 1, kMotorFault), polls(3, 0)});
     EXPECT_EQ(initializationMachine(), EC_OK);
-}
-
-TEST_F(Reset, NoSealInTheMachineCountsAsInitialised)
-{
+    // The machine refuses to reset without a seal: nothing to initialise.
+    s.machine().scriptStatus({});
     for (int n = 1; n <= 6; ++n) s.machine().setSlot(n, false);
-    EXPECT_EQ(s.seal().realReset(), EC_SEAL_MISSING);
     EXPECT_EQ(initializationMachine(), EC_OK);
 }
 
-TEST_F(Reset, FailuresAndTheirCodes)
+TEST_F(Reset, FailuresAndTheirCodesAndAnEndAfter130Polls)
 {
+    s.machine().scriptStatus({polls(3, 1), polls(1, 0)});
+    s.machine().clearLog();
+    const int64_t t = now();
+    EXPECT_EQ(initializationMachine(), EC_TIMEOUT);
+    EXPECT_EQ(s.heartbeats(), 1u + 1 + 130);
+    EXPECT_GE(now() - t, 131 * 500);
+    EXPECT_LT(now() - t, 131 * 500 + 2000);
+
     s.machine().scriptStatus({polls(3, 0)});  // never starts
     s.machine().clearLog();
     EXPECT_EQ(initializationMachine(), EC_FAIL);
@@ -242,15 +235,4 @@ TEST_F(Reset, FailuresAndTheirCodes)
     s.machine().setDoorOpen(sim::Door::Side, false);
     EXPECT_EQ(initializationMachine(), EC_PAPER_DOOR_OPEN);
     EXPECT_EQ(s.commandsWithCode(0x00), 0u);  // no reset command
-}
-
-TEST_F(Reset, GivesUpAfter130Polls)
-{
-    s.machine().scriptStatus({polls(3, 1), polls(1, 0)});
-    s.machine().clearLog();
-    const int64_t t = now();
-    EXPECT_EQ(initializationMachine(), EC_TIMEOUT);
-    EXPECT_EQ(s.heartbeats(), 1u + 1 + 130);
-    EXPECT_GE(now() - t, 131 * 500);
-    EXPECT_LT(now() - t, 131 * 500 + 2000);
 }

@@ -1,7 +1,7 @@
 // A connected session whose machine edition file the test writes, and the stamp cycle's result.
 #pragma once
 
-#include <ostream>
+#include <tuple>
 
 #include "stampctl/sim/stamp_scripts.h"
 #include "tests/support/sim_session.h"
@@ -22,16 +22,8 @@ inline sim::StatusPhase phase(uint8_t state, int64_t ms, uint8_t flags = 0, uint
     return sim::StatusPhase{{state, flags, doors, 0, warn2, 0, fault}, ms, polls};
 }
 
-struct CycleResult {
-    bool ok;
-    int reason;
-    bool again;
-    bool operator==(const CycleResult& o) const { return ok == o.ok && reason == o.reason && again == o.again; }
-    friend std::ostream& operator<<(std::ostream& os, const CycleResult& r)
-    {
-        return os << "{" << r.ok << ", " << r.reason << ", " << r.again << "}";
-    }
-};
+// How a cycle ended: stamped, its code, another attempt offered.
+using CycleResult = std::tuple<bool, int, bool>;
 
 class Stamping : public ::testing::Test {
 protected:
@@ -48,7 +40,7 @@ protected:
     {
         const StampOutcome out = s.seal().PrintOneStart(seal, x, y, angle, kind, style);
         EXPECT_EQ(out.resetSeen, GetPrintReset() == 1);
-        return CycleResult{out.stamped, out.code, out.retryOffered};
+        return {out.stamped, out.code, out.retryOffered};
     }
     void script(std::vector<sim::StatusPhase> phases, bool complete = false)
     {
