@@ -4,7 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include <gmock/gmock.h>
 #include <opencv2/imgcodecs.hpp>
 
 #include "stampctl/core/result_codes.h"
@@ -16,8 +15,6 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
-using ::testing::Contains;
-using ::testing::HasSubstr;
 constexpr char kFactoryCode[] = "mt5934mt";
 
 // umockdev's worker thread closes its end of a closed handle's connection a moment later.
@@ -42,20 +39,13 @@ protected:
 };
 
 // What the protocol does on top is pinned over the simulated link; here only what the bus adds.
-TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBusAndSaysWhyItCannotOpenIt)
+TEST_F(ConnectionOverUsbTest, FindsOnlyTheMachinesProductOnTheBus)
 {
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // nothing on the bus
     m_usb.plug(kMachineProduct + 1);
     EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);  // another product
     EXPECT_EQ(m_usb.claims(), 0);
     plugMachine();
-    // A refused permission is traced in words, with the group to join.
-    m_usb.refuseOpen(true);
-    EXPECT_EQ(connMachine(kFactoryCode), EC_PORT_OPENFAIL);
-    m_usb.refuseOpen(false);
-    EXPECT_THAT(traceBodies(m_base.path()),
-                Contains(HasSubstr("no permission to open the machine's USB device (libusb -3): "
-                                   "add the user to group stampctl")));
     EXPECT_EQ(connMachine(kFactoryCode), EC_OK);
     // A short packet is a failed read, not a reply to check.
     m_machine.injectFault(sim::Fault::ShortPacket, 1, sim::FaultTarget::Command);

@@ -3,13 +3,9 @@
 #include <umockdev.h>
 
 #include <linux/usbdevice_fs.h>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <sys/ioctl.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdarg>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -83,40 +79,7 @@ void check(bool ok, GError* error)
 
 usbdevfs_urb* urbOf(UMockdevIoctlData* data) { return reinterpret_cast<usbdevfs_urb*>(data->data); }
 
-// The kernel never refuses root, which runs the tests, a device node: the refusal is made in
-// the open() that libusb calls (plain and fortified), ahead of umockdev's preload and the C
-// library, which get every other open.
-std::atomic<bool> g_refuseOpen{false};
-
-bool refused(const char* path)
-{
-    if (!g_refuseOpen || std::strcmp(path, kDevNode) != 0) return false;
-    errno = EACCES;
-    return true;
-}
-
 }  // namespace
-}  // namespace stampctl::test
-
-extern "C" int open(const char* path, int flags, ...)
-{
-    using Open = int (*)(const char*, int, ...);
-    static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
-    va_end(args);
-    return stampctl::test::refused(path) ? -1 : next(path, flags, mode);
-}
-
-extern "C" int __open_2(const char* path, int flags)
-{
-    using Open2 = int (*)(const char*, int);
-    static const auto next = reinterpret_cast<Open2>(dlsym(RTLD_NEXT, "__open_2"));
-    return stampctl::test::refused(path) ? -1 : next(path, flags);
-}
-
-namespace stampctl::test {
 
 EmulatedUsbDevice::EmulatedUsbDevice()
 {
@@ -188,8 +151,6 @@ void EmulatedUsbDevice::unplug()
     umockdev_testbed_remove_device(m_testbed, m_sysPath.c_str());
     m_sysPath.clear();
 }
-
-void EmulatedUsbDevice::refuseOpen(bool refused) { g_refuseOpen = refused; }
 
 bool EmulatedUsbDevice::waitForStalledTransfer(int timeoutMs)
 {

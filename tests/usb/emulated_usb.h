@@ -59,8 +59,6 @@ public:
 
     // A kernel driver takes interface 0 (again) while the device is plugged.
     void bindKernelDriver() { m_driverBound = true; }
-    // The device node refuses to open, as it does for a user without permission on it.
-    void refuseOpen(bool refused);
 
     // Blocks until a transfer of the host is left waiting by the device, or `timeoutMs` passed.
     bool waitForStalledTransfer(int timeoutMs);
