@@ -1,4 +1,4 @@
-// The trace log: line formats, cut lengths, nesting, day files and concurrent writers.
+// The trace log: line formats, cut lengths, nesting, the day file and concurrent writers.
 //
 // Trace wording is pinned only in this test: the trace format is part of the product's
 // contract, what individual operations write into it is not.
@@ -10,7 +10,6 @@
 
 #include "stampctl/core/clock.h"
 #include "stampctl/core/trace.h"
-#include "stampctl/link/frame.h"
 #include "tests/support/test_env.h"
 
 using namespace stampctl;
@@ -40,10 +39,6 @@ TEST_F(TraceTest, LinesCarryStampAndExactSeparatorsAndNestedExitLines)
     {
         TRC_LOGER silent(TRC_LOGER::TRC_PROTOCOL, "quiet");
     }
-    const unsigned char frame[] = {0xAA, 0x55, 0x01, 0x00, 0x0F};
-    char hex[3 * sizeof frame + 2];
-    link::hexLine(frame, sizeof frame, hex);
-    TrcWritef(kTraceInfo, "%s", hex);
     try {  // nested loggers left by an exception still write their exit lines
         TRC_LOGER outer(TRC_LOGER::TRC_API, "outer");
         outer.SetRet("set before the throw");
@@ -60,7 +55,6 @@ TEST_F(TraceTest, LinesCarryStampAndExactSeparatorsAndNestedExitLines)
                            "09:05:07.042 <--op(3) ret=-401",
                            "09:05:07.042 -->quiet",
                            "09:05:07.042 <--quiet ",
-                           "09:05:07.042 AA 55 01 00 0F ;",
                            "09:05:07.042 -->outer",
                            "09:05:07.042 -->inner",
                            "09:05:07.042 <--inner ",
@@ -104,18 +98,6 @@ TEST_F(TraceTest, BaseDirectoryMissingOrLong)
     ::setenv("STAMPCTL_BASE_DIR", base.path().c_str(), 1);
     EXPECT_EQ(splitLines(readFile(traceFileFor(deep, clk.wallMs()))).size(), 1u);
     EXPECT_TRUE(lines().empty());
-}
-
-TEST_F(TraceTest, LinesAroundMidnightLandInTwoDayFiles)
-{
-    clk.setWallMs(localWallMs(2026, 12, 31, 23, 59, 59, 999));
-    TrcWritef(kTraceInfo, "old year");
-    clk.advance(1);
-    TrcWritef(kTraceInfo, "new year");
-    EXPECT_EQ(splitLines(readFile(base.path() + "/log/2026_12_31.ini")),
-              std::vector<std::string>{"23:59:59.999 old year"});
-    EXPECT_EQ(splitLines(readFile(base.path() + "/log/2027_01_01.ini")),
-              std::vector<std::string>{"00:00:00.000 new year"});
 }
 
 TEST_F(TraceTest, ConcurrentWritersNeverMixInsideALine)
