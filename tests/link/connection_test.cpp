@@ -73,18 +73,6 @@ TEST_F(Connection, MachineThatIsMissingOrSilentIsNotConnectedAndDisconnectCloses
     EXPECT_EQ(isConnMachine(), 1);
 }
 
-TEST_F(Connection, ControllerTeardownSwitchesTheLightOff)
-{
-    // The process that connects exits; only its frame log in the trace is left to look at.
-    EXPECT_EXIT(
-        {
-            connMachine(kFactory);
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
-    EXPECT_GT(test::tracedLines(s.base(), "AA 55 02 04 60 0D 00 00 72 ;"), 0);
-}
-
 TEST_F(Connection, OpenTopCoverDisconnectsOnceWithoutLooping)
 {
     ASSERT_EQ(s.connect(), EC_OK);

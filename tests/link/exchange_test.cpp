@@ -98,8 +98,8 @@ TEST_F(Exchange, TransportFailuresEndTheExchangeWithoutRetryRefusalsAndBadLength
     EXPECT_EQ(traced, std::vector<size_t>(3, 64 * 3 + 1));
 }
 
-// The backup board's leave (link_test pins that the main board's commands stay off the wire)
-// covers the retries of the one exchange given it, and not the next command.
+// The backup board's leave covers the retries of the one exchange given it, and not the next
+// command: what only the main board serves stays off the wire.
 TEST_F(Exchange, BackupBoardsLeaveLastsOneExchange)
 {
     s.machine().setBoard(sim::Board::Backup);

@@ -83,10 +83,6 @@ TEST_F(Doors, PaperDoorStateAbnormalOpeningAndSealLocks)
 
     s.machine().update([](sim::MachineState& m) { m.abnormalCapacity = 2; });
     EXPECT_EQ(openMachineBackDoorUnNormal("three"), EC_UNNORMAL_OPEN_LIMIT);
-    // Reading and deleting the records makes room again.
-    EXPECT_STREQ(readOpenBackDoorExceptionInfo(), (full + ";钥匙遗失").c_str());
-    EXPECT_EQ(delOpenBackDoorExceptionInfo(), EC_OK);
-    EXPECT_EQ(openMachineBackDoorUnNormal("three"), EC_OK);
 
     // Seal locks send the caller's byte (the frames themselves are pinned in exchange_test).
     const char seals2and5 = 0x12;

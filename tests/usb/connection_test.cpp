@@ -4,8 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include "stampctl/core/result_codes.h"
 #include "stampctl/stampctl.h"
 #include "tests/usb/usb_fixture.h"
@@ -90,25 +88,6 @@ TEST_F(ConnectionOverUsbTest, RepeatedConnectAndDisconnectLeakNothing)
     EXPECT_LE(settledAtMost(descriptors, descriptorCount), descriptors);
     EXPECT_LE(settledAtMost(threads, threadCount), threads);
     EXPECT_EQ(m_usb.claims(), m_usb.releases());
-}
-
-// Named photos stand in for the document camera beside the machine on USB: a photo, then a stamp
-// at a pixel of it. A photo without a sheet is kept whole, so the pixel is the photo's own.
-TEST_F(ConnectionOverUsbTest, StampsAtAPixelOfAPhotoFromTheNamedPictures)
-{
-    const std::string blank = m_base.file("blank.png");
-    ASSERT_TRUE(cv::imwrite(blank, cv::Mat(2448, 3264, CV_8UC3, cv::Scalar::all(0))));
-    ::setenv("STAMPCTL_SIM_PHOTOS", blank.c_str(), 1);
-    plugMachine();
-    ASSERT_EQ(connMachine(kFactoryCode), EC_OK);
-    ASSERT_EQ(openVideoCap(), EC_OK);
-    ASSERT_EQ(getImageFormat(m_base.file("cut/photo.bmp").c_str(), 0, 0, 0), EC_OK);
-    ASSERT_EQ(manualPrintStart(1, 1000, 800, 0), EC_OK);
-    ASSERT_EQ(m_machine.stamps().size(), 1u);
-    // Through the machine's calibration circles, with the default seal shift of -15 mm in X.
-    EXPECT_NEAR(m_machine.stamps()[0].xMm(), 91.21, 0.011);
-    EXPECT_NEAR(m_machine.stamps()[0].yMm(), 218.71, 0.011);
-    closeVideoCap();
 }
 
 }  // namespace

@@ -82,14 +82,7 @@ TEST_F(DevByUsbTest, TimeOutsGiveTheirResultsAndLeaveTheLinkUsable)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kShortTimeoutMs));
     EXPECT_TRUE(reply.empty());
 
-    // A machine that does not take the data.
-    BulkEndpoints deaf = firmwareEndpoints(m_machine);
-    deaf.out = [](const unsigned char*, size_t) { return EmulatedUsbDevice::kNoReply; };
-    m_usb.setEndpoints(deaf);
-    EXPECT_EQ(write(kHeartbeat, kShortTimeoutMs), -1);
-
-    // Both cancelled transfers are gone, and the interface was given back each time.
-    m_usb.setEndpoints(firmwareEndpoints(m_machine));
+    // The cancelled transfer is gone, and the interface was given back.
     EXPECT_EQ(write(kHeartbeat), 0);
     EXPECT_EQ(read(reply), 0);
     EXPECT_EQ(reply.size(), 64u);
