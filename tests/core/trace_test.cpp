@@ -87,9 +87,6 @@ TEST_F(TraceTest, BaseDirectoryMissingOrLong)
 {
     ::setenv("STAMPCTL_BASE_DIR", (base.path() + "/nowhere").c_str(), 1);
     TrcWritef(kTraceError, "lost");
-    {
-        TRC_LOGER log(TRC_LOGER::TRC_API, "lost too");
-    }
     const std::string deep = base.path() + "/" + std::string(120, 'd');
     ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((deep + "/log").c_str(), 0755), 0);
