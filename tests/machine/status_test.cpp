@@ -20,7 +20,6 @@ using Status = test::Connected;
 
 TEST_F(Status, ReadyAtOnceOrAfterBusyElseATimeOutAfter30Seconds)
 {
-    EXPECT_EQ(s.seal().CheckCanPrint(), EC_OK);
     s.machine().scriptStatus({forMs(record(4), 5000), forMs(record(4, 0, 0, 0, 0, 0x40), 1000)});
     const int64_t start = s.now();
     EXPECT_EQ(s.seal().CheckCanPrint(), EC_OK);

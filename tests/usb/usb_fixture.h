@@ -14,20 +14,6 @@ namespace stampctl::test {
 
 constexpr uint16_t kMachineProduct = 0x5750;
 
-// The firmware model answers the bulk endpoints byte for byte. A request it has nothing to say
-// to (no reply, or an injected read time-out) leaves the host's read waiting until it gives up:
-// its own time-out runs out in libusb, as with a machine.
-inline BulkEndpoints firmwareEndpoints(sim::SimMachine& machine)
-{
-    BulkEndpoints endpoints;
-    endpoints.out = [&machine](const unsigned char* data, size_t len) { return machine.hostWrite(data, len); };
-    endpoints.in = [&machine](unsigned char* buf, size_t cap, int& transferred) {
-        const int result = machine.hostRead(buf, cap, transferred, 0);
-        return result == sim::kUsbErrorTimeout ? EmulatedUsbDevice::kNoReply : result;
-    };
-    return endpoints;
-}
-
 // Entries of a directory: of /proc/self/fd the open descriptors (libusb contexts, handles and
 // event sources all hold some), of /proc/self/task the threads.
 inline int entriesOf(const char* dir)
@@ -47,7 +33,14 @@ protected:
         // Real time passes on this path anyway; the firmware's worker-thread calls must not sleep.
         m_machine.setExchangeLatencyMs(0);
         m_machine.setPlugged(false);
-        m_usb.setEndpoints(firmwareEndpoints(m_machine));
+        // The firmware model answers the bulk endpoints byte for byte. A request it has nothing
+        // to say to (no reply, or an injected read time-out) leaves the host's read waiting until
+        // it gives up: its own time-out runs out in libusb, as with a machine.
+        m_usb.setEndpoints({[this](const unsigned char* data, size_t len) { return m_machine.hostWrite(data, len); },
+                            [this](unsigned char* buf, size_t cap, int& transferred) {
+                                const int result = m_machine.hostRead(buf, cap, transferred, 0);
+                                return result == sim::kUsbErrorTimeout ? EmulatedUsbDevice::kNoReply : result;
+                            }});
     }
 
     // Puts the machine on the bus as 0483:5750, and takes it off again (losing what it had not
