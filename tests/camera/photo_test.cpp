@@ -5,7 +5,6 @@
 #include <csignal>
 #include <filesystem>
 
-#include "stampctl/imaging/img_help.h"
 #include "tests/camera/camera_fixture.h"
 
 namespace stampctl::test {
@@ -49,17 +48,6 @@ TEST_F(Photo, WhatEachTypeWrites)
     ASSERT_EQ(take("full.bmp", 1, 0), EC_OK);
     EXPECT_EQ(sizeOf(file("full.bmp")), frame);
     EXPECT_FALSE(exists(file("full.jpg")));
-}
-
-// The blank check of the export looks at the configured box (160 x 160 pixels by default) of the
-// last photo's cut picture: the board's sheet carries a printed letter.
-TEST_F(Photo, BlankCheckUsesTheConfiguredBoxOnTheLastPhoto)
-{
-    EXPECT_EQ(isWhitePaper(450, 450), 2);  // no photo since start
-    ASSERT_EQ(take("scan.bmp", 1, 1), EC_OK);
-    EXPECT_EQ(isWhitePaper(450, 450), 1);    // on the letter's second block
-    EXPECT_EQ(isWhitePaper(2000, 1250), 0);  // blank paper
-    EXPECT_EQ(isWhitePaper(2700, 10), 2);    // past the sheet's right edge
 }
 
 // Another operator must be able to rewrite a photo of the same name (the cut directory is the
