@@ -21,8 +21,6 @@ protected:
     {
         return getImageFormat(file(name).c_str(), type, erase, 0);
     }
-    // A sheet well inside the picture, as an operator lays it: about 22 mm left of centre.
-    static constexpr double kCutWidth = 2732, kCutHeight = 1922;
 };
 
 TEST_F(Photo, WhatEachTypeWrites)
@@ -32,8 +30,9 @@ TEST_F(Photo, WhatEachTypeWrites)
     ASSERT_EQ(take("scan.bmp", 0), EC_OK);
     EXPECT_EQ(sizeOf(file("scan.bmp")), frame);
     const cv::Size cut = sizeOf(file("scan.jpg"));
-    EXPECT_NEAR(cut.width, kCutWidth, 30);
-    EXPECT_NEAR(cut.height, kCutHeight, 30);
+    // The sheet well inside the picture, as an operator lays it: about 22 mm left of centre.
+    EXPECT_NEAR(cut.width, 2732, 30);
+    EXPECT_NEAR(cut.height, 1922, 30);
 
     // .jpg, type 0: the crop replaces the full photo.
     ASSERT_EQ(take("photo.jpg", 0), EC_OK);
@@ -83,7 +82,7 @@ TEST_F(Photo, PhotosAreGroupWritableAndARewriteThatCannotFinishLeavesTheOldOneWh
         EXPECT_EQ(entry.path().filename().string().find(".scan"), std::string::npos) << entry.path();
 }
 
-TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachineGone)
+TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedOrTheMachineGone)
 {
     closeVideoCap();
     const size_t polls = s.heartbeats();
@@ -92,9 +91,6 @@ TEST_F(Photo, RefusedWithoutWaitingWhenTheCameraIsClosedThePathMissingOrTheMachi
     EXPECT_LT(s.clock().monotonicMs() - t0, 100);
     EXPECT_EQ(s.heartbeats(), polls + 1);
     EXPECT_EQ(requests(), 0);
-
-    EXPECT_EQ(getImageFormat(nullptr, 0, 0, 0), EC_PHOTO_PATH_MISSING);
-    EXPECT_EQ(s.heartbeats(), polls + 1);
 
     ASSERT_EQ(openVideoCap(), EC_OK);  // a failed heartbeat fails the photo
     s.machine().setPlugged(false);
