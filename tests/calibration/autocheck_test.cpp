@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <set>
 
@@ -101,9 +102,7 @@ TEST_F(AutoCalibration, MeasuredMissBecomesTheSealsCorrectionAtEveryAngleAndAnIm
         EXPECT_NEAR(first.ox[4 + a], 0, 10) << a;  // seal 2 landed where it was sent
     }
     for (int i = 0; i < 4; ++i)  // the circles are where seal 1 landed
-        EXPECT_LT(
-            cv::norm(cv::Point2d(first.cx[i] - sim::kBoardMarks[i].turnedX, first.cy[i] - sim::kBoardMarks[i].turnedY)),
-            4)
+        EXPECT_LT(std::hypot(first.cx[i] - sim::kBoardMarks[i].turnedX, first.cy[i] - sim::kBoardMarks[i].turnedY), 4)
             << i;
     EXPECT_NEAR(first.shortSide, 1922, 30);
 
@@ -133,24 +132,25 @@ TEST_F(AutoCalibration, WrongSheetWritesNothing)
 TEST(AutoCheckReport, CameraAdviceFromTheMainCircles)
 {
     const bool calibrated[7] = {false, false, true, false, false, true, false};
-    char text[1024];
-    const CSeal::JZPoint turned[4] = {{100, 580}, {1930, 575}, {104, 2740}, {1935, 2737}};
-    calibration::AutoCheckReport(text, sizeof text, calibrated, turned);
-    EXPECT_STREQ(text,
-                 "1、2、5号章校准成功\r\n"
-                 "水平向，白纸上边X坐标(104,100), 差值:4, 建议:摄像头逆时针旋转4个像素\r\n"
-                 "垂直向，白纸右边Y坐标(580,575), 差值:5, 建议:摄像头逆时针旋转5个像素\r\n");
-    const CSeal::JZPoint other[4] = {{100, 570}, {1930, 575}, {100, 2740}, {1935, 2737}};
-    calibration::AutoCheckReport(text, sizeof text, calibrated, other);
-    EXPECT_NE(std::string(text).find("(100,100), 差值:0, 建议:不必调整摄像头\r\n"), std::string::npos);
-    EXPECT_NE(std::string(text).find("(570,575), 差值:5, 建议:摄像头顺时针旋转5个像素\r\n"), std::string::npos);
-    EXPECT_EQ(std::string(text).find("重新安装摄像头"), std::string::npos);
+    const auto report = [&](std::array<CSeal::JZPoint, 4> turned) {
+        char text[1024];
+        calibration::AutoCheckReport(text, sizeof text, calibrated, turned.data());
+        return std::string(text);
+    };
+    EXPECT_EQ(report({{{100, 580}, {1930, 575}, {104, 2740}, {1935, 2737}}}),
+              "1、2、5号章校准成功\r\n"
+              "水平向，白纸上边X坐标(104,100), 差值:4, 建议:摄像头逆时针旋转4个像素\r\n"
+              "垂直向，白纸右边Y坐标(580,575), 差值:5, 建议:摄像头逆时针旋转5个像素\r\n");
+    EXPECT_EQ(report({{{100, 570}, {1930, 575}, {100, 2740}, {1935, 2737}}}),
+              "1、2、5号章校准成功\r\n"
+              "水平向，白纸上边X坐标(100,100), 差值:0, 建议:不必调整摄像头\r\n"
+              "垂直向，白纸右边Y坐标(570,575), 差值:5, 建议:摄像头顺时针旋转5个像素\r\n");
     // The last row 4 % wider than the first: a camera tilted beyond what the crop straightens.
-    const CSeal::JZPoint tilted[4] = {{100, 575}, {1930, 575}, {64, 2737}, {1966, 2737}};
-    calibration::AutoCheckReport(text, sizeof text, calibrated, tilted);
-    EXPECT_NE(std::string(text).find("摄像头未正对底板(梯形差3.9%), 超出校正范围, 建议:重新安装摄像头\r\n"),
-              std::string::npos)
-        << text;
+    EXPECT_EQ(report({{{100, 575}, {1930, 575}, {64, 2737}, {1966, 2737}}}),
+              "1、2、5号章校准成功\r\n"
+              "水平向，白纸上边X坐标(64,100), 差值:36, 建议:摄像头顺时针旋转36个像素\r\n"
+              "垂直向，白纸右边Y坐标(575,575), 差值:0, 建议:不必调整摄像头\r\n"
+              "摄像头未正对底板(梯形差3.9%), 超出校正范围, 建议:重新安装摄像头\r\n");
 }
 
 TEST_F(AutoCalibration, EveryFailureFromARealCause)
@@ -226,8 +226,8 @@ TEST_P(CalibratedAccuracy, ClickedStampsLandNearTheClick)
                     sum += error, worst = std::max(worst, error), ++count;
                 }
         }
-    std::printf("| %+.0f° | %+.0f° / %+.0f° | %.2f | %.2f |\n", turn, pitch, roll, sum / count,
-                worst);  // the README's table
+    // The README's table.
+    std::printf("| %+.0f° | %+.0f° / %+.0f° | %.2f | %.2f |\n", turn, pitch, roll, sum / count, worst);
     EXPECT_LT(worst, 0.8);
     EXPECT_LT(sum / count, 0.4);
 }
