@@ -100,8 +100,6 @@ TEST(Mapping, LinesTurnsAndRefusedCircles)
 
 TEST(Mapping, MeasuredMissesRoundToTheNearestHundredth)
 {
-    EXPECT_EQ(mmToHundredths(1.237), 124);
-    EXPECT_EQ(mmToHundredths(-1.237), -124);
-    EXPECT_EQ(mmToHundredths(0.004), 0);
-    EXPECT_EQ(mmToHundredths(-0.996), -100);
+    for (auto [mm, hundredths] : {std::pair{1.237, 124}, {-1.237, -124}, {0.004, 0}, {-0.996, -100}})
+        EXPECT_EQ(mmToHundredths(mm), hundredths) << mm;
 }

@@ -74,10 +74,6 @@ protected:
         EXPECT_TRUE(requested);
         return result.get();
     }
-    bool documentThreadEnds()
-    {
-        return eventually([] { return checkVideoState() == 2; });
-    }
     static bool exists(const std::string& path) { return !cv::imread(path).empty(); }
     static cv::Size sizeOf(const std::string& path) { return cv::imread(path).size(); }
 

@@ -1,6 +1,5 @@
 // The crop and its files, the conversions between cut picture, photo and millimetres, and the
 // blank-area check on a cut picture.
-#include <cmath>
 
 #include "tests/imaging/imaging_fixture.h"
 
@@ -62,46 +61,6 @@ TEST_F(ImagingTest, PortraitSizeCheckIncludesBothEndsAndMillimetresBecomePixelsO
     EXPECT_TRUE(m_cut.MM2Pixel(x, y));
     EXPECT_EQ(cv::Point(x, y), cv::Point(2745, 1943));
 }
-
-// The centre of the dark dot near `expected` in `picture`.
-cv::Point2f dotCentre(const cv::Mat& picture, cv::Point2f expected)
-{
-    const cv::Rect around = cv::Rect(cvRound(expected.x) - 40, cvRound(expected.y) - 40, 80, 80) &
-                            cv::Rect(0, 0, picture.cols, picture.rows);
-    cv::Mat grey;
-    cv::cvtColor(picture(around), grey, cv::COLOR_BGR2GRAY);
-    const cv::Moments m = cv::moments(grey < 128, true);
-    return {static_cast<float>(around.x + m.m10 / m.m00), static_cast<float>(around.y + m.m01 / m.m00)};
-}
-
-class CutToPhoto : public ImagingTest, public ::testing::WithParamInterface<double> {};
-
-TEST_P(CutToPhoto, PointOfTheSheetMapsBackToItsPlaceInThePhoto)
-{
-    sim::PaperPhoto layout;
-    layout.angleDeg = GetParam();
-    layout.sheetCentre = {1580, 1270};
-    const cv::Point2f dotOnSheet(2000, 600);
-    layout.impressions = {{dotOnSheet, 12, true}};
-    const cv::Mat photo = sim::drawPaperPhoto(layout);
-    ASSERT_TRUE(img()->AutoCutPaperByImg(photo, "dot", path("cut/dot.jpg").c_str(), nullptr, 0, 0, m_cut));
-    EXPECT_EQ(m_cut.rotated, GetParam() != 0);
-
-    // Where the dot is in the cut picture, found by looking, not by the conversion.
-    const cv::Point2f inPhoto = sim::sheetToPhoto(layout, dotOnSheet);
-    const cv::Point2f inCut = dotCentre(m_cut.picture, {dotOnSheet.x, dotOnSheet.y});
-    int x = cvRound(inCut.x), y = cvRound(inCut.y);
-    // The photo point of that whole pixel: the dot's place plus the rounding, turned back.
-    const float c = std::cos(m_cut.rotateAngle), s = std::sin(m_cut.rotateAngle);
-    const float ox = x - inCut.x, oy = y - inCut.y;
-    const cv::Point2f expected(inPhoto.x + ox * c + oy * s, inPhoto.y - ox * s + oy * c);
-    m_cut.ConvertXYtoSrcPic(x, y);
-    // The conversion truncates: the photo pixel containing the point, whose centre is +0.5.
-    EXPECT_NEAR(x + 0.5, expected.x, 1.0);
-    EXPECT_NEAR(y + 0.5, expected.y, 1.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Turns, CutToPhoto, ::testing::Values(0.0, 2.0, -3.0));
 
 TEST_F(ImagingTest, SheetOrientationTable)
 {

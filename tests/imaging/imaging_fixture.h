@@ -28,16 +28,6 @@ protected:
     CutResult m_cut;  // what the operations under test produce
 };
 
-// The first bright pixel going from `from` in direction `step`, or -1.
-inline int firstBright(const cv::Mat& bgr, cv::Point from, cv::Point step)
-{
-    for (cv::Point p = from; p.inside(cv::Rect(0, 0, bgr.cols, bgr.rows)); p += step) {
-        const cv::Vec3b v = bgr.at<cv::Vec3b>(p);
-        if ((v[0] + v[1] + v[2]) / 3 > 128) return step.x ? p.x : p.y;
-    }
-    return -1;
-}
-
 constexpr double kSheetPxPerMm = 2745 / 297.0;
 
 // The cut's turn in degrees, between -180 and 180.

@@ -85,7 +85,6 @@ TEST_F(Entry, AcrossPageRequestLastsUntilAStampIsAccepted)
 
     ASSERT_EQ(setAcrossPageSeal(), EC_OK);
     EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_BIND_MISMATCH);
-    EXPECT_STREQ(geterrMsg(EC_BIND_MISMATCH), "该印章未绑定, 不允许盖章");
     EXPECT_EQ(manualPrintStart(2, 500, 500, 0), EC_OK);
     EXPECT_EQ(s.machine().stamps().back().stampStyle, 0);
     EXPECT_EQ(manualPrintStart(2, 500, 500, 0), EC_OK);
@@ -96,13 +95,10 @@ TEST_F(Entry, APixelNeedsACutPictureOfThisProcessAndMustLieOnIt)
 {
     configure();
     EXPECT_EQ(manualPrintStart(1, 1000, 800, 0), EC_NO_PICTURE);
-    EXPECT_EQ(manualPrintStartByLight(1, 1000, 800, 0), EC_NO_PICTURE);
     cutPicture();
     constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
-    for (auto [x, y] : {std::pair{1900, 10}, {10, 2700}, {-1, -1}, {-5000, 5000}, {1000000, 1000000}, {kMax, kMin}}) {
+    for (auto [x, y] : {std::pair{1900, 10}, {10, 2700}, {-1, -1}, {-5000, 5000}, {1000000, 1000000}, {kMax, kMin}})
         EXPECT_EQ(manualPrintStart(1, x, y, 0), EC_OUT_OF_BOUNDS) << x << "," << y;
-        EXPECT_EQ(manualPrintStartByLight(1, x, y, 0), EC_OUT_OF_BOUNDS) << x << "," << y;
-    }
     for (int seal : {kMin, 0, 7, kMax}) EXPECT_EQ(manualPrintStart(seal, 500, 500, 0), -502) << seal;
     EXPECT_TRUE(s.machine().stamps().empty());
     // On the picture, but beyond the travel: moved 2 mm inside it.
@@ -159,7 +155,6 @@ TEST_F(Entry, NoStampThroughACalibrationThatCannotMap)
         configure();
         cutPicture();
         EXPECT_EQ(manualPrintStart(1, 500, 500, 0), EC_NOT_CALIBRATED);
-        EXPECT_EQ(manualPrintStartByLight(1, 500, 500, 0), EC_NOT_CALIBRATED);
         EXPECT_EQ(autoPrintStart(1, 100, 50, 0), EC_NOT_CALIBRATED);
     }
     s.machine().setBaseBlock(sound);

@@ -46,7 +46,6 @@ protected:
     {
         s.machine().scriptNextStamp(sim::StampScript{std::move(phases), complete, false});
     }
-    int64_t now() { return s.now(); }
     size_t stampCommands() { return s.commandsWithCode(kStampCode); }
     SimSession s;
 };
