@@ -80,6 +80,7 @@ TEST_F(CalibrationDialog, ExportThenImportRestoresEveryField)
     EXPECT_TRUE(answering.boxes[0].text.contains("backup.ini")) << answering.boxes[0].text.toStdString();
     answering.answer = QMessageBox::Ok;
 
+    // The import brings back what the first export wrote, lineEditBZW's included.
     for (const QString& name : calibrationFieldNames()) dialog.field(name)->setText("0");
     answering.fileNames << files.file("backup.ini");
     click(&dialog, "pushButton_in");
