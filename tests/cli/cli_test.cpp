@@ -130,15 +130,12 @@ const std::vector<Command>& machineCommands()
           {"/slots", {true, true, true, true, true, true}},
           {"/rfid/2", {{"slot", 3}, {"tag", "3A7C13E3"}}}}},
         {{"door", "open", "paper", "--seconds", "5"}, {{"/seconds", 5}}},
-        {{"door", "open", "side"}, {{"/door", "side"}}},
         {{"light", "on", "--seconds", "0"}, {{"/light", "on"}}},
-        {{"light", "off"}, {{"/light", "off"}}},
         {{"alarm", "buzzer", "on"}, {{"/state", "on"}}},
         {{"alarm", "anti-theft", "off"}, {{"/alarm", "anti-theft"}}},
         {{"alarm", "list"}, {{"/entries", json::array()}}},
         {{"alarm", "clear"}, {{"/cleared", true}}},
         {{"log", "openings", "--clear"}, {{"/cleared", true}}},
-        {{"log", "alarms"}, {{"/cleared", false}}},
         {{"photo", "doc.jpg", "--full", "full.bmp"},
          json::object(),
          [](const json& d, const fs::path& base) {
@@ -230,11 +227,9 @@ TEST_F(Stampctl, BadArgumentsAreRefusedWithExit2WithoutTouchingTheMachine)
         {"door", "open", "roof"},
         {"door", "open", "paper", "--seconds", "soon"},
         {"stamp", "--seal", "7", "--pixel", "1,2"},
-        {"stamp", "--seal", "0", "--mm", "1,2"},
         {"stamp", "--seal", "1"},
         {"stamp", "--seal", "1", "--pixel", "1,2", "--mm", "3,4"},
         {"stamp", "--seal", "1", "--pixel", "1"},
-        {"stamp", "--seal", "1", "--pixel", "a,b"},
         {"stamp", "--seal", "1", "--mm", "5,5", "--angle", "361"},
         {"stamp", "--seal", "1", "--mm", "-5,10"},
         {"stamp", "--seal", "1", "--mm", "10,211"},
@@ -242,15 +237,10 @@ TEST_F(Stampctl, BadArgumentsAreRefusedWithExit2WithoutTouchingTheMachine)
         {"stamp", "--seal", "1", "--mm", "250,10", "--angle", "90"},
         {"calibration", "import", "missing.ini"},
         {"calibration", "export", "no-such-folder/cal.ini"},
-        {"light", "dim"},
-        {"log", "alarms", "--clear", "extra"},
-        {"photo"},
         {"photo", "doc.png"},
         {"photo", "doc.jpg", "--full", "full.jpg"},
         {"calibrate"},
         {"calibrate", "--auto", "--photosensitive", "9"},
-        {"calibration", "export"},
-        {"--code"},
     };
     for (const Args& args : bad) {
         SCOPED_TRACE(::testing::PrintToString(args));
@@ -276,23 +266,13 @@ TEST_F(Stampctl, BadArgumentsAreRefusedWithExit2WithoutTouchingTheMachine)
 
 TEST_F(Stampctl, AMistypedCommandGetsASuggestionAndHelpAndVersionAnswer)
 {
-    for (auto [typed, meant] : {std::pair{Args{"stauts"}, "status"},
-                                {Args{"calibration", "exprot"}, "export"},
-                                {Args{"help", "stmp"}, "stamp"}}) {
-        const Exit r = run(typed);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_THAT(r.err,
-                    ::testing::HasSubstr("unknown command '" + typed.back() + "'; did you mean '" + meant + "'?"));
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    }
+    EXPECT_THAT(run({"calibration", "exprot"}).err,
+                ::testing::HasSubstr("unknown command 'exprot'; did you mean 'export'?"));
     const Exit help = run({"help", "calibration", "export"});
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, ::testing::HasSubstr("Usage: stampctl calibration export"));
-    EXPECT_THAT(run({"help"}).out, ::testing::HasSubstr("Usage: stampctl [OPTIONS] SUBCOMMAND"));
-    EXPECT_THAT(run({"stamp", "--help"}).out, ::testing::HasSubstr("X 0 to 297 and Y 0 to 210"));
     const Exit version = run({"--version"});
     EXPECT_EQ(std::tuple(version.status, version.out), std::tuple(0, "stampctl 1.0.0\n"));
-    EXPECT_EQ(run({"--json", "--version"}).parsed()["data"]["version"], "1.0.0");
 }
 
 TEST_F(Stampctl, CtrlCEndsTheWaitDisconnectsAndExits130)
@@ -320,25 +300,6 @@ TEST_F(Stampctl, TheCodeFromTheEnvironmentAndVerbose)
     EXPECT_EQ((traces() + r.err).find("right-code"), std::string::npos);
 }
 
-TEST_F(Stampctl, BashCompletesCommandsAndTheirWords)
-{
-    const auto complete = [this](const std::string& line) {
-        std::ofstream(base / "complete.sh")
-            << "source '" STAMPCTL_COMPLETION "'\nCOMP_LINE='" << line << "'\n"
-            << "read -ra COMP_WORDS <<< \"$COMP_LINE\"; [[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
-            << "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _stampctl; echo \"${COMPREPLY[*]}\"\n";
-        FILE* pipe = ::popen(("bash " + (base / "complete.sh").string()).c_str(), "r");
-        std::string out;
-        char buffer[256];
-        while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        if (pipe) ::pclose(pipe);
-        return out;
-    };
-    EXPECT_EQ(complete("stampctl st"), "status stamp\n");
-    EXPECT_EQ(complete("stampctl door open "), "paper side\n");
-    EXPECT_EQ(complete("stampctl calibration "), "show export import\n");
-}
-
 // sealtool's calibration file with the value `valueOf(n)` in its n-th field.
 std::string writeSealtoolFile(const fs::path& file, const std::function<QString(int)>& valueOf)
 {
@@ -355,11 +316,9 @@ TEST_F(Stampctl, ImportWritesSealtoolsFileToTheMachine)
     const Exit r = run({"--simulator", "--json", "calibration", "import", file});
     ASSERT_EQ(r.status, 0) << r.err;
     const json d = r.parsed()["data"];
-    EXPECT_EQ(d["a4_short_side"], 100);
-    EXPECT_EQ(d["a4_long_side"], 101);
-    EXPECT_EQ(d["circles"][0], json({{"x", 102}, {"y", 103}}));
-    EXPECT_EQ(d["corrections"][0]["0"], json({{"x", 110}, {"y", 111}}));
-    EXPECT_EQ(d["corrections"][5]["270"], json({{"x", 156}, {"y", 157}}));
+    EXPECT_EQ(json({d["a4_short_side"], d["a4_long_side"], d["circles"][0], d["corrections"][0]["0"],
+                    d["corrections"][5]["270"]}),
+              json::parse(R"([100, 101, {"x": 102, "y": 103}, {"x": 110, "y": 111}, {"x": 156, "y": 157}])"));
 }
 
 TEST_F(Stampctl, ImportRefusesAFileItCannotTakeWhole)
@@ -384,7 +343,6 @@ TEST_F(Stampctl, ImportRefusesAFileItCannotTakeWhole)
 TEST_F(Stampctl, ProgressAndConfirmationsOnlyWhereWanted)
 {
     EXPECT_THAT(onTerminal({"--simulator", "reset"}), ::testing::HasSubstr("| resetting 0s"));
-    EXPECT_THAT(onTerminal({"--simulator", "photo", "p.jpg"}), ::testing::HasSubstr("| photographing 0s"));
     // Calibration names its step: the photo of a printed sheet, which it then refuses.
     EXPECT_THAT(onTerminal({"--simulator", "calibrate", "--auto"}),
                 ::testing::AllOf(::testing::HasSubstr("calibrating: photographing the sheet"),

@@ -1,10 +1,9 @@
 // The tool on the workstation: the calibration dialog on a high-DPI screen, 调试图片 where the
-// photos are, and the desktop entry that names the tool's windows.
+// photos are.
 #include <QAbstractButton>
 #include <QScreen>
 
 #include "check_dialog.h"
-#include "run_tool.h"
 #include "tool_test_support.h"
 
 using namespace sealtool;
@@ -42,17 +41,4 @@ TEST_F(ToolWindow, DebugPictureOpensInTheCutFolderForEveryPictureType)
     const QString filters = answering.fileDialogs[0].second.join(';');
     for (const char* type : {"*.jpg", "*.bmp"}) EXPECT_TRUE(filters.contains(type)) << filters.toStdString();
     EXPECT_FALSE(window.findChild<QLabel*>("label_pic")->pixmap(Qt::ReturnByValue).isNull());
-}
-
-// Docks and task bars match the tool's windows to its menu entry by the windows' class, which
-// Qt takes from the application name.
-TEST(Desktop, EntryNamesTheClassOfTheToolsWindows)
-{
-    TempFiles files;
-    Operator closing;  // closes the login dialog
-    EXPECT_EQ(runTool(*qApp), 0);
-    QFile entry(STAMPCTL_DESKTOP_ENTRY);
-    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(
-        QString::fromUtf8(entry.readAll()).contains("\nStartupWMClass=" + QApplication::applicationName() + "\n"));
 }

@@ -21,11 +21,10 @@ struct Stamp {
 };
 std::mutex g_lock;
 std::vector<Stamp> g_stamps;
-std::atomic<int> g_photos{0}, g_cameraChecks{0};
+std::atomic<int> g_photos{0};
 std::atomic<int> g_holdAtStamp{0};  // the stamp (1-based) that waits for g_release
 std::atomic<bool> g_release{false};
 std::atomic<bool> g_machineStamps{true};  // false: only recorded, for runs that must be quick
-const char* g_slots = "1:1;2:0;3:1;4:0;5:0;6:0";
 
 std::vector<Stamp> stamps()
 {
@@ -38,7 +37,7 @@ class StressTest : public ToolWindow {
 protected:
     void SetUp() override
     {
-        lib().querySloatInfo = [](const char*) { return g_slots; };
+        lib().querySloatInfo = [](const char*) { return "1:1;2:0;3:1;4:0;5:0;6:0"; };
         lib().manualPrintStart = [](int seal, int x, int y, int angle) {
             {
                 std::lock_guard<std::mutex> hold(g_lock);
@@ -47,7 +46,6 @@ protected:
             while (stamps().size() == static_cast<size_t>(g_holdAtStamp) && !g_release) QThread::msleep(5);
             return g_machineStamps ? manualPrintStart(seal, x, y, angle) : 0;
         };
-        lib().checkVideoState = [] { return ++g_cameraChecks, checkVideoState(); };
         lib().getImageFormat = [](const char* path, int type, int erase, int quality) {
             return ++g_photos, getImageFormat(path, type, erase, quality);
         };
@@ -88,7 +86,6 @@ TEST_F(StressTest, CyclesTheSeatedSealsUntilStopped)
     ASSERT_TRUE(waitForBox("压力测试，已停止"));
     EXPECT_TRUE(waitUntil([&] { return !window.stressTestRunning(); }));
     EXPECT_EQ(answering.texts(), QStringList{"压力测试，已停止"});
-    EXPECT_EQ(answering.boxes.last().title, "提示");
 
     const std::vector<Stamp> made = stamps();
     ASSERT_EQ(made.size(), 4u);
@@ -106,27 +103,6 @@ TEST_F(StressTest, CyclesTheSeatedSealsUntilStopped)
     const QString line = window.findChild<QLabel*>("label_ylcs")->text();
     EXPECT_TRUE(QRegularExpression("^成功:4, 复位:\\d, 平均用时:\\d+\\.\\d\\ds$").match(line).hasMatch())
         << line.toStdString();
-}
-
-TEST_F(StressTest, RunsEndWithTheReason)
-{
-    // Each run ends before the camera: the slot text is a failure, or shows no seal.
-    for (auto [slotText, reason] : {std::pair{"-@#-401", "压力测试失败, 获取卡槽信息失败"},
-                                    {"1:0;2:0;3:0;4:0;5:0;6:0", "获取卡槽信息未检测到印章"},
-                                    {"", "获取卡槽信息未检测到印章"}}) {
-        g_slots = slotText;
-        click(&window, "pushButton_ylcs_start");
-        ASSERT_TRUE(waitForBox(reason)) << slotText;
-        ASSERT_TRUE(waitUntil([&] { return !window.stressTestRunning(); }));
-        answering.boxes.clear();
-    }
-    EXPECT_EQ(g_cameraChecks, 0);
-
-    // A failed stamp ends the run with the library's message.
-    g_slots = "1:1;2:0;3:1;4:0;5:0;6:0";
-    lib().manualPrintStart = [](int, int, int, int) { return -611; };
-    click(&window, "pushButton_ylcs_start");
-    EXPECT_TRUE(waitForBox(QString::fromUtf8(geterrMsg(-611))));
 }
 
 TEST_F(StressTest, ClosingStopsAfterTheStampInProgressAndClosesWithoutAFurtherBox)
